@@ -1,0 +1,133 @@
+#pragma once
+
+// The HID, device set-up and kernel operations that the adapter link relies on, as the Windows
+// calls they are named after. The Win32 backend forwards each to the real call; other backends
+// emulate what each is relied on for (see the comments).
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "shared/Handles.h"
+
+namespace vr {
+
+struct Guid {
+    std::uint32_t Data1 = 0;
+    std::uint16_t Data2 = 0;
+    std::uint16_t Data3 = 0;
+    std::array<std::uint8_t, 8> Data4{};
+};
+
+struct SpDeviceInterfaceData {
+    std::uint32_t cbSize = 0;
+    Guid InterfaceClassGuid;
+    std::uint32_t Flags = 0;
+    std::uint32_t Reserved = 0;
+};
+
+struct HiddAttributes {
+    std::uint32_t Size = 0;
+    std::uint16_t VendorID = 0;
+    std::uint16_t ProductID = 0;
+    std::uint16_t VersionNumber = 0;
+};
+
+struct SecurityAttributes {
+    std::uint32_t nLength = 0;
+    const void* lpSecurityDescriptor = nullptr;
+    std::int32_t bInheritHandle = 0;
+};
+
+struct Overlapped {
+    std::uint32_t Internal = 0;
+    std::uint32_t InternalHigh = 0;
+    std::uint32_t Offset = 0;
+    std::uint32_t OffsetHigh = 0;
+    Handle hEvent = kNoHandle;
+};
+
+using PreparsedData = std::int32_t;  // 0: none
+
+inline constexpr std::uint32_t DIGCF_PRESENT = 0x02;
+inline constexpr std::uint32_t DIGCF_DEVICEINTERFACE = 0x10;
+inline constexpr std::uint32_t GENERIC_READ = 0x80000000u;
+inline constexpr std::uint32_t GENERIC_WRITE = 0x40000000u;
+inline constexpr std::uint32_t FILE_SHARE_READ = 1;
+inline constexpr std::uint32_t FILE_SHARE_WRITE = 2;
+inline constexpr std::uint32_t OPEN_EXISTING = 3;
+inline constexpr std::uint32_t FILE_FLAG_OVERLAPPED = 0x40000000u;
+inline constexpr std::uint32_t WAIT_OBJECT_0 = 0;
+inline constexpr std::uint32_t WAIT_TIMEOUT = 258;
+inline constexpr std::uint32_t WAIT_FAILED = 0xFFFFFFFFu;
+inline constexpr std::uint32_t ERROR_SUCCESS = 0;
+inline constexpr std::uint32_t ERROR_IO_PENDING = 997;
+inline constexpr std::uint32_t ERROR_DEVICE_NOT_CONNECTED = 1167;
+inline constexpr std::uint32_t ERROR_OPERATION_ABORTED = 995;
+
+class HidPlatform {
+public:
+    virtual ~HidPlatform() = default;
+
+    // --- HID class driver ---
+    virtual void HidD_GetHidGuid(Guid& guid) = 0;
+    virtual bool HidD_GetAttributes(Handle device, HiddAttributes& attributes) = 0;
+    virtual bool HidD_SetNumInputBuffers(Handle device, std::uint32_t count) = 0;
+    virtual bool HidD_GetPreparsedData(Handle device, PreparsedData& data) = 0;
+    virtual bool HidD_FreePreparsedData(PreparsedData data) = 0;
+
+    // --- device set-up ---
+    // A device information set of the interfaces of `classGuid`; kInvalidHandle on failure.
+    virtual Handle SetupDiGetClassDevsA(const Guid& classGuid, const char* enumerator,
+                                        WindowHandle parent, std::uint32_t flags) = 0;
+    virtual bool SetupDiEnumDeviceInterfaces(Handle set, const void* deviceInfo,
+                                             const Guid& classGuid, std::uint32_t memberIndex,
+                                             SpDeviceInterfaceData& data) = 0;
+    // Without a buffer: reports the required size. With one: writes cbSize-checked detail data
+    // (bytes 0..3 cbSize, the NUL-terminated path from byte 4).
+    virtual bool SetupDiGetDeviceInterfaceDetailA(Handle set, SpDeviceInterfaceData& data,
+                                                  std::uint8_t* detail, std::uint32_t detailSize,
+                                                  std::uint32_t* requiredSize,
+                                                  const void* deviceInfo) = 0;
+    virtual bool SetupDiDestroyDeviceInfoList(Handle set) = 0;
+
+    // --- kernel ---
+    virtual Handle CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t share,
+                               const SecurityAttributes* security, std::uint32_t creation,
+                               std::uint32_t flags, Handle templateFile) = 0;
+    virtual bool CloseHandle(Handle handle) = 0;
+    virtual Handle CreateEventA(const SecurityAttributes* security, bool manualReset,
+                                bool initialState, const char* name) = 0;
+    virtual bool ResetEvent(Handle event) = 0;
+    // Starts the read of one input report into `buffer` and returns at once. Starting it resets
+    // the event of `overlapped`; the event is signalled once the read has completed.
+    virtual bool ReadFile(Handle device, std::uint8_t* buffer, std::uint32_t length,
+                          std::uint32_t* bytesRead, Overlapped& overlapped) = 0;
+    // WAIT_OBJECT_0, WAIT_TIMEOUT, or anything else on failure.
+    virtual std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t milliseconds) = 0;
+    // Cancels the outstanding read: it will not write into its buffer afterwards.
+    virtual bool CancelIo(Handle device) = 0;
+    // The outcome of a completed read: false, or 0 bytes, for a read that ended without data.
+    virtual bool GetOverlappedResult(Handle device, Overlapped& overlapped,
+                                     std::uint32_t* bytesTransferred, bool wait) = 0;
+    // The calling thread's last system error code.
+    virtual std::uint32_t GetLastError() = 0;
+};
+
+// The process-priority operations behind SetHighPriority / SetNormalPriority.
+inline constexpr std::uint32_t PROCESS_ALL_ACCESS = 0x1F0FFF;
+inline constexpr std::uint32_t HIGH_PRIORITY_CLASS = 0x80;
+inline constexpr std::uint32_t NORMAL_PRIORITY_CLASS = 0x20;
+
+class PriorityPlatform {
+public:
+    virtual ~PriorityPlatform() = default;
+    virtual std::uint32_t GetWindowThreadProcessId(WindowHandle window,
+                                                   std::uint32_t* processId) = 0;
+    virtual Handle OpenProcess(std::uint32_t access, bool inheritHandle,
+                               std::uint32_t processId) = 0;
+    virtual bool SetPriorityClass(Handle process, std::uint32_t priorityClass) = 0;
+    virtual bool CloseHandle(Handle handle) = 0;
+};
+
+}  // namespace vr

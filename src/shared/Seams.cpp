@@ -1,0 +1,10 @@
+// Compiles every seam header on its own, so each stays self-contained.
+#include "adapter/HidPlatform.h"
+#include "shared/Errors.h"
+#include "shared/FileSystem.h"
+#include "shared/AdapterLink.h"
+#include "shared/Handles.h"
+#include "shared/MainWindowLink.h"
+#include "shared/ProgramState.h"
+#include "shared/Toolkit.h"
+#include "shared/Version.h"
