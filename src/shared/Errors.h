@@ -16,7 +16,9 @@ public:
 class FileError : public HandlerError {
 public:
     FileError(std::string path, std::string cause)
-        : HandlerError("\"" + path + "\": " + cause), path_(std::move(path)), cause_(std::move(cause)) {}
+        : HandlerError("\"" + path + "\": " + cause),
+          path_(std::move(path)),
+          cause_(std::move(cause)) {}
     const std::string& path() const { return path_; }
     const std::string& cause() const { return cause_; }
 

@@ -145,7 +145,6 @@ public:
     virtual bool Shell_NotifyIconA(std::uint32_t message, const NotifyIconData& data) = 0;
     // The picture of imlStatus with this key; one handle per image for the program's life.
     virtual IconHandle StatusImage(const std::string& key) = 0;
-
 };
 
 // The dialogs and the forms that are loaded on demand.

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "shared/Toolkit.h"
+
+namespace vr::headless {
+
+// The main window without a screen: keeps the state the core sets, and lets a test act as the
+// user (minimise, restore, close, let the timer fire) through the hooks the program wires to
+// frmMain's handlers.
+class HeadlessMainWindow : public MainWindowView {
+public:
+    double screenWidth = 1024;
+    double screenHeight = 768;
+    double outerWidth = 310;
+    double outerHeight = 108;
+    double left = 0;
+    double top = 0;
+    bool visible = false;
+    bool destroyed = false;
+    WindowState state = WindowState::Normal;
+    IconHandle icon = 0;
+    bool timerEnabled = false;
+    int iconChanges = 0;
+    int popupMenus = 0;
+    std::vector<std::string> log;  // "show", "hide", "state 1", "icon 104", "popup", "destroy"
+
+    // Hooks to the program's handlers (set by the test or the composition).
+    std::function<void()> onResize;     // frmMain::Form_Resize
+    std::function<void()> onTick;       // frmMain::tmr_Timer
+    std::function<void()> onPopupPick;  // the tray menu's Exit, when `pickExitInPopup`
+    bool pickExitInPopup = false;
+
+    // --- acting as the user ---
+    void UserSetWindowState(WindowState newState);  // the state change is reported to onResize
+    // Fires the timer once if it is enabled; returns whether it fired.
+    bool FireTimer();
+
+    // --- MainWindowView ---
+    double ScreenWidth() const override { return screenWidth; }
+    double ScreenHeight() const override { return screenHeight; }
+    double OuterWidth() const override { return outerWidth; }
+    double OuterHeight() const override { return outerHeight; }
+    void Move(double newLeft, double newTop) override;
+    void Show() override;
+    void Hide() override;
+    void Refresh() override {}
+    bool IsVisible() const override { return visible; }
+    WindowState GetWindowState() const override { return state; }
+    void SetWindowState(WindowState newState) override;
+    IconHandle GetIcon() const override { return icon; }
+    void SetIcon(IconHandle newIcon) override;
+    WindowHandle GetHandle() const override { return destroyed ? 0 : 4242; }
+    void SetTimerEnabled(bool enabled) override { timerEnabled = enabled; }
+    bool TimerEnabled() const override { return timerEnabled; }
+    void PopupTrayMenu() override;
+    void Destroy() override;
+};
+
+}  // namespace vr::headless
