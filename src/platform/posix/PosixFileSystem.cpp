@@ -1,0 +1,322 @@
+#include "posix/PosixFileSystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "shared/Errors.h"
+
+namespace vr::posix {
+namespace {
+
+std::string ErrnoText(int error) {
+    return std::strerror(error);
+}
+
+[[noreturn]] void ThrowErrno(const std::string& path, int error) {
+    throw FileError(path, ErrnoText(error));
+}
+
+// Writes pass through a small buffer: a reception writes 8 bytes per report, and one system call
+// per report would cost more than the report itself.
+class PosixOutputFile : public OutputFile {
+public:
+    PosixOutputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {
+        buffer_.reserve(kBufferSize);
+    }
+    ~PosixOutputFile() override {
+        if (fd_ >= 0) {
+            try {
+                Flush();
+            } catch (const FileError&) {  // NOLINT(bugprone-empty-catch): nowhere to report it
+            }
+            ::close(fd_);
+        }
+    }
+    PosixOutputFile(const PosixOutputFile&) = delete;
+    PosixOutputFile& operator=(const PosixOutputFile&) = delete;
+
+    void Write(const std::uint8_t* data, std::size_t size) override {
+        if (buffer_.size() + size > kBufferSize) {
+            Flush();
+        }
+        if (size >= kBufferSize) {
+            WriteAll(data, size);
+            return;
+        }
+        buffer_.insert(buffer_.end(), data, data + size);
+    }
+
+    std::uint64_t Length() override {
+        Flush();
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) {
+            ThrowErrno(path_, errno);
+        }
+        return static_cast<std::uint64_t>(st.st_size);
+    }
+
+    void SeekToEnd() override {
+        Flush();
+        if (::lseek(fd_, 0, SEEK_END) < 0) {
+            ThrowErrno(path_, errno);
+        }
+    }
+
+    void Truncate(std::uint64_t length) override {
+        Flush();
+        if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) {
+            ThrowErrno(path_, errno);
+        }
+    }
+
+    void Close() override {
+        if (fd_ < 0) {
+            return;
+        }
+        try {
+            Flush();
+        } catch (...) {
+            ::close(fd_);
+            fd_ = -1;
+            throw;
+        }
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0) {
+            ThrowErrno(path_, errno);
+        }
+    }
+
+private:
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+
+    void Flush() {
+        if (buffer_.empty()) {
+            return;
+        }
+        std::vector<std::uint8_t> pending;
+        pending.swap(buffer_);
+        buffer_.reserve(kBufferSize);
+        WriteAll(pending.data(), pending.size());
+    }
+
+    void WriteAll(const std::uint8_t* data, std::size_t size) {
+        while (size > 0) {
+            const ssize_t written = ::write(fd_, data, size);
+            if (written < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                ThrowErrno(path_, errno);
+            }
+            data += written;
+            size -= static_cast<std::size_t>(written);
+        }
+    }
+
+    int fd_;
+    std::string path_;
+    std::vector<std::uint8_t> buffer_;
+};
+
+class PosixInputFile : public InputFile {
+public:
+    PosixInputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    ~PosixInputFile() override {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    PosixInputFile(const PosixInputFile&) = delete;
+    PosixInputFile& operator=(const PosixInputFile&) = delete;
+
+    std::size_t Read(std::uint8_t* data, std::size_t size) override {
+        for (;;) {
+            const ssize_t got = ::read(fd_, data, size);
+            if (got >= 0) {
+                return static_cast<std::size_t>(got);
+            }
+            if (errno != EINTR) {
+                ThrowErrno(path_, errno);
+            }
+        }
+    }
+
+    std::uint64_t Length() override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) {
+            ThrowErrno(path_, errno);
+        }
+        return static_cast<std::uint64_t>(st.st_size);
+    }
+
+    void Close() override {
+        if (fd_ >= 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+
+private:
+    int fd_;
+    std::string path_;
+};
+
+// A folder that only this user can enter and change: not a link, owned by the user, and
+// neither group nor others may write to it.
+bool IsPrivateFolder(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        return false;
+    }
+    return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 022) == 0;
+}
+
+std::string WithSlash(std::string folder) {
+    if (folder.empty() || folder.back() != '/') {
+        folder += '/';
+    }
+    return folder;
+}
+
+}  // namespace
+
+bool WildcardMatch(const std::string& pattern, const std::string& name) {
+    std::size_t p = 0;
+    std::size_t n = 0;
+    std::size_t starP = std::string::npos;
+    std::size_t starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::string::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') {
+        ++p;
+    }
+    return p == pattern.size();
+}
+
+std::string PosixFileSystem::TempFolder() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && runtime[0] == '/' && IsPrivateFolder(runtime)) {
+        return WithSlash(runtime);
+    }
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string base = (tmp != nullptr && tmp[0] == '/') ? tmp : "/tmp";
+    const std::string folder = WithSlash(base) + "verada-rede-" + std::to_string(::geteuid());
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        return "";
+    }
+    return IsPrivateFolder(folder) ? WithSlash(folder) : "";
+}
+
+bool PosixFileSystem::FileExists(const std::string& pattern) {
+    if (pattern.empty()) {
+        return false;
+    }
+    const auto slash = pattern.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : pattern.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+    if (name.empty()) {
+        return false;
+    }
+    auto isOrdinaryFile = [](const std::string& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    };
+    if (name.find_first_of("*?") == std::string::npos) {
+        return isOrdinaryFile(pattern);
+    }
+    if (folder.find_first_of("*?") != std::string::npos) {
+        return false;  // wildcards stand only in the last component
+    }
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return false;
+    }
+    bool found = false;
+    while (!found) {
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) {
+            break;
+        }
+        const std::string entryName = entry->d_name;
+        if (entryName == "." || entryName == "..") {
+            continue;
+        }
+        found = WildcardMatch(name, entryName) &&
+                isOrdinaryFile((slash == std::string::npos ? "" : folder) + entryName);
+    }
+    ::closedir(dir);
+    return found;
+}
+
+void PosixFileSystem::DeleteFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0) {
+        ThrowErrno(path, errno);
+    }
+}
+
+std::unique_ptr<OutputFile> PosixFileSystem::OpenCaptureForAppend(const std::string& path) {
+    // Never through a link, never anything but a plain file of this user's with one name.
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        ThrowErrno(path, errno == ELOOP ? EPERM : errno);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+        st.st_nlink != 1) {
+        ::close(fd);
+        throw FileError(path, "the capture file is not a private ordinary file");
+    }
+    return std::make_unique<PosixOutputFile>(fd, path);
+}
+
+std::unique_ptr<OutputFile> PosixFileSystem::OpenTarget(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        ThrowErrno(path, errno);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw FileError(path, "not an ordinary file");
+    }
+    return std::make_unique<PosixOutputFile>(fd, path);
+}
+
+std::unique_ptr<InputFile> PosixFileSystem::OpenForReading(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        ThrowErrno(path, errno);
+    }
+    return std::make_unique<PosixInputFile>(fd, path);
+}
+
+std::string PosixFileSystem::CurrentFolder() {
+    std::vector<char> buffer(4096);
+    if (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        return "";
+    }
+    return buffer.data();
+}
+
+}  // namespace vr::posix
