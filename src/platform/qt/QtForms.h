@@ -1,0 +1,22 @@
+#pragma once
+
+#include "qt/QtToolkit.h"
+#include "shared/Toolkit.h"
+
+namespace vr::qt {
+
+// The dialogs and forms that are loaded on demand, on Qt.
+class QtForms : public FormFactory {
+public:
+    explicit QtForms(QtToolkit& toolkit) : toolkit_(toolkit) {}
+
+    bool RunSaveDialog(FileDialogRequest& request, WindowHandle owner) override;
+    std::unique_ptr<ProgressView> CreateProgressForm() override;
+    std::unique_ptr<AppendView> CreateAppendForm() override;
+    std::unique_ptr<AboutView> CreateAboutForm() override;
+
+private:
+    QtToolkit& toolkit_;
+};
+
+}  // namespace vr::qt

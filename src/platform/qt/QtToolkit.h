@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QIcon>
+#include <QObject>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "shared/Toolkit.h"
+
+namespace vr::qt {
+
+// Toolkit services on Qt: the message loop, message boxes, the tray icon and the status images.
+class QtToolkit : public QObject, public Toolkit {
+    Q_OBJECT
+
+public:
+    QtToolkit();
+    ~QtToolkit() override;
+    QtToolkit(const QtToolkit&) = delete;
+    QtToolkit& operator=(const QtToolkit&) = delete;
+
+    // Windows are known to the core by handle; owners of dialogs are looked up here.
+    WindowHandle RegisterWindow(QWidget* window);
+    QWidget* WindowOf(WindowHandle handle) const;
+    QIcon IconOf(IconHandle handle) const;
+
+    // Receives the number of the mouse message of a click on the tray icon: 514 for a release of
+    // the left button, 517 for the right one, as the tray of the original platform reports them.
+    std::function<void(int eventNumber)> onTrayEvent;
+
+    // Whether the desktop offers a tray at all.
+    static bool TrayAvailable();
+
+    void DoEvents() override;
+    int MsgBox(const std::string& prompt, int style, const std::string& title) override;
+    bool SetForegroundWindow(WindowHandle window) override;
+    bool Shell_NotifyIconA(std::uint32_t message, const NotifyIconData& data) override;
+    IconHandle StatusImage(const std::string& key) override;
+
+private:
+    void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
+    void ApplyTrayRecord(const NotifyIconData& data);
+
+    std::map<std::string, IconHandle> imageKeys_;
+    std::map<IconHandle, QIcon> icons_;
+    std::map<WindowHandle, QPointer<QWidget>> windows_;
+    WindowHandle nextWindow_ = 1;
+    std::unique_ptr<QSystemTrayIcon> tray_;
+};
+
+// The mouse message numbers that tray activations stand for.
+int TrayEventNumber(QSystemTrayIcon::ActivationReason reason);
+
+}  // namespace vr::qt
