@@ -32,8 +32,9 @@ private:
 class HeadlessAppend : public AppendView {
 public:
     explicit HeadlessAppend(HeadlessForms& forms) : forms_(forms) {}
-    void ShowModal(WindowHandle /*owner*/, AppendFormHandlers& handlers) override {
+    void ShowModal(WindowHandle owner, AppendFormHandlers& handlers) override {
         ++forms_.appendFormsShown;
+        forms_.appendOwners.push_back(owner);
         AppendAnswer answer = AppendAnswer::Cancel;
         if (!forms_.appendAnswers.empty()) {
             answer = forms_.appendAnswers.front();
@@ -53,7 +54,7 @@ public:
                 break;  // closed without any button
         }
     }
-    void Unload() override {}
+    void Unload() override { ++forms_.appendFormsUnloaded; }
 
 private:
     HeadlessForms& forms_;

@@ -54,6 +54,8 @@ public:
     std::vector<std::shared_ptr<ProgressRecord>> progressForms;
     std::vector<std::shared_ptr<AboutRecord>> aboutForms;
     int appendFormsShown = 0;
+    int appendFormsUnloaded = 0;
+    std::vector<WindowHandle> appendOwners;
 
     bool RunSaveDialog(FileDialogRequest& request, WindowHandle owner) override;
     std::unique_ptr<ProgressView> CreateProgressForm() override;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+#include "shared/FileSystem.h"
+#include "shared/MainWindowLink.h"
+#include "shared/Toolkit.h"
+
+namespace vr {
+
+// The first line of a CSV file that is started afresh.
+inline constexpr const char* kCsvHeader = "Zorvik Technologies Verada logfile\r\n";
+
+enum class ExportOutcome {
+    Completed,       // the target is written and the capture file deleted
+    StoppedForExit,  // the user left the program meanwhile; the target is as it was before
+};
+
+// Writes the capture file `source` into the CSV file `target`: a header line and the data for a
+// new or overwritten file (`append` false), or the data after the target's last byte (`append`
+// true); the bytes 0x00 and 0xFF are filler and are left out. Shows frmProgress, owned by the
+// main window, while it works, and deletes the capture file once the target is complete.
+//
+// A failure throws FileError naming the file and the cause, after the target has been put back:
+// a file that was started afresh is removed, an appended-to file is cut back to its old length.
+// The capture file is then left as it was.
+ExportOutcome ExportCaptureFile(FileSystem& files, FormFactory& forms, MainWindowLink& window,
+                                const std::string& source, const std::string& target, bool append);
+
+}  // namespace vr

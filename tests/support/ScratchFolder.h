@@ -1,0 +1,27 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace vr::test {
+
+// A fresh, empty folder for one test's real files; removed with everything in it afterwards.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    // The full path of `name` inside the folder.
+    std::string Path(const std::string& name) const { return folder_ + "/" + name; }
+
+    static void WriteFile(const std::string& path, const std::string& bytes);
+    // The file's bytes, or nullopt when there is no such file.
+    static std::optional<std::string> ReadFile(const std::string& path);
+
+private:
+    std::string folder_;
+};
+
+}  // namespace vr::test
