@@ -1,0 +1,185 @@
+#include "platform/linux/HidrawReader.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <span>
+#include <system_error>
+
+#include "platform/linux/ReportDescriptor.h"
+#include "platform/linux/Win32Errors.h"
+
+namespace vr {
+
+namespace {
+
+// The largest report hidraw hands out (HID_MAX_BUFFER_SIZE); longer ones arrive truncated.
+constexpr std::size_t kMaxReportSize = 16384;
+
+}  // namespace
+
+std::unique_ptr<HidrawReader> HidrawReader::Start(int fd, bool numberedReports) {
+    const int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd < 0) {
+        return nullptr;
+    }
+    std::unique_ptr<HidrawReader> reader(new HidrawReader(fd, wakeFd, numberedReports));
+    try {
+        reader->thread_ = std::thread(&HidrawReader::Run, reader.get());
+    } catch (const std::system_error& error) {
+        errno = error.code().value();
+        return nullptr;  // the destructor closes the wake-up descriptor
+    }
+    return reader;
+}
+
+HidrawReader::HidrawReader(int fd, int wakeFd, bool numberedReports)
+    : fd_(fd), wakeFd_(wakeFd), numberedReports_(numberedReports) {}
+
+HidrawReader::~HidrawReader() {
+    Cancel();
+    if (thread_.joinable()) {
+        const std::uint64_t one = 1;
+        // An eventfd write of 1 cannot fail short of an overflow that 1 cannot cause.
+        [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
+        thread_.join();
+    }
+    ::close(wakeFd_);
+}
+
+void HidrawReader::Run() {
+    std::vector<std::uint8_t> buffer(kMaxReportSize);
+    pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+    for (;;) {
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            MarkDeviceGone();
+            return;
+        }
+        if (fds[1].revents != 0) {
+            return;  // the handle is being closed
+        }
+        // Data first: after a removal hidraw still hands out what it had queued, and reports
+        // POLLHUP|POLLERR beside POLLIN until the queue is empty.
+        if ((fds[0].revents & POLLIN) != 0) {
+            const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
+            if (n > 0) {
+                Deliver(ToWindowsReport(
+                    std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(n)),
+                    numberedReports_));
+                continue;
+            }
+            if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+                continue;
+            }
+            // EIO or ENODEV once a removed device's queue is empty; end of file for a stream.
+            MarkDeviceGone();
+            return;
+        }
+        if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            MarkDeviceGone();
+            return;
+        }
+    }
+}
+
+std::uint32_t HidrawReader::CopyReport(const std::vector<std::uint8_t>& report,
+                                       std::uint8_t* buffer, std::uint32_t length) {
+    const std::size_t copied = std::min<std::size_t>(report.size(), length);
+    std::memcpy(buffer, report.data(), copied);
+    // A short report must not leave an earlier report's bytes behind it.
+    std::memset(buffer + copied, 0, length - copied);
+    return static_cast<std::uint32_t>(copied);
+}
+
+void HidrawReader::Deliver(std::vector<std::uint8_t> report) {
+    std::lock_guard lock(mutex_);
+    ++received_;
+    if (pending_) {
+        PendingRead read = std::move(*pending_);
+        pending_.reset();
+        read.overlapped->InternalHigh = CopyReport(report, read.buffer, read.length);
+        read.overlapped->Internal = STATUS_SUCCESS;
+        read.event->Set();
+        return;
+    }
+    if (queue_.size() >= capacity_) {
+        queue_.pop_front();
+        ++dropped_;
+    }
+    queue_.push_back(std::move(report));
+}
+
+void HidrawReader::MarkDeviceGone() {
+    std::lock_guard lock(mutex_);
+    deviceGone_ = true;
+    // A read is outstanding only while the queue is empty: it ends without data, as on Windows.
+    if (pending_) {
+        pending_->overlapped->InternalHigh = 0;
+        pending_->overlapped->Internal = STATUS_DEVICE_NOT_CONNECTED;
+        pending_->event->Set();
+        pending_.reset();
+    }
+}
+
+HidrawReader::ReadStart HidrawReader::StartRead(std::uint8_t* buffer, std::uint32_t length,
+                                                Overlapped& overlapped,
+                                                std::shared_ptr<Event> event,
+                                                std::uint32_t& bytesRead) {
+    std::lock_guard lock(mutex_);
+    if (pending_) {
+        return ReadStart::Busy;
+    }
+    if (!queue_.empty()) {
+        bytesRead = CopyReport(queue_.front(), buffer, length);
+        queue_.pop_front();
+        overlapped.InternalHigh = bytesRead;
+        overlapped.Internal = STATUS_SUCCESS;
+        event->Set();
+        return ReadStart::Completed;
+    }
+    if (deviceGone_) {
+        return ReadStart::DeviceGone;
+    }
+    overlapped.Internal = STATUS_PENDING;
+    overlapped.InternalHigh = 0;
+    pending_ = PendingRead{buffer, length, &overlapped, std::move(event)};
+    return ReadStart::Pending;
+}
+
+void HidrawReader::Cancel() {
+    std::lock_guard lock(mutex_);
+    if (pending_) {
+        pending_->overlapped->InternalHigh = 0;
+        pending_->overlapped->Internal = STATUS_CANCELLED;
+        pending_->event->Set();
+        pending_.reset();
+    }
+}
+
+std::pair<std::uint32_t, std::uint32_t> HidrawReader::Outcome(const Overlapped& overlapped) const {
+    std::lock_guard lock(mutex_);
+    return {overlapped.Internal, overlapped.InternalHigh};
+}
+
+void HidrawReader::SetCapacity(std::size_t capacity) {
+    std::lock_guard lock(mutex_);
+    capacity_ = capacity;
+    while (queue_.size() > capacity_) {
+        queue_.pop_front();
+        ++dropped_;
+    }
+}
+
+HidrawReader::State HidrawReader::CurrentState() const {
+    std::lock_guard lock(mutex_);
+    return State{queue_.size(), capacity_, received_, dropped_, deviceGone_};
+}
+
+}  // namespace vr

@@ -1,0 +1,88 @@
+#include "platform/linux/LinuxPriorityPlatform.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace vr {
+namespace {
+
+int NiceOf(pid_t thread) {
+    errno = 0;
+    const int nice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(thread));
+    EXPECT_EQ(errno, 0);
+    return nice;
+}
+
+// A second thread, alive for the test, whose nice value must follow the process's class.
+class OtherThread {
+public:
+    OtherThread()
+        : thread_([this] {
+              std::unique_lock lock(mutex_);
+              tid_ = ::gettid();
+              changed_.notify_all();
+              changed_.wait(lock, [this] { return stop_; });
+          }) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return tid_ != 0; });
+    }
+    ~OtherThread() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    pid_t tid() const { return tid_; }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    pid_t tid_ = 0;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+TEST(LinuxPriorityPlatform, HighClassLowersEveryThreadsNiceAndNormalRestoresIt) {
+    OtherThread other;
+    LinuxPriorityPlatform priority;
+    const int start = priority.StartNice();
+    std::uint32_t pid = 0;
+    priority.GetWindowThreadProcessId(1, &pid);
+    EXPECT_EQ(pid, static_cast<std::uint32_t>(::getpid()));
+    const Handle process = priority.OpenProcess(PROCESS_ALL_ACCESS, false, pid);
+    ASSERT_GT(process, 0);
+
+    // Lowering needs CAP_SYS_NICE (or a nice limit that allows it); refused, nothing changes.
+    const bool raised = priority.SetPriorityClass(process, HIGH_PRIORITY_CLASS);
+    const int high = raised ? std::min(start, LinuxPriorityPlatform::kHighNice) : start;
+    EXPECT_EQ(NiceOf(::gettid()), high);
+    EXPECT_EQ(NiceOf(other.tid()), high);
+
+    EXPECT_TRUE(priority.SetPriorityClass(process, NORMAL_PRIORITY_CLASS));
+    EXPECT_EQ(NiceOf(::gettid()), start);
+    EXPECT_EQ(NiceOf(other.tid()), start);
+    EXPECT_TRUE(priority.CloseHandle(process));
+}
+
+TEST(LinuxPriorityPlatform, RefusesOtherProcessesClassesAndHandles) {
+    LinuxPriorityPlatform priority;
+    const auto self = static_cast<std::uint32_t>(::getpid());
+    EXPECT_EQ(priority.OpenProcess(PROCESS_ALL_ACCESS, false, self + 1), kNoHandle);
+    const Handle process = priority.OpenProcess(PROCESS_ALL_ACCESS, false, self);
+    EXPECT_FALSE(priority.SetPriorityClass(process, 0x40));  // idle: not used here
+    EXPECT_EQ(NiceOf(::gettid()), priority.StartNice());
+    EXPECT_FALSE(priority.SetPriorityClass(process + 4, NORMAL_PRIORITY_CLASS));
+    EXPECT_TRUE(priority.CloseHandle(process));
+    EXPECT_FALSE(priority.CloseHandle(process));
+    EXPECT_FALSE(priority.SetPriorityClass(process, NORMAL_PRIORITY_CLASS));
+}
+
+}  // namespace
+}  // namespace vr
