@@ -24,7 +24,8 @@ frmMain::frmMain(MainWindowParts parts)
       state_(parts.state),
       createAdapter_(std::move(parts.createAdapter)),
       saveCommand_(std::move(parts.saveCommand)),
-      showAboutBox_(std::move(parts.showAboutBox)) {}
+      showAboutBox_(std::move(parts.showAboutBox)),
+      saveBusy_(std::move(parts.saveBusy)) {}
 
 // Every handler runs through here. A confirmed exit is completed only once the outermost handler
 // has returned, so that work further down the stack (a reception, an export) has ended first.
@@ -134,6 +135,12 @@ void frmMain::ResizeBody() {
         SetStatusIcon(keyPaused);
         view_.Show();
         Yield();
+        return;
+    }
+    if (saveBusy_()) {
+        // Minimised while a file is being written: hiding the window (or discarding the data it
+        // is writing) would pull the ground from under the save, so the window comes back.
+        RestoreWindow();
         return;
     }
     if (state_.UnsavedData) {

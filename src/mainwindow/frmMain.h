@@ -20,6 +20,8 @@ struct MainWindowParts {
     AdapterFactory createAdapter;        // a new adapter for each poll
     std::function<void()> saveCommand;   // the Save button's command
     std::function<void()> showAboutBox;  // opens frmAbout, not modal, owned by this window
+    // True while the save command writes a file; the window then stays up until it has finished.
+    std::function<bool()> saveBusy = [] { return false; };
 };
 
 // Tray events arrive as mouse moves whose x is the number of the tray's window message; the
@@ -113,6 +115,7 @@ private:
     AdapterFactory createAdapter_;
     std::function<void()> saveCommand_;
     std::function<void()> showAboutBox_;
+    std::function<bool()> saveBusy_;
 
     NotifyIconData trayIconData_{};
     bool trayIconAdded_ = false;

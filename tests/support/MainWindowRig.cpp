@@ -47,7 +47,7 @@ MainWindowRig::MainWindowRig()
                                    onSave();
                                }
                            },
-                           [this] { ++aboutBoxes; }}) {
+                           [this] { ++aboutBoxes; }, [this] { return saveBusy; }}) {
     view.onResize = [this] { form.Form_Resize(); };
     view.onTick = [this] { form.tmr_Timer(); };
     view.onPopupPick = [this] { form.mPopExit_Click(); };

@@ -67,6 +67,7 @@ struct MainWindowRig {
     StubAdapters adapters{log};
     int saveCommands = 0;
     int aboutBoxes = 0;
+    bool saveBusy = false;         // what the save command reports while it writes
     std::function<void()> onSave;  // what the save command does (after counting)
     frmMain form;
 
