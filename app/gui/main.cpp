@@ -12,6 +12,8 @@ int main(int argc, char** argv) {
     // The program lives in the tray: hiding its only window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("Verada Rede"));
+    // Lets the desktop match the windows to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.zorvik.VeradaRede"));
 
     vr::LinuxHidPlatform hid;
     vr::LinuxPriorityPlatform priority;
