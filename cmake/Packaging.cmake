@@ -14,11 +14,6 @@ set(VR_LINUX_DIR ${PROJECT_SOURCE_DIR}/packaging/linux)
 set(VR_PACKAGE_DIR ${PROJECT_BINARY_DIR}/packaging)
 set(VR_ICON_SIZES 16 22 24 32 48 64 128 256)
 
-# The command-line tool is installed when this build has it.
-if(TARGET verada-rede-cli)
-    install(TARGETS verada-rede-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
-
 # The icon theme's pictures, drawn at build time from the program's artwork.
 find_package(Qt6 COMPONENTS Gui REQUIRED)
 add_executable(verada-rede-icons ${VR_LINUX_DIR}/icons/WriteIcons.cpp)
