@@ -15,6 +15,9 @@ namespace vr {
 
 enum class WindowState : int { Normal = 0, Minimized = 1, Maximized = 2 };
 
+// The unit of the coordinates a backend hands to the main window's mouse-move handler.
+enum class CoordinateUnit : int { Twip = 1, Pixel = 3 };
+
 // Message-box styles and answers, with the platform's values.
 inline constexpr int vbOKOnly = 0;
 inline constexpr int vbYesNo = 4;
@@ -67,6 +70,11 @@ public:
     virtual IconHandle GetIcon() const = 0;
     virtual void SetIcon(IconHandle icon) = 0;
     virtual WindowHandle GetHandle() const = 0;
+
+    // The unit of the x and y a backend passes to frmMain::Form_MouseMove, and the screen's
+    // twips per horizontal pixel for converting twips.
+    virtual CoordinateUnit MouseCoordinateUnit() const { return CoordinateUnit::Pixel; }
+    virtual double TwipsPerPixelX() const { return 15.0; }
 
     // The polling timer `tmr`; while enabled the backend calls frmMain::tmr_Timer at its pace.
     virtual void SetTimerEnabled(bool enabled) = 0;

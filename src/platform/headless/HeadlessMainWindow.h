@@ -26,6 +26,10 @@ public:
     bool timerEnabled = false;
     int iconChanges = 0;
     int popupMenus = 0;
+    CoordinateUnit coordinateUnit = CoordinateUnit::Pixel;
+    double twipsPerPixelX = 15;
+    // Calls the window received after Destroy: a program must make none.
+    mutable int usesAfterDestroy = 0;
     std::vector<std::string> log;  // "show", "hide", "state 1", "icon 104", "popup", "destroy"
 
     // Hooks to the program's handlers (set by the test or the composition).
@@ -40,24 +44,38 @@ public:
     bool FireTimer();
 
     // --- MainWindowView ---
-    double ScreenWidth() const override { return screenWidth; }
-    double ScreenHeight() const override { return screenHeight; }
-    double OuterWidth() const override { return outerWidth; }
-    double OuterHeight() const override { return outerHeight; }
+    double ScreenWidth() const override { return Used(screenWidth); }
+    double ScreenHeight() const override { return Used(screenHeight); }
+    double OuterWidth() const override { return Used(outerWidth); }
+    double OuterHeight() const override { return Used(outerHeight); }
     void Move(double newLeft, double newTop) override;
     void Show() override;
     void Hide() override;
-    void Refresh() override {}
-    bool IsVisible() const override { return visible; }
-    WindowState GetWindowState() const override { return state; }
+    void Refresh() override { Used(0); }
+    bool IsVisible() const override { return Used(visible); }
+    WindowState GetWindowState() const override { return Used(state); }
     void SetWindowState(WindowState newState) override;
-    IconHandle GetIcon() const override { return icon; }
+    IconHandle GetIcon() const override { return Used(icon); }
     void SetIcon(IconHandle newIcon) override;
-    WindowHandle GetHandle() const override { return destroyed ? 0 : 4242; }
-    void SetTimerEnabled(bool enabled) override { timerEnabled = enabled; }
-    bool TimerEnabled() const override { return timerEnabled; }
+    WindowHandle GetHandle() const override { return Used(destroyed ? 0 : 4242); }
+    CoordinateUnit MouseCoordinateUnit() const override { return Used(coordinateUnit); }
+    double TwipsPerPixelX() const override { return Used(twipsPerPixelX); }
+    void SetTimerEnabled(bool enabled) override {
+        Used(0);
+        timerEnabled = enabled;
+    }
+    bool TimerEnabled() const override { return Used(timerEnabled); }
     void PopupTrayMenu() override;
     void Destroy() override;
+
+private:
+    template <class T>
+    T Used(T value) const {
+        if (destroyed) {
+            ++usesAfterDestroy;
+        }
+        return value;
+    }
 };
 
 }  // namespace vr::headless

@@ -169,16 +169,6 @@ private:
     std::string path_;
 };
 
-// A folder that only this user can enter and change: not a link, owned by the user, and
-// neither group nor others may write to it.
-bool IsPrivateFolder(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) {
-        return false;
-    }
-    return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 022) == 0;
-}
-
 std::string WithSlash(std::string folder) {
     if (folder.empty() || folder.back() != '/') {
         folder += '/';
@@ -213,6 +203,20 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
     return p == pattern.size();
 }
 
+PosixFileSystem::PosixFileSystem() : owner_(::geteuid()) {}
+
+// A folder that only the owner can enter and change: not a link, owned by the owner, and neither
+// group nor others may do anything in it. Another user's folder of the same name is refused:
+// whoever owns it could read or replace the capture file.
+bool PosixFileSystem::IsPrivateFolder(const std::string& path) const {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        return false;
+    }
+    return S_ISDIR(st.st_mode) && st.st_uid == owner_ && (st.st_mode & 077) == 0 &&
+           ::access(path.c_str(), W_OK | X_OK) == 0;
+}
+
 std::string PosixFileSystem::TempFolder() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime != nullptr && runtime[0] == '/' && IsPrivateFolder(runtime)) {
@@ -220,7 +224,7 @@ std::string PosixFileSystem::TempFolder() {
     }
     const char* tmp = std::getenv("TMPDIR");
     const std::string base = (tmp != nullptr && tmp[0] == '/') ? tmp : "/tmp";
-    const std::string folder = WithSlash(base) + "verada-rede-" + std::to_string(::geteuid());
+    const std::string folder = WithSlash(base) + "verada-rede-" + std::to_string(owner_);
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
         return "";
     }
@@ -228,7 +232,8 @@ std::string PosixFileSystem::TempFolder() {
 }
 
 bool PosixFileSystem::FileExists(const std::string& pattern) {
-    if (pattern.empty()) {
+    // A NUL would silently cut the path short: no file has such a name.
+    if (pattern.empty() || pattern.find('\0') != std::string::npos) {
         return false;
     }
     const auto slash = pattern.rfind('/');
@@ -282,8 +287,7 @@ std::unique_ptr<OutputFile> PosixFileSystem::OpenCaptureForAppend(const std::str
         ThrowErrno(path, errno == ELOOP ? EPERM : errno);
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
-        st.st_nlink != 1) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != owner_ || st.st_nlink != 1) {
         ::close(fd);
         throw FileError(path, "the capture file is not a private ordinary file");
     }

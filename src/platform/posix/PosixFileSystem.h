@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 #include "shared/FileSystem.h"
@@ -10,8 +12,17 @@ namespace vr::posix {
 //
 // The capture file lives in a folder private to the user and is never followed through a
 // symbolic link; CSV targets are ordinary files exactly where the user chose.
+//
+// The temporary folder is $XDG_RUNTIME_DIR when that is a private folder of the user's, otherwise
+// "verada-rede-<uid>" under $TMPDIR (or /tmp), created private; a folder there that is not the
+// user's own private folder is refused (the answer is then "").
 class PosixFileSystem : public FileSystem {
 public:
+    // Files and folders belong to the effective user.
+    PosixFileSystem();
+    // Files and folders must belong to `owner` (for checking the refusal of foreign folders).
+    explicit PosixFileSystem(uid_t owner) : owner_(owner) {}
+
     std::string TempFolder() override;
     bool FileExists(const std::string& pattern) override;
     void DeleteFile(const std::string& path) override;
@@ -19,6 +30,11 @@ public:
     std::unique_ptr<OutputFile> OpenTarget(const std::string& path) override;
     std::unique_ptr<InputFile> OpenForReading(const std::string& path) override;
     std::string CurrentFolder() override;
+
+private:
+    bool IsPrivateFolder(const std::string& path) const;
+
+    uid_t owner_;
 };
 
 // True when `name` matches `pattern`, where * stands for any run of characters and ? for one.

@@ -1,0 +1,58 @@
+#include "DesktopProgram.h"
+
+#include "adapter/USBAdapter.h"
+#include "shared/Version.h"
+
+namespace vr::desktop {
+
+DesktopProgram::DesktopProgram(Platform platform) : platform_(std::move(platform)) {
+    MainWindowParts parts{
+        window_,
+        toolkit_,
+        platform_.files,
+        state_,
+        [this]() -> std::unique_ptr<AdapterLink> {
+            return std::make_unique<USBAdapter>(
+                AdapterContext{platform_.hid, platform_.priority, platform_.files, *main_, state_});
+        },
+        [this] { save_->cmdSave_Click(); },
+        [this] { about_.Show(window_.GetHandle()); },
+        [this] { return save_->Busy(); },
+    };
+    main_ = std::make_unique<frmMain>(std::move(parts));
+    save_ = std::make_unique<SaveCommand>(toolkit_, forms_, platform_.files, state_, *main_);
+    WireWindow();
+}
+
+void DesktopProgram::WireWindow() {
+    window_.onResize = [this] { main_->Form_Resize(); };
+    window_.onTick = [this] {
+        main_->tmr_Timer();
+        TellDiagnosisOnce();
+    };
+    window_.onCloseRequest = [this] { main_->CloseBox_Click(); };
+    window_.onSave = [this] { main_->cmdSave_Click(); };
+    window_.onExit = [this] { main_->cmdExit_Click(); };
+    window_.onAbout = [this] { main_->mnuHelpAbout_Click(); };
+    window_.onPopupExit = [this] { main_->mPopExit_Click(); };
+    // The tray reports a click as the shell of the original platform does: as a mouse move over
+    // the window whose x is the number of the mouse message.
+    toolkit_.onTrayEvent = [this](int eventNumber) {
+        main_->Form_MouseMove(0, 0, static_cast<float>(eventNumber), 0);
+    };
+}
+
+void DesktopProgram::Start() {
+    QTimer::singleShot(0, &window_, [this] { main_->Form_Load(); });
+}
+
+void DesktopProgram::TellDiagnosisOnce() {
+    if (main_->ExitPending() || main_->Unloaded()) {
+        return;
+    }
+    if (const auto note = platform_.takeDiagnosis()) {
+        toolkit_.MsgBox(*note, vbOKOnly + vbInformation, kAppTitle);
+    }
+}
+
+}  // namespace vr::desktop

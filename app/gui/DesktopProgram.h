@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "about/frmAbout.h"
+#include "adapter/HidPlatform.h"
+#include "mainwindow/frmMain.h"
+#include "qt/QtForms.h"
+#include "qt/QtMainWindow.h"
+#include "qt/QtToolkit.h"
+#include "saving/SaveCommand.h"
+#include "shared/FileSystem.h"
+#include "shared/ProgramState.h"
+
+namespace vr::desktop {
+
+// What the program runs on besides the Qt toolkit.
+struct Platform {
+    HidPlatform& hid;
+    PriorityPlatform& priority;
+    FileSystem& files;
+    // A plain-language note about why the adapter cannot be used (for example missing access
+    // rights), handed out once; empty when there is nothing to tell.
+    std::function<std::optional<std::string>()> takeDiagnosis = [] { return std::nullopt; };
+};
+
+// The whole desktop program: the main window and its forms on Qt, wired to the core's handlers.
+// A QApplication must exist; Start() runs the load sequence from the event loop.
+class DesktopProgram {
+public:
+    explicit DesktopProgram(Platform platform);
+    DesktopProgram(const DesktopProgram&) = delete;
+    DesktopProgram& operator=(const DesktopProgram&) = delete;
+
+    // Loads the main window once the event loop runs.
+    void Start();
+
+    frmMain& Main() { return *main_; }
+    qt::QtMainWindow& Window() { return window_; }
+    ProgramState& State() { return state_; }
+
+private:
+    void WireWindow();
+    void TellDiagnosisOnce();
+
+    Platform platform_;
+    ProgramState state_;
+    qt::QtToolkit toolkit_;
+    qt::QtMainWindow window_{toolkit_};
+    qt::QtForms forms_{toolkit_};
+    frmAbout about_{forms_};
+    std::unique_ptr<frmMain> main_;
+    std::unique_ptr<SaveCommand> save_;
+};
+
+}  // namespace vr::desktop

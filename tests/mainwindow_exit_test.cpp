@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "shared/Errors.h"
+#include "shared/StatusKeys.h"
+#include "support/MainWindowRig.h"
+
+namespace vr {
+namespace {
+
+using mwtest::MainWindowRig;
+using Log = std::vector<std::string>;
+
+std::size_t IndexOf(const Log& log, const std::string& entry) {
+    return static_cast<std::size_t>(std::find(log.begin(), log.end(), entry) - log.begin());
+}
+
+TEST(MainWindowTray, OnlyAButtonReleaseOverTheIconOpensTheMenu) {
+    for (const int message : {0x200, 0x201, 0x202, 0x203, 0x204, 0x205, 0x206, 0x207}) {
+        MainWindowRig rig;
+        rig.LoadIntoTray();
+        rig.TrayEvent(message);
+        const bool opens = message == 0x202 || message == 0x205;
+        EXPECT_EQ(rig.view.popupMenus, opens ? 1 : 0) << message;
+        EXPECT_EQ(rig.toolkit.foregroundCalls,
+                  opens ? std::vector<WindowHandle>{4242} : std::vector<WindowHandle>{})
+            << message;
+    }
+}
+
+TEST(MainWindowTray, EventNumberIsConvertedFromTwips) {
+    MainWindowRig rig;
+    rig.view.coordinateUnit = CoordinateUnit::Twip;
+    rig.view.twipsPerPixelX = 15;
+    rig.TrayEvent(0x205);  // 517 twips is about 34 pixels: a plain move
+    EXPECT_EQ(rig.view.popupMenus, 0);
+    rig.form.Form_MouseMove(0, 0, 0x205 * 15.0F + 4.0F, 0);
+    EXPECT_EQ(rig.view.popupMenus, 1);
+}
+
+enum class ExitPath { Button, TrayMenu, CloseBox };
+
+void ChooseExit(MainWindowRig& rig, ExitPath path) {
+    switch (path) {
+        case ExitPath::Button:
+            rig.form.cmdExit_Click();
+            break;
+        case ExitPath::TrayMenu:
+            rig.view.pickExitInPopup = true;
+            rig.TrayEvent(0x205);
+            rig.view.pickExitInPopup = false;
+            break;
+        case ExitPath::CloseBox:
+            rig.form.CloseBox_Click();
+            break;
+    }
+}
+
+TEST(MainWindowExit, EveryPathAsksOnlyWithUnsavedDataAndEndsUnlessTheUserStays) {
+    struct Case {
+        bool unsaved;
+        int answer;
+    };
+    for (const ExitPath path : {ExitPath::Button, ExitPath::TrayMenu, ExitPath::CloseBox}) {
+        for (const Case c : {Case{false, vbYes}, Case{true, vbYes}, Case{true, vbNo}}) {
+            SCOPED_TRACE(static_cast<int>(path) * 10 + (c.unsaved ? 1 : 0) + (c.answer == vbNo));
+            MainWindowRig rig;
+            rig.LoadIntoTray();
+            if (c.unsaved) {
+                mwtest::WriteFile(rig.CapturePath(), "12345678");
+                rig.state.UnsavedData = true;
+            }
+            rig.view.UserSetWindowState(WindowState::Normal);
+            rig.toolkit.QueueAnswer(c.answer);
+            ChooseExit(rig, path);
+
+            const bool stays = c.answer == vbNo;
+            ASSERT_EQ(rig.toolkit.messageBoxes.size(), c.unsaved ? 1U : 0U);
+            if (c.unsaved) {
+                EXPECT_EQ(rig.toolkit.messageBoxes[0].prompt,
+                          "Downloaded data exists that has not been saved.\r\n\r\n"
+                          "Are you sure you wish to exit?");
+                EXPECT_EQ(rig.toolkit.messageBoxes[0].style, 36);
+                EXPECT_EQ(mwtest::ReadFile(rig.CapturePath()), "12345678");  // never deleted
+            }
+            EXPECT_EQ(rig.view.destroyed, !stays);
+            EXPECT_EQ(rig.form.Unloaded(), !stays);
+            EXPECT_EQ(rig.CountTray(NIM_DELETE), stays ? 0 : 1);
+            EXPECT_FALSE(rig.form.ExitRequested() && stays);
+            EXPECT_EQ(rig.form.ExitPending(), !stays);
+            if (stays) {
+                EXPECT_TRUE(rig.view.visible);
+                EXPECT_EQ(rig.view.state, WindowState::Normal);
+                EXPECT_TRUE(rig.state.UnsavedData);
+            } else {
+                // A window that is gone is never used again, whatever the backend still sends.
+                rig.form.Form_Resize();
+                rig.form.tmr_Timer();
+                rig.TrayEvent(0x202);
+                rig.form.cmdSave_Click();
+                EXPECT_EQ(rig.view.usesAfterDestroy, 0);
+                EXPECT_EQ(rig.view.log.back(), "destroy");
+                EXPECT_EQ(rig.saveCommands, 0);
+            }
+        }
+    }
+}
+
+TEST(MainWindowExit, CancelledTrayExitLetsPollingGoOn) {
+    MainWindowRig rig;
+    rig.adapters.present = {true};
+    rig.ReceiveOnRead(1);
+    rig.LoadIntoTray();  // a transfer: shown with unsaved data
+    rig.toolkit.QueueAnswer(vbNo);
+    ChooseExit(rig, ExitPath::TrayMenu);
+    EXPECT_FALSE(rig.form.ExitRequested());
+
+    // Saved later: back in the tray, and every tick re-arms the timer.
+    rig.state.UnsavedData = false;
+    rig.form.MinimizeWindow();
+    for (int tick = 0; tick < 3; ++tick) {
+        EXPECT_TRUE(rig.view.FireTimer()) << tick;
+    }
+    EXPECT_EQ(rig.adapters.created, 4);
+}
+
+TEST(MainWindowExit, ExitDuringAReceptionEndsItFirstThenUnloads) {
+    MainWindowRig rig;
+    rig.adapters.present = {false, true};
+    bool destroyedBeforeReceptionEnded = true;
+    rig.adapters.onRead = [&] {
+        mwtest::SimulateReception(rig.form, rig.state, rig.files, 50, rig.log);
+        destroyedBeforeReceptionEnded = rig.view.destroyed;
+    };
+    rig.LoadIntoTray();
+    // Inside the reception's yields the user picks Exit in the tray menu and confirms it.
+    rig.toolkit.QueueEventAtDoEvents(4, [&] { ChooseExit(rig, ExitPath::TrayMenu); });
+    rig.toolkit.QueueAnswer(vbYes);
+    rig.view.FireTimer();
+
+    ASSERT_EQ(rig.toolkit.messageBoxes.size(), 1U);  // asked: the transfer had begun
+    EXPECT_TRUE(rig.form.ExitRequested());
+    EXPECT_FALSE(destroyedBeforeReceptionEnded);
+    EXPECT_TRUE(rig.view.destroyed);
+    EXPECT_EQ(rig.view.usesAfterDestroy, 0);
+    EXPECT_FALSE(rig.view.timerEnabled);
+    EXPECT_FALSE(rig.view.visible);  // not brought up on the way out
+    const Log& log = rig.log;
+    EXPECT_LT(IndexOf(log, "read cancelled"), IndexOf(log, "capture closed"));
+    EXPECT_LT(IndexOf(log, "capture closed"), IndexOf(log, "close"));
+    EXPECT_EQ(log.back(), "release");
+    EXPECT_EQ(rig.adapters.alive, 0);
+    const std::size_t bytes = mwtest::ReadFile(rig.CapturePath()).size();
+    EXPECT_GT(bytes, 0U);
+    EXPECT_LT(bytes, 50U * 8);  // ended early; what arrived stays for the next start
+    EXPECT_EQ(rig.CountTray(NIM_DELETE), 1);
+    EXPECT_EQ(rig.TrayMessages().back(), NIM_DELETE);
+}
+
+TEST(MainWindowExit, ExitDuringASaveWaitsForTheSaveToEnd) {
+    MainWindowRig rig;
+    rig.LoadIntoTray();
+    rig.view.UserSetWindowState(WindowState::Normal);
+    rig.state.UnsavedData = true;
+    Log saveSteps;
+    rig.onSave = [&] {
+        rig.form.SetTimerEnabled(false);
+        rig.toolkit.QueueEvent([&] { rig.form.cmdExit_Click(); });
+        for (int step = 0; step < 10 && !rig.form.ExitPending(); ++step) {
+            rig.form.DoEvents();
+        }
+        saveSteps.emplace_back(rig.view.destroyed ? "ended after destroy" : "ended");
+        rig.state.UnsavedData = false;
+        rig.form.MinimizeWindow();
+        rig.form.SetTimerEnabled(true);
+    };
+    rig.form.cmdSave_Click();
+    EXPECT_EQ(saveSteps, Log{"ended"});
+    EXPECT_TRUE(rig.view.destroyed);
+    EXPECT_EQ(rig.view.usesAfterDestroy, 0);
+    EXPECT_FALSE(rig.view.timerEnabled);
+    EXPECT_EQ(std::count(rig.view.log.begin(), rig.view.log.end(), "hide"), 1);  // only at load
+}
+
+TEST(MainWindowCommands, SaveFailureIsShownAndAboutOpens) {
+    MainWindowRig rig;
+    rig.LoadIntoTray();
+    rig.onSave = [] { throw FileError("/home/u/log.csv", "No space left on device"); };
+    rig.form.cmdSave_Click();
+    ASSERT_EQ(rig.toolkit.messageBoxes.size(), 1U);
+    EXPECT_EQ(rig.toolkit.messageBoxes[0].prompt, "\"/home/u/log.csv\": No space left on device");
+    EXPECT_EQ(rig.toolkit.messageBoxes[0].style, 48);
+    EXPECT_FALSE(rig.view.destroyed);
+    rig.form.mnuHelpAbout_Click();
+    EXPECT_EQ(rig.aboutBoxes, 1);
+}
+
+}  // namespace
+}  // namespace vr

@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "shared/StatusKeys.h"
+#include "support/MainWindowRig.h"
+
+namespace vr {
+namespace {
+
+using mwtest::MainWindowRig;
+
+TEST(MainWindowLoad, PlacesShowsAddsTrayIconAndHidesInTheTray) {
+    MainWindowRig rig;
+    rig.view.screenWidth = 1024;
+    rig.view.screenHeight = 768;
+    rig.view.outerWidth = 310;
+    rig.view.outerHeight = 108;
+    rig.form.Form_Load();
+
+    EXPECT_DOUBLE_EQ(rig.view.top, 220.0);  // a third of the free height, not a half
+    EXPECT_DOUBLE_EQ(rig.view.left, 357.0);
+    EXPECT_EQ(rig.view.state, WindowState::Minimized);
+    EXPECT_FALSE(rig.view.visible);
+    EXPECT_TRUE(rig.view.timerEnabled);
+    EXPECT_TRUE(rig.form.Loaded());
+    EXPECT_EQ(rig.state.CaptureFilePath, rig.CapturePath());
+    // Shown once before going to the tray, with the paused picture that the tray then carries.
+    ASSERT_GE(rig.view.log.size(), 2U);
+    EXPECT_EQ(rig.view.log.front(), "show");
+    EXPECT_EQ(rig.view.log.back(), "hide");
+    EXPECT_EQ(rig.IconKey(), keyPaused);
+    ASSERT_EQ(rig.TrayMessages(), std::vector<std::uint32_t>{NIM_ADD});
+    EXPECT_EQ(rig.toolkit.KeyOfIcon(rig.toolkit.trayCalls[0].data.hIcon), keyPaused);
+    EXPECT_EQ(rig.adapters.created, 0);  // no poll during the load
+}
+
+TEST(MainWindowLoad, TrayRecordHoldsTheFixedFieldsAndTheVersionTip) {
+    MainWindowRig rig;
+    rig.form.Form_Load();
+    const NotifyIconData& data = rig.form.TrayIconData();
+    EXPECT_EQ(data.cbSize, 88U);
+    EXPECT_EQ(data.hWnd, rig.view.GetHandle());
+    EXPECT_EQ(data.uID, 1U);
+    EXPECT_EQ(data.uFlags, 7U);
+    EXPECT_EQ(data.uCallbackMessage, 0x200U);
+    const std::string tip(data.szTip.data(), data.szTip.size());
+    const std::string text = "Verada Rede v1.0.2";
+    EXPECT_EQ(tip.substr(0, text.size() + 1), text + '\0');
+    EXPECT_EQ(tip.substr(text.size() + 1), std::string(64 - text.size() - 1, ' '));
+}
+
+TEST(MainWindowLoad, LeftoverCaptureFileIsDeletedAndNothingReportedWithoutOne) {
+    for (const bool leftover : {true, false}) {
+        MainWindowRig rig;
+        if (leftover) {
+            mwtest::WriteFile(rig.CapturePath(), "stale bytes");
+        }
+        rig.form.Form_Load();
+        EXPECT_FALSE(mwtest::PathExists(rig.CapturePath())) << leftover;
+        EXPECT_TRUE(rig.toolkit.messageBoxes.empty()) << leftover;
+        EXPECT_FALSE(rig.state.UnsavedData);
+    }
+}
+
+TEST(MainWindowLoad, CaptureFileThatCannotBeDeletedIsReportedAndPollingStillStarts) {
+    MainWindowRig rig;
+    mwtest::WriteFile(rig.CapturePath(), "x");
+    rig.files.deleteFailure = "Permission denied";
+    rig.form.Form_Load();
+    ASSERT_EQ(rig.toolkit.messageBoxes.size(), 1U);
+    const auto& box = rig.toolkit.messageBoxes[0];
+    EXPECT_EQ(box.title, "Verada Rede");
+    EXPECT_EQ(box.style, 48);
+    EXPECT_NE(box.prompt.find(rig.CapturePath()), std::string::npos);
+    EXPECT_NE(box.prompt.find("Permission denied"), std::string::npos);
+    EXPECT_TRUE(rig.form.Loaded());
+    EXPECT_TRUE(rig.view.FireTimer());
+    EXPECT_EQ(rig.adapters.created, 1);
+}
+
+TEST(MainWindowLoad, TickArrivingDuringTheLoadWaitsUntilItHasFinished) {
+    MainWindowRig rig;
+    // Step 8's yield comes after the timer has been armed and before the capture path is set.
+    bool firedEarly = false;
+    rig.toolkit.QueueEventAtDoEvents(5, [&] { firedEarly = rig.view.FireTimer(); });
+    rig.form.Form_Load();
+    EXPECT_TRUE(firedEarly);
+    EXPECT_EQ(rig.adapters.created, 0);
+    EXPECT_TRUE(rig.view.timerEnabled);  // not lost: the next tick polls
+    EXPECT_TRUE(rig.view.FireTimer());
+    EXPECT_EQ(rig.adapters.created, 1);
+}
+
+TEST(MainWindowLoad, WithoutATrayTheWindowStaysOnTheTaskbarAndCanBeRestored) {
+    MainWindowRig rig;
+    rig.toolkit.trayAvailable = false;
+    rig.form.Form_Load();
+    EXPECT_FALSE(rig.form.InTray());
+    EXPECT_EQ(rig.view.state, WindowState::Minimized);
+    EXPECT_TRUE(rig.view.visible);  // minimised, but not hidden
+    EXPECT_TRUE(rig.view.timerEnabled);
+    rig.view.FireTimer();
+    EXPECT_EQ(rig.adapters.created, 1);  // polls while minimised
+    EXPECT_EQ(rig.IconKey(), keyDisconnected);
+    EXPECT_EQ(rig.TrayMessages(), std::vector<std::uint32_t>{NIM_ADD});  // no modify to nothing
+
+    rig.view.UserSetWindowState(WindowState::Normal);
+    EXPECT_TRUE(rig.view.visible);
+    EXPECT_FALSE(rig.view.timerEnabled);
+    rig.view.UserSetWindowState(WindowState::Minimized);
+    EXPECT_TRUE(rig.view.visible);
+    EXPECT_TRUE(rig.view.timerEnabled);
+
+    rig.form.cmdExit_Click();
+    EXPECT_TRUE(rig.view.destroyed);
+    EXPECT_EQ(rig.CountTray(NIM_DELETE), 0);
+}
+
+}  // namespace
+}  // namespace vr

@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "shared/StatusKeys.h"
+#include "support/MainWindowRig.h"
+
+namespace vr {
+namespace {
+
+using mwtest::MainWindowRig;
+using Log = std::vector<std::string>;
+
+TEST(MainWindowPolling, AbsentAdapterSwitchesTheIconOnceAndNeverReads) {
+    MainWindowRig rig;
+    rig.form.Form_Load();
+    for (int tick = 0; tick < 5; ++tick) {
+        ASSERT_TRUE(rig.view.FireTimer()) << tick;  // re-armed after every tick
+    }
+    EXPECT_EQ(rig.IconKey(), keyDisconnected);
+    EXPECT_EQ(rig.view.iconChanges, 2);  // paused at load, disconnected at the first poll
+    EXPECT_EQ(rig.CountTray(NIM_MODIFY), 1);
+    EXPECT_EQ(rig.adapters.created, 5);
+    EXPECT_EQ(rig.adapters.alive, 0);
+    Log once{"new", "init", "release"};
+    EXPECT_EQ(Log(rig.log.begin(), rig.log.begin() + 3), once);
+    EXPECT_EQ(rig.log.size(), 15U);
+}
+
+TEST(MainWindowPolling, PresentAdapterShowsConnectedBeforeReadingAndIsAlwaysClosed) {
+    MainWindowRig rig;
+    rig.adapters.presentAfterwards = true;
+    std::string iconAtRead;
+    std::string trayIconAtRead;
+    rig.adapters.onRead = [&] {
+        iconAtRead = rig.IconKey();
+        trayIconAtRead = rig.toolkit.KeyOfIcon(rig.toolkit.trayCalls.back().data.hIcon);
+    };
+    rig.LoadIntoTray();
+    EXPECT_EQ(iconAtRead, keyConnected);
+    EXPECT_EQ(trayIconAtRead, keyConnected);
+    EXPECT_EQ(rig.log, (Log{"new", "init", "read", "close", "release"}));
+    EXPECT_TRUE(rig.view.timerEnabled);
+}
+
+TEST(MainWindowPolling, FailedReceptionIsReportedTheAdapterClosedAndPollingGoesOn) {
+    MainWindowRig rig;
+    rig.adapters.presentAfterwards = true;
+    rig.ReceiveOnRead(3);
+    rig.form.Form_Load();
+    std::filesystem::create_directory(rig.CapturePath());  // the capture file cannot be opened
+    rig.view.FireTimer();
+    EXPECT_EQ(rig.log, (Log{"new", "init", "read", "close", "release"}));
+    ASSERT_EQ(rig.toolkit.messageBoxes.size(), 1U);
+    EXPECT_NE(rig.toolkit.messageBoxes[0].prompt.find(rig.CapturePath()), std::string::npos);
+    EXPECT_EQ(rig.toolkit.messageBoxes[0].title, "Verada Rede");
+    EXPECT_FALSE(rig.view.destroyed);
+    EXPECT_TRUE(rig.view.FireTimer());
+    EXPECT_EQ(rig.adapters.created, 2);
+}
+
+TEST(MainWindowPolling, TickPollsOnlyWhenMinimisedWithoutUnsavedData) {
+    struct Case {
+        WindowState state;
+        bool unsaved;
+        bool polls;
+    };
+    for (const Case c :
+         {Case{WindowState::Minimized, false, true}, Case{WindowState::Minimized, true, false},
+          Case{WindowState::Normal, false, false}, Case{WindowState::Normal, true, false}}) {
+        MainWindowRig rig;
+        rig.form.Form_Load();
+        rig.view.state = c.state;
+        rig.state.UnsavedData = c.unsaved;
+        rig.view.FireTimer();
+        EXPECT_EQ(rig.adapters.created, c.polls ? 1 : 0) << static_cast<int>(c.state) << c.unsaved;
+        EXPECT_TRUE(rig.view.timerEnabled);  // re-armed whatever the window's state
+    }
+}
+
+TEST(MainWindowPolling, GateIsCheckedAfterTheTicksYield) {
+    MainWindowRig rig;
+    rig.form.Form_Load();
+    rig.toolkit.QueueEvent([&] { rig.view.UserSetWindowState(WindowState::Normal); });
+    rig.view.FireTimer();
+    EXPECT_EQ(rig.adapters.created, 0);
+    EXPECT_EQ(rig.IconKey(), keyPaused);
+    EXPECT_TRUE(rig.view.visible);
+}
+
+TEST(MainWindowPolling, CompletedTransferBringsTheWindowUpAndStopsPolling) {
+    MainWindowRig rig;
+    rig.adapters.present = {true};
+    rig.ReceiveOnRead(3);
+    rig.LoadIntoTray();
+
+    EXPECT_EQ(mwtest::ReadFile(rig.CapturePath()),
+              std::string(8, 'A') + std::string(8, 'B') + std::string(8, 'C'));
+    EXPECT_TRUE(rig.state.UnsavedData);
+    EXPECT_EQ(rig.view.state, WindowState::Normal);
+    EXPECT_TRUE(rig.view.visible);
+    EXPECT_EQ(rig.IconKey(), keyPaused);
+    EXPECT_TRUE(rig.form.TimerEnabled());  // the tick that received re-arms it
+    // Receiving was shown in the tray during the transfer.
+    bool trayShowedReceiving = false;
+    for (const auto& call : rig.toolkit.trayCalls) {
+        trayShowedReceiving |= rig.toolkit.KeyOfIcon(call.data.hIcon) == keyReceiving;
+    }
+    EXPECT_TRUE(trayShowedReceiving);
+    rig.view.FireTimer();
+    rig.view.FireTimer();
+    EXPECT_EQ(rig.adapters.created, 1);
+}
+
+TEST(MainWindowPolling, UserMinimisingWithUnsavedDataIsAskedFirst) {
+    for (const int answer : {vbNo, vbYes}) {
+        MainWindowRig rig;
+        rig.adapters.present = {true};
+        rig.ReceiveOnRead(2);
+        rig.LoadIntoTray();
+        rig.toolkit.QueueAnswer(answer);
+        rig.view.UserSetWindowState(WindowState::Minimized);
+
+        ASSERT_EQ(rig.toolkit.messageBoxes.size(), 1U);
+        const auto& box = rig.toolkit.messageBoxes[0];
+        EXPECT_EQ(box.prompt,
+                  "Downloaded data exists that has not been saved.\r\n\r\n"
+                  "Would you like to discard this unsaved data?");
+        EXPECT_EQ(box.style, 36);
+        EXPECT_EQ(box.title, "Verada Rede");
+        const bool kept = answer == vbNo;
+        EXPECT_EQ(rig.state.UnsavedData, kept);
+        EXPECT_EQ(mwtest::PathExists(rig.CapturePath()), kept);
+        EXPECT_EQ(rig.view.visible, kept);
+        EXPECT_EQ(rig.view.state, kept ? WindowState::Normal : WindowState::Minimized);
+        EXPECT_EQ(rig.view.timerEnabled, !kept);
+        if (!kept) {
+            rig.view.FireTimer();
+            EXPECT_EQ(rig.adapters.created, 2);  // polling again
+        }
+    }
+}
+
+TEST(MainWindowPolling, MinimisingWhileASaveWritesKeepsTheWindowUpAndTheData) {
+    MainWindowRig rig;
+    rig.adapters.present = {true};
+    rig.ReceiveOnRead(2);
+    rig.LoadIntoTray();
+    rig.saveBusy = true;
+    rig.view.UserSetWindowState(WindowState::Minimized);
+
+    EXPECT_TRUE(rig.toolkit.messageBoxes.empty());  // no discard question mid-save
+    EXPECT_EQ(rig.view.state, WindowState::Normal);
+    EXPECT_TRUE(rig.view.visible);
+    EXPECT_TRUE(rig.state.UnsavedData);
+    EXPECT_TRUE(mwtest::PathExists(rig.CapturePath()));
+}
+
+TEST(MainWindowPolling, RestoringPausesAndMinimisingWithoutDataResumes) {
+    MainWindowRig rig;
+    rig.LoadIntoTray();
+    rig.view.UserSetWindowState(WindowState::Normal);
+    EXPECT_TRUE(rig.view.visible);
+    EXPECT_FALSE(rig.view.timerEnabled);
+    EXPECT_EQ(rig.IconKey(), keyPaused);
+    EXPECT_EQ(rig.toolkit.KeyOfIcon(rig.toolkit.trayCalls.back().data.hIcon), keyPaused);
+
+    rig.view.UserSetWindowState(WindowState::Minimized);
+    EXPECT_TRUE(rig.toolkit.messageBoxes.empty());
+    EXPECT_FALSE(rig.view.visible);
+    EXPECT_TRUE(rig.view.timerEnabled);
+    EXPECT_EQ(rig.IconKey(), keyPaused);  // until the next poll
+}
+
+TEST(MainWindowPolling, TicksNeverNestEvenWhenTheTimerIsReArmedDuringAPoll) {
+    MainWindowRig rig;
+    rig.adapters.present = {false, true};
+    rig.ReceiveOnRead(2);
+    rig.LoadIntoTray();
+    // During the tick's yield the user restores and minimises again, which re-arms the timer;
+    // the timer then fires in the poll's next yield, before any data has arrived.
+    bool nestedFired = false;
+    rig.toolkit.QueueEvent([&] {
+        rig.view.UserSetWindowState(WindowState::Normal);
+        rig.view.UserSetWindowState(WindowState::Minimized);
+        rig.toolkit.QueueEvent([&] { nestedFired = rig.view.FireTimer(); });
+    });
+    rig.view.FireTimer();
+    EXPECT_TRUE(nestedFired);
+    EXPECT_EQ(rig.adapters.created, 2);
+    EXPECT_EQ(rig.adapters.mostAlive, 1);
+    EXPECT_TRUE(rig.view.timerEnabled);
+    EXPECT_TRUE(rig.state.UnsavedData);
+}
+
+}  // namespace
+}  // namespace vr

@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "mainwindow/SupportFunctions.h"
+#include "posix/PosixFileSystem.h"
+#include "support/MainWindowRig.h"
+
+namespace vr {
+namespace {
+
+namespace fs = std::filesystem;
+using mwtest::ScratchFolder;
+using posix::PosixFileSystem;
+
+TEST(PosixFileExists, OrdinaryFilesMatchAndNothingElseDoes) {
+    ScratchFolder scratch;
+    const std::string d = scratch.Path();
+    mwtest::WriteFile(d + "data.csv", "x");
+    mwtest::WriteFile(d + ".hidden.csv", "x");  // no hidden attribute here: it would be overwritten
+    mwtest::WriteFile(d + "readonly.csv", "x");
+    fs::permissions(d + "readonly.csv", fs::perms::owner_read);
+    mwtest::WriteFile(d + "unreadable.csv", "x");
+    fs::permissions(d + "unreadable.csv", fs::perms::none);
+    fs::create_directory(d + "folder");
+    fs::create_directory(d + "folder/inner");
+    fs::create_symlink(d + "data.csv", d + "link-to-file");
+    fs::create_symlink(d + "folder", d + "link-to-folder");
+    fs::create_symlink(d + "gone.csv", d + "dangling");
+    ASSERT_EQ(::mkfifo((d + "pipe").c_str(), 0600), 0);
+
+    struct Case {
+        std::string path;
+        bool exists;
+    };
+    const Case cases[] = {
+        {d + "data.csv", true},
+        {d + ".hidden.csv", true},
+        {d + "readonly.csv", true},
+        {d + "unreadable.csv", true},
+        {d + "link-to-file", true},  // saving there would overwrite the file it points to
+        {d + "folder", false},
+        {d + "folder/", false},
+        {d + "link-to-folder", false},
+        {d + "dangling", false},
+        {d + "pipe", false},
+        {d + "missing.csv", false},
+        {d + "missing/data.csv", false},
+        {d + "data.csv/x", false},
+        {d + std::string(300, 'n'), false},
+        {d + std::string("data.csv\0.txt", 13), false},
+        {d + "*.csv", true},
+        {d + "d?ta.csv", true},
+        {d + "*.txt", false},
+        {d + "link-to-f*", true},
+        {d + "link-to-fo*", false},
+        {d + "p*", false},
+        {d + "folder/*", false},  // only a folder inside
+        {d + "missing/*.csv", false},
+        {d + "fold*/inner", false},  // wildcards only in the last part
+    };
+    PosixFileSystem files;
+    for (const Case& c : cases) {
+        EXPECT_EQ(files.FileExists(c.path), c.exists) << c.path;
+    }
+}
+
+TEST(PosixFileExists, FileInAFolderThatCannotBeSearchedIsNotFound) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root searches every folder";
+    }
+    ScratchFolder scratch;
+    fs::create_directory(scratch.Path() + "locked");
+    mwtest::WriteFile(scratch.Path() + "locked/data.csv", "x");
+    fs::permissions(scratch.Path() + "locked", fs::perms::none);
+    PosixFileSystem files;
+    EXPECT_FALSE(files.FileExists(scratch.Path() + "locked/data.csv"));
+    EXPECT_FALSE(files.FileExists(scratch.Path() + "locked/*.csv"));
+    fs::permissions(scratch.Path() + "locked", fs::perms::owner_all);
+}
+
+// Sets environment variables for one test and puts the old values back afterwards.
+class EnvironmentGuard {
+public:
+    EnvironmentGuard() : runtime_(Get("XDG_RUNTIME_DIR")), tmp_(Get("TMPDIR")) {}
+    ~EnvironmentGuard() {
+        Put("XDG_RUNTIME_DIR", runtime_);
+        Put("TMPDIR", tmp_);
+    }
+    EnvironmentGuard(const EnvironmentGuard&) = delete;
+    EnvironmentGuard& operator=(const EnvironmentGuard&) = delete;
+    static void Put(const char* name, const std::optional<std::string>& value) {
+        if (value) {
+            ::setenv(name, value->c_str(), 1);
+        } else {
+            ::unsetenv(name);
+        }
+    }
+
+private:
+    static std::optional<std::string> Get(const char* name) {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    }
+    std::optional<std::string> runtime_;
+    std::optional<std::string> tmp_;
+};
+
+unsigned Mode(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777U : 0U;
+}
+
+TEST(PosixTempFolder, UsesThePrivateRuntimeFolderWithOneTrailingSeparator) {
+    EnvironmentGuard env;
+    ScratchFolder runtime;
+    ::chmod(runtime.Path().c_str(), 0700);
+    for (const std::string& given :
+         {runtime.Path(), runtime.Path().substr(0, runtime.Path().size() - 1)}) {
+        EnvironmentGuard::Put("XDG_RUNTIME_DIR", given);
+        PosixFileSystem files;
+        EXPECT_EQ(files.TempFolder(), runtime.Path()) << given;
+    }
+}
+
+TEST(PosixTempFolder, FallsBackToAPrivateFolderOfItsOwnUnderTmpdir) {
+    EnvironmentGuard env;
+    ScratchFolder runtime;
+    ScratchFolder tmp;
+    ::chmod(runtime.Path().c_str(), 0755);  // readable by others: not private
+    EnvironmentGuard::Put("XDG_RUNTIME_DIR", runtime.Path());
+    EnvironmentGuard::Put("TMPDIR", tmp.Path().substr(0, tmp.Path().size() - 1));
+    PosixFileSystem files;
+    const std::string expected = tmp.Path() + "verada-rede-" + std::to_string(::geteuid()) + "/";
+    EXPECT_EQ(files.TempFolder(), expected);
+    EXPECT_EQ(Mode(expected), 0700U);
+    EXPECT_EQ(files.TempFolder(), expected);  // the second start finds it again
+    EXPECT_EQ(TempFolder(files) + kCaptureFileName, expected + "vrtemp.csv");
+}
+
+TEST(PosixTempFolder, RefusesAFolderThatIsNotTheUsersOwnPrivateFolder) {
+    EnvironmentGuard env;
+    ::unsetenv("XDG_RUNTIME_DIR");
+    const uid_t me = ::geteuid();
+    const uid_t someoneElse = me == 4242 ? 4243 : 4242;
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& folder)> prepare;
+        uid_t owner;
+    };
+    const Case cases[] = {
+        {"owned by someone else", [](const std::string&) {}, someoneElse},
+        {"open to others",
+         [](const std::string& f) {
+             ::mkdir(f.c_str(), 0700);
+             ::chmod(f.c_str(), 0777);
+         },
+         me},
+        {"a link to a private folder",
+         [](const std::string& f) {
+             const std::string target = f + "-target";
+             ::mkdir(target.c_str(), 0700);
+             ::symlink(target.c_str(), f.c_str());
+         },
+         me},
+        {"a file", [](const std::string& f) { mwtest::WriteFile(f, ""); }, me},
+    };
+    for (const Case& c : cases) {
+        EnvironmentGuard restoreTmpdir;
+        ScratchFolder tmp;
+        EnvironmentGuard::Put("TMPDIR", tmp.Path());
+        c.prepare(tmp.Path() + "verada-rede-" + std::to_string(c.owner));
+        PosixFileSystem files(c.owner);
+        EXPECT_EQ(files.TempFolder(), "") << c.what;
+    }
+}
+
+// A file system whose every look-up fails, counting how often it was asked.
+class FailingFileSystem : public PosixFileSystem {
+public:
+    bool FileExists(const std::string&) override {
+        ++lookups;
+        throw std::runtime_error("drive not ready");
+    }
+    std::string TempFolder() override { throw std::runtime_error("no folder"); }
+    int lookups = 0;
+};
+
+TEST(SupportFunctions, EmptyPathIsNotLookedUpAndNoFailureEscapes) {
+    FailingFileSystem files;
+    EXPECT_FALSE(FileExists(files, ""));
+    EXPECT_EQ(files.lookups, 0);
+    EXPECT_FALSE(FileExists(files, "/x/y.csv"));
+    EXPECT_EQ(files.lookups, 1);
+    EXPECT_EQ(TempFolder(files), "");
+}
+
+}  // namespace
+}  // namespace vr

@@ -1,0 +1,81 @@
+#include "support/MainWindowRig.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace vr::mwtest {
+
+ScratchFolder::ScratchFolder() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "verada-mwtest-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a scratch folder");
+    }
+    path_ = pattern + "/";
+}
+
+ScratchFolder::~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+bool PathExists(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+MainWindowRig::MainWindowRig()
+    : form(MainWindowParts{view, toolkit, files, state, adapters.Factory(),
+                           [this] {
+                               ++saveCommands;
+                               if (onSave) {
+                                   onSave();
+                               }
+                           },
+                           [this] { ++aboutBoxes; }, [this] { return saveBusy; }}) {
+    view.onResize = [this] { form.Form_Resize(); };
+    view.onTick = [this] { form.tmr_Timer(); };
+    view.onPopupPick = [this] { form.mPopExit_Click(); };
+}
+
+std::vector<std::uint32_t> MainWindowRig::TrayMessages() const {
+    std::vector<std::uint32_t> messages;
+    for (const auto& call : toolkit.trayCalls) {
+        messages.push_back(call.message);
+    }
+    return messages;
+}
+
+int MainWindowRig::CountTray(std::uint32_t message) const {
+    int count = 0;
+    for (const auto& call : toolkit.trayCalls) {
+        count += call.message == message ? 1 : 0;
+    }
+    return count;
+}
+
+void MainWindowRig::ReceiveOnRead(int reports) {
+    adapters.onRead = [this, reports] { SimulateReception(form, state, files, reports, log); };
+}
+
+void MainWindowRig::LoadIntoTray() {
+    form.Form_Load();
+    view.FireTimer();
+}
+
+}  // namespace vr::mwtest
