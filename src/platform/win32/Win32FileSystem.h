@@ -4,6 +4,10 @@
 
 #include "shared/FileSystem.h"
 
+// The seam names an operation DeleteFile, which windows.h turns into DeleteFileA when it comes
+// first.
+#undef DeleteFile
+
 namespace vr::win32 {
 
 // The file seam on Windows, through the ANSI calls of kernel32.
