@@ -1,12 +1,12 @@
 #pragma once
 
-#include <string>
-
-#include "shared/FileSystem.h"
-
 // The seam names an operation DeleteFile, which windows.h turns into DeleteFileA when it comes
 // first.
 #undef DeleteFile
+
+#include <string>
+
+#include "shared/FileSystem.h"
 
 namespace vr::win32 {
 
