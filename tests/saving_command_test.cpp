@@ -8,10 +8,10 @@
 
 #include "headless/HeadlessForms.h"
 #include "headless/HeadlessToolkit.h"
-#include "posix/PosixFileSystem.h"
 #include "saving/APICommonDialog.h"
 #include "saving/SaveCommand.h"
 #include "support/FailingFileSystem.h"
+#include "support/NativeFileSystem.h"
 #include "support/SavingWindow.h"
 #include "support/ScratchFolder.h"
 
@@ -52,8 +52,8 @@ protected:
     }
 
     ScratchFolder scratch;
-    posix::PosixFileSystem posix;
-    test::FailingFileSystem files{posix};
+    std::unique_ptr<FileSystem> native = test::NewNativeFileSystem();
+    test::FailingFileSystem files{*native};
     headless::HeadlessToolkit toolkit;
     headless::HeadlessForms forms;
     ProgramState state;
@@ -87,7 +87,7 @@ TEST_F(SaveCommandTest, DialogAsksForCsvAndCancelChangesNothing) {
     EXPECT_EQ(call.owner, window.GetWindowHandle());
     EXPECT_EQ(call.request.DialogTitle, "Save CSV file ...");
     EXPECT_EQ(call.request.Filter, "CSV Files (*.csv)\0*.csv\0\0"s);
-    EXPECT_EQ(call.request.InitialDir, posix.CurrentFolder());
+    EXPECT_EQ(call.request.InitialDir, native->CurrentFolder());
     EXPECT_EQ(call.request.DialogFlags, 0x804);
     EXPECT_EQ(call.request.FilterIndex, 0);
     EXPECT_TRUE(call.request.DefaultFile.empty());
@@ -110,11 +110,12 @@ TEST_F(SaveCommandTest, NewFileGetsHeaderAndTheWindowGoesBackToTheTray) {
     };
     const std::vector<Case> cases = {
         {"report", "report.csv"},
-        {"report.csv", "report.csv"},
-        {"report.CSV", "report.CSV.csv"},  // the extension test is case-sensitive
+        {"summary.csv", "summary.csv"},
+        {"DATA.CSV", "DATA.CSV.csv"},  // the extension test is case-sensitive
         {"  " + scratch.Path("spaced") + "  ", "spaced.csv"},
     };
-    ScratchFolder::WriteFile(scratch.Path("report.CSV"), "keep");
+    // Distinct names: where the file system ignores case, report.csv and report.CSV are one.
+    ScratchFolder::WriteFile(scratch.Path("DATA.CSV"), "keep");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.chosen);
         const std::string chosen = c.chosen.front() == ' ' ? c.chosen : scratch.Path(c.chosen);
@@ -136,7 +137,7 @@ TEST_F(SaveCommandTest, NewFileGetsHeaderAndTheWindowGoesBackToTheTray) {
     }
     EXPECT_EQ(forms.appendFormsShown, 0);
     EXPECT_TRUE(toolkit.messageBoxes.empty());
-    EXPECT_EQ(ScratchFolder::ReadFile(scratch.Path("report.CSV")), "keep");
+    EXPECT_EQ(ScratchFolder::ReadFile(scratch.Path("DATA.CSV")), "keep");
 
     save.cmdSave_Click();  // nothing new downloaded since
     ASSERT_EQ(toolkit.messageBoxes.size(), 1U);
@@ -204,7 +205,7 @@ TEST_F(SaveCommandTest, FailureIsReportedAndNothingOfTheSaveRemains) {
          AppendAnswer::Cancel,
          [&] { std::filesystem::remove_all(scratch.Path("gone")); },
          gone,
-         "No such file or directory"},
+         test::MissingFolderText()},
         {"target not writable", "old", AppendAnswer::Append,
          [&] { files.openTargetFaults[target] = "Permission denied"; }, target,
          "Permission denied"},
@@ -218,7 +219,7 @@ TEST_F(SaveCommandTest, FailureIsReportedAndNothingOfTheSaveRemains) {
          "No space left on device"},
         {"capture missing", "old", AppendAnswer::Overwrite,
          [&] { std::filesystem::remove(state.CaptureFilePath); }, state.CaptureFilePath,
-         "No such file or directory"},
+         test::MissingFileText()},
         {"capture unreadable, append", "old", AppendAnswer::Append,
          [&] { files.readableBytes = 70'000; }, state.CaptureFilePath, "Input/output error"},
         {"target deletion refused", "old", AppendAnswer::Overwrite,

@@ -7,9 +7,9 @@
 
 #include "headless/HeadlessForms.h"
 #include "headless/HeadlessToolkit.h"
-#include "posix/PosixFileSystem.h"
 #include "saving/ExportCaptureFile.h"
 #include "support/FailingFileSystem.h"
+#include "support/NativeFileSystem.h"
 #include "support/SavingWindow.h"
 #include "support/ScratchFolder.h"
 
@@ -48,8 +48,8 @@ protected:
     const headless::ProgressRecord& Progress() const { return *forms.progressForms.back(); }
 
     ScratchFolder scratch;
-    posix::PosixFileSystem posix;
-    test::FailingFileSystem files{posix};
+    std::unique_ptr<FileSystem> native = test::NewNativeFileSystem();
+    test::FailingFileSystem files{*native};
     headless::HeadlessToolkit toolkit;
     headless::HeadlessForms forms;
     ProgramState state;

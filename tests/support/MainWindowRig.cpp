@@ -1,20 +1,28 @@
 #include "support/MainWindowRig.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace vr::mwtest {
 
 ScratchFolder::ScratchFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "verada-mwtest-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
+    // A new folder of a random name; creating it fails if the name is taken, so it is ours.
+    std::random_device random;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        const std::filesystem::path candidate =
+            base / ("verada-mwtest-" + std::to_string(random()) + std::to_string(random()));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) {
+            path_ = candidate.generic_string() + "/";
+        }
+    }
+    if (path_.empty()) {
         throw std::runtime_error("cannot create a scratch folder");
     }
-    path_ = pattern + "/";
 }
 
 ScratchFolder::~ScratchFolder() {

@@ -7,9 +7,9 @@
 #include "headless/HeadlessMainWindow.h"
 #include "headless/HeadlessToolkit.h"
 #include "mainwindow/frmMain.h"
-#include "posix/PosixFileSystem.h"
 #include "shared/Errors.h"
 #include "shared/ProgramState.h"
+#include "support/NativeFileSystem.h"
 #include "support/StubAdapter.h"
 
 namespace vr::mwtest {
@@ -27,25 +27,36 @@ private:
     std::string path_;
 };
 
-// The real POSIX files, with the temporary folder in a scratch folder, counting the look-ups.
-class ScratchFileSystem : public posix::PosixFileSystem {
+// The system's real files, with the temporary folder in a scratch folder, counting the look-ups.
+class ScratchFileSystem : public FileSystem {
 public:
     explicit ScratchFileSystem(std::string tempFolder) : tempFolder_(std::move(tempFolder)) {}
     std::string TempFolder() override { return tempFolder_; }
     bool FileExists(const std::string& pattern) override {
         ++fileExistsCalls;
-        return PosixFileSystem::FileExists(pattern);
+        return native_->FileExists(pattern);
     }
     void DeleteFile(const std::string& path) override {
         if (!deleteFailure.empty()) {
             throw FileError(path, deleteFailure);
         }
-        PosixFileSystem::DeleteFile(path);
+        native_->DeleteFile(path);
     }
+    std::unique_ptr<OutputFile> OpenCaptureForAppend(const std::string& path) override {
+        return native_->OpenCaptureForAppend(path);
+    }
+    std::unique_ptr<OutputFile> OpenTarget(const std::string& path) override {
+        return native_->OpenTarget(path);
+    }
+    std::unique_ptr<InputFile> OpenForReading(const std::string& path) override {
+        return native_->OpenForReading(path);
+    }
+    std::string CurrentFolder() override { return native_->CurrentFolder(); }
     int fileExistsCalls = 0;
     std::string deleteFailure;  // when set, deletions fail with this cause
 
 private:
+    std::unique_ptr<FileSystem> native_ = test::NewNativeFileSystem();
     std::string tempFolder_;
 };
 

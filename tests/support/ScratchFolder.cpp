@@ -1,22 +1,29 @@
 #include "support/ScratchFolder.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <vector>
 
 namespace vr::test {
 
 ScratchFolder::ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "verada-test-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (::mkdtemp(buffer.data()) == nullptr) {
+    // A new folder of a random name; creating it fails if the name is taken, so it is ours.
+    std::random_device random;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100 && folder_.empty(); ++attempt) {
+        const std::filesystem::path candidate =
+            base / ("verada-test-" + std::to_string(random()) + std::to_string(random()));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) {
+            folder_ = candidate.generic_string();
+        }
+    }
+    if (folder_.empty()) {
         throw std::runtime_error("cannot create a scratch folder");
     }
-    folder_ = buffer.data();
 }
 
 ScratchFolder::~ScratchFolder() {

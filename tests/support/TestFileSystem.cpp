@@ -196,7 +196,7 @@ bool TestFileSystem::FileExists(const std::string& pattern) {
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator(full.parent_path(), error)) {
         if (entry.is_regular_file(error) &&
-            Matches(full.filename().c_str(), entry.path().filename().c_str())) {
+            Matches(full.filename().string().c_str(), entry.path().filename().string().c_str())) {
             return true;
         }
     }

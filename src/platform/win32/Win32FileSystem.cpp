@@ -1,0 +1,278 @@
+#include "platform/win32/Win32FileSystem.h"
+
+#include <windows.h>
+// The seam names its operation DeleteFile; the system header makes that a macro.
+#undef DeleteFile
+
+#include <vector>
+
+#include "shared/Errors.h"
+
+namespace vr::win32 {
+namespace {
+
+[[noreturn]] void ThrowError(const std::string& path, DWORD error) {
+    throw FileError(path, SystemErrorText(error));
+}
+
+std::uint64_t FileLength(HANDLE file, const std::string& path) {
+    LARGE_INTEGER size{};
+    if (::GetFileSizeEx(file, &size) == FALSE) {
+        ThrowError(path, ::GetLastError());
+    }
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+// Writes pass through a small buffer: a reception writes 8 bytes per report.
+class Win32OutputFile : public OutputFile {
+public:
+    Win32OutputFile(HANDLE file, std::string path) : file_(file), path_(std::move(path)) {
+        buffer_.reserve(kBufferSize);
+    }
+    ~Win32OutputFile() override {
+        if (file_ != INVALID_HANDLE_VALUE) {
+            try {
+                Flush();
+            } catch (const FileError&) {  // NOLINT(bugprone-empty-catch): nowhere to report it
+            }
+            ::CloseHandle(file_);
+        }
+    }
+    Win32OutputFile(const Win32OutputFile&) = delete;
+    Win32OutputFile& operator=(const Win32OutputFile&) = delete;
+
+    void Write(const std::uint8_t* data, std::size_t size) override {
+        if (buffer_.size() + size > kBufferSize) {
+            Flush();
+        }
+        if (size >= kBufferSize) {
+            WriteAll(data, size);
+            return;
+        }
+        buffer_.insert(buffer_.end(), data, data + size);
+    }
+
+    std::uint64_t Length() override {
+        Flush();
+        return FileLength(file_, path_);
+    }
+
+    void SeekToEnd() override {
+        Flush();
+        if (::SetFilePointerEx(file_, LARGE_INTEGER{}, nullptr, FILE_END) == FALSE) {
+            ThrowError(path_, ::GetLastError());
+        }
+    }
+
+    void Truncate(std::uint64_t length) override {
+        Flush();
+        LARGE_INTEGER position{};
+        position.QuadPart = static_cast<LONGLONG>(length);
+        if (::SetFilePointerEx(file_, position, nullptr, FILE_BEGIN) == FALSE ||
+            ::SetEndOfFile(file_) == FALSE) {
+            ThrowError(path_, ::GetLastError());
+        }
+    }
+
+    void Close() override {
+        if (file_ == INVALID_HANDLE_VALUE) {
+            return;
+        }
+        try {
+            Flush();
+        } catch (...) {
+            ::CloseHandle(file_);
+            file_ = INVALID_HANDLE_VALUE;
+            throw;
+        }
+        const HANDLE file = file_;
+        file_ = INVALID_HANDLE_VALUE;
+        if (::CloseHandle(file) == FALSE) {
+            ThrowError(path_, ::GetLastError());
+        }
+    }
+
+private:
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+
+    void Flush() {
+        if (buffer_.empty()) {
+            return;
+        }
+        std::vector<std::uint8_t> pending;
+        pending.swap(buffer_);
+        buffer_.reserve(kBufferSize);
+        WriteAll(pending.data(), pending.size());
+    }
+
+    void WriteAll(const std::uint8_t* data, std::size_t size) {
+        while (size > 0) {
+            const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+            DWORD written = 0;
+            if (::WriteFile(file_, data, chunk, &written, nullptr) == FALSE) {
+                ThrowError(path_, ::GetLastError());
+            }
+            data += written;
+            size -= written;
+        }
+    }
+
+    HANDLE file_;
+    std::string path_;
+    std::vector<std::uint8_t> buffer_;
+};
+
+class Win32InputFile : public InputFile {
+public:
+    Win32InputFile(HANDLE file, std::string path) : file_(file), path_(std::move(path)) {}
+    ~Win32InputFile() override { Close(); }
+    Win32InputFile(const Win32InputFile&) = delete;
+    Win32InputFile& operator=(const Win32InputFile&) = delete;
+
+    std::size_t Read(std::uint8_t* data, std::size_t size) override {
+        const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+        DWORD got = 0;
+        if (::ReadFile(file_, data, chunk, &got, nullptr) == FALSE) {
+            ThrowError(path_, ::GetLastError());
+        }
+        return got;
+    }
+
+    std::uint64_t Length() override { return FileLength(file_, path_); }
+
+    void Close() override {
+        if (file_ != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(file_);
+            file_ = INVALID_HANDLE_VALUE;
+        }
+    }
+
+private:
+    HANDLE file_;
+    std::string path_;
+};
+
+// Keeps the system's "drive not ready" and similar boxes away while a path is probed.
+class QuietErrors {
+public:
+    QuietErrors() { ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, &previous_); }
+    ~QuietErrors() { ::SetThreadErrorMode(previous_, nullptr); }
+    QuietErrors(const QuietErrors&) = delete;
+    QuietErrors& operator=(const QuietErrors&) = delete;
+
+private:
+    DWORD previous_ = 0;
+};
+
+bool IsOrdinaryFile(DWORD attributes) {
+    constexpr DWORD kExcluded = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
+                                FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
+    return (attributes & kExcluded) == 0;
+}
+
+}  // namespace
+
+std::string SystemErrorText(unsigned long error) {
+    char* text = nullptr;
+    const DWORD length = ::FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result = length > 0 && text != nullptr ? std::string(text, length) : "";
+    ::LocalFree(text);
+    while (!result.empty() && (result.back() == '\n' || result.back() == '\r' ||
+                               result.back() == ' ' || result.back() == '.')) {
+        result.pop_back();
+    }
+    return result.empty() ? "system error " + std::to_string(error) : result;
+}
+
+std::string Win32FileSystem::TempFolder() {
+    // The text the system leaves up to its first NUL; an all-NUL buffer (a failure, or a path
+    // longer than the buffer) is no folder at all.
+    std::vector<char> buffer(255, '\0');
+    ::GetTempPathA(static_cast<DWORD>(buffer.size()), buffer.data());
+    return std::string(buffer.data());
+}
+
+bool Win32FileSystem::FileExists(const std::string& pattern) {
+    if (pattern.empty() || pattern.find('\0') != std::string::npos) {
+        return false;
+    }
+    try {
+        QuietErrors quiet;
+        WIN32_FIND_DATAA entry{};
+        const HANDLE search = ::FindFirstFileA(pattern.c_str(), &entry);
+        if (search == INVALID_HANDLE_VALUE) {
+            return false;
+        }
+        bool found = IsOrdinaryFile(entry.dwFileAttributes);
+        while (!found && ::FindNextFileA(search, &entry) != FALSE) {
+            found = IsOrdinaryFile(entry.dwFileAttributes);
+        }
+        ::FindClose(search);
+        return found;
+    } catch (...) {
+        return false;
+    }
+}
+
+void Win32FileSystem::DeleteFile(const std::string& path) {
+    if (::DeleteFileA(path.c_str()) == FALSE) {
+        ThrowError(path, ::GetLastError());
+    }
+}
+
+std::unique_ptr<OutputFile> Win32FileSystem::OpenCaptureForAppend(const std::string& path) {
+    // The link itself is opened, not what it points to, and then refused.
+    const HANDLE file =
+        ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        ThrowError(path, ::GetLastError());
+    }
+    auto output = std::make_unique<Win32OutputFile>(file, path);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileType(file) != FILE_TYPE_DISK ||
+        ::GetFileInformationByHandle(file, &info) == FALSE ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+        info.nNumberOfLinks != 1) {
+        throw FileError(path, "the capture file is not a plain file with a single name");
+    }
+    output->SeekToEnd();
+    return output;
+}
+
+std::unique_ptr<OutputFile> Win32FileSystem::OpenTarget(const std::string& path) {
+    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        ThrowError(path, ::GetLastError());
+    }
+    auto output = std::make_unique<Win32OutputFile>(file, path);
+    if (::GetFileType(file) != FILE_TYPE_DISK) {
+        throw FileError(path, "not an ordinary file");
+    }
+    return output;
+}
+
+std::unique_ptr<InputFile> Win32FileSystem::OpenForReading(const std::string& path) {
+    const HANDLE file =
+        ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        ThrowError(path, ::GetLastError());
+    }
+    return std::make_unique<Win32InputFile>(file, path);
+}
+
+std::string Win32FileSystem::CurrentFolder() {
+    const DWORD needed = ::GetCurrentDirectoryA(0, nullptr);
+    if (needed == 0) {
+        return "";
+    }
+    std::vector<char> buffer(needed + 1, '\0');
+    const DWORD length = ::GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data());
+    return length == 0 || length >= buffer.size() ? "" : std::string(buffer.data(), length);
+}
+
+}  // namespace vr::win32

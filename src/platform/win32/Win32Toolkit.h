@@ -1,0 +1,69 @@
+#pragma once
+
+// The seam before the system headers, whose macros share its constants' names.
+#include "shared/Toolkit.h"
+
+#include <windows.h>
+// windows.h first
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vr::win32 {
+
+// Toolkit services on Win32: the message loop, message boxes, the tray icon and the image list
+// imlStatus. Window and icon handles cross the seam as the system's own values (user objects fit
+// in 32 bits).
+class Win32Toolkit : public Toolkit {
+public:
+    explicit Win32Toolkit(HINSTANCE instance);
+    ~Win32Toolkit() override;
+    Win32Toolkit(const Win32Toolkit&) = delete;
+    Win32Toolkit& operator=(const Win32Toolkit&) = delete;
+
+    HINSTANCE Instance() const { return instance_; }
+
+    // Top-level windows whose keyboard interface (Tab, Enter, Esc, access keys) the message loop
+    // routes through the system's dialog handling.
+    void AddDialog(HWND window);
+    void RemoveDialog(HWND window);
+    // Hands one message to its window, through the dialog handling where it applies.
+    void Dispatch(MSG& message);
+    // Runs the message loop until the program quits; returns the quit code.
+    int Run();
+
+    void DoEvents() override;
+    int MsgBox(const std::string& prompt, int style, const std::string& title) override;
+    bool SetForegroundWindow(WindowHandle window) override;
+    bool Shell_NotifyIconA(std::uint32_t message, const NotifyIconData& data) override;
+    IconHandle StatusImage(const std::string& key) override;
+
+    HIMAGELIST imlStatus() const { return imlStatus_; }
+
+private:
+    HINSTANCE instance_;
+    HIMAGELIST imlStatus_ = nullptr;
+    std::map<std::string, HICON> images_;
+    std::vector<HWND> dialogs_;
+};
+
+// The system's notify-icon record, in its first layout, from the program's.
+NOTIFYICONDATAA ToNotifyIconData(const NotifyIconData& data);
+
+inline HWND ToHwnd(WindowHandle window) {
+    return static_cast<HWND>(LongToHandle(window));
+}
+inline WindowHandle FromHwnd(HWND window) {
+    return static_cast<WindowHandle>(HandleToLong(window));
+}
+inline HICON ToHicon(IconHandle icon) {
+    return static_cast<HICON>(LongToHandle(icon));
+}
+inline IconHandle FromHicon(HICON icon) {
+    return static_cast<IconHandle>(HandleToLong(icon));
+}
+
+}  // namespace vr::win32
