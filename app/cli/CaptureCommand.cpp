@@ -6,7 +6,6 @@
 #include "HidBackend.h"
 #include "adapter/USBAdapter.h"
 #include "platform/sim/Scenario.h"
-#include "posix/PosixFileSystem.h"
 #include "shared/ProgramState.h"
 #include "shared/StatusKeys.h"
 
@@ -91,7 +90,8 @@ int Received(std::ostream& out, std::uint64_t bytes) {
 int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& err) {
     try {
         HidBackend backend = MakeHidBackend(options.scenario);
-        posix::PosixFileSystem files;
+        const std::unique_ptr<FileSystem> native = NewNativeFileSystem();
+        FileSystem& files = *native;
         const std::string path = options.out ? *options.out : files.TempFolder() + kCaptureFileName;
         const std::uint64_t before = FileLength(files, path);
         const auto limit = std::chrono::duration_cast<sim::Microseconds>(

@@ -3,7 +3,7 @@
 #include "Commands.h"
 #include "ConsoleForms.h"
 #include "ConsoleWindow.h"
-#include "posix/PosixFileSystem.h"
+#include "HidBackend.h"
 #include "saving/ExportCaptureFile.h"
 
 namespace vr::cli {
@@ -41,9 +41,9 @@ private:
 }  // namespace
 
 int RunExport(const ExportOptions& options, std::ostream& err) {
-    posix::PosixFileSystem posixFiles;
-    KeepCapture keeping(posixFiles, options.capture);
-    FileSystem& files = options.keepCapture ? static_cast<FileSystem&>(keeping) : posixFiles;
+    const std::unique_ptr<FileSystem> native = NewNativeFileSystem();
+    KeepCapture keeping(*native, options.capture);
+    FileSystem& files = options.keepCapture ? static_cast<FileSystem&>(keeping) : *native;
     ConsoleForms forms(err);
     ConsoleWindow window;
     try {

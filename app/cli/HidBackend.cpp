@@ -1,7 +1,5 @@
 #include "HidBackend.h"
 
-#include "platform/linux/LinuxHidPlatform.h"
-#include "platform/linux/LinuxPriorityPlatform.h"
 #include "platform/sim/SimHidPlatform.h"
 
 namespace vr::cli {
@@ -40,12 +38,7 @@ HidBackend MakeHidBackend(const std::optional<std::string>& scenarioPath) {
         backend.takeDiagnosis = [] { return std::nullopt; };
         return backend;
     }
-    auto hid = std::make_unique<LinuxHidPlatform>();
-    LinuxHidPlatform* hidraw = hid.get();
-    backend.takeDiagnosis = [hidraw] { return hidraw->TakePermissionDiagnosis(); };
-    backend.hid = std::move(hid);
-    backend.clock = std::make_unique<sim::RealClock>();
-    backend.priority = std::make_unique<LinuxPriorityPlatform>();
+    AttachNativeHid(backend);
     return backend;
 }
 

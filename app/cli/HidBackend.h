@@ -10,6 +10,7 @@
 
 #include "adapter/HidPlatform.h"
 #include "platform/sim/Clock.h"
+#include "shared/FileSystem.h"
 
 namespace vr::cli {
 
@@ -23,6 +24,11 @@ struct HidBackend {
 
 // Throws sim::ScenarioError when the scenario cannot be read.
 HidBackend MakeHidBackend(const std::optional<std::string>& scenarioPath);
+
+// The machine's own adapter access, clock and priority (the build picks the system's backend).
+void AttachNativeHid(HidBackend& backend);
+// The machine's own files.
+std::unique_ptr<FileSystem> NewNativeFileSystem();
 
 // Forwards every call, noting the waits that failed.
 class WaitWatch final : public HidPlatform {

@@ -57,8 +57,8 @@ Section "${APP_NAME}" SecProgram
   SectionIn RO
   SetOutPath "$INSTDIR"
   File "${BUILD_DIR}\app\win32\verada-rede.exe"
-  !if /FileExists "${BUILD_DIR}\app\cli\verada-rede-cli.exe"
-    File "${BUILD_DIR}\app\cli\verada-rede-cli.exe"
+  !if /FileExists "${BUILD_DIR}\app\verada-rede-cli.exe"
+    File "${BUILD_DIR}\app\verada-rede-cli.exe"
   !endif
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortCut "$SMPROGRAMS\${APP_NAME}.lnk" "$INSTDIR\verada-rede.exe"

@@ -1,0 +1,20 @@
+// The tool on Windows: hid.dll and setupapi for the adapter, priority classes, kernel32 files.
+#include "HidBackend.h"
+#include "win32/Win32FileSystem.h"
+#include "win32/Win32HidPlatform.h"
+#include "win32/Win32PriorityPlatform.h"
+
+namespace vr::cli {
+
+void AttachNativeHid(HidBackend& backend) {
+    backend.hid = std::make_unique<win32::Win32HidPlatform>();
+    backend.clock = std::make_unique<sim::RealClock>();
+    backend.priority = std::make_unique<win32::Win32PriorityPlatform>();
+    backend.takeDiagnosis = [] { return std::nullopt; };
+}
+
+std::unique_ptr<FileSystem> NewNativeFileSystem() {
+    return std::make_unique<win32::Win32FileSystem>();
+}
+
+}  // namespace vr::cli
