@@ -257,7 +257,7 @@ TEST_F(FormsTest, ProgressFormShowsTheSequenceOfTexts) {
         WriteBytes(source, std::vector<std::uint8_t>(c.captureSize, 'a'));
         QuietWindow window(ownerHandle);
         WatchedForms watched(forms);
-        watched.onShow = [this](QWidget* form) {
+        watched.onShow = [](QWidget* form) {
             EXPECT_EQ(form->windowTitle(), "Saving File. Please wait...");
             EXPECT_FALSE(form->isModal());
             EXPECT_EQ(form->size(), QSize(226, 90));

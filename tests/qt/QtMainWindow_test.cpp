@@ -135,6 +135,18 @@ TEST_F(MainWindowTest, StateChangesTheUserMakesAreReportedAndThoseAskedForAreNot
     window.showNormal();
     EXPECT_EQ(window.GetWindowState(), WindowState::Normal);
     EXPECT_EQ(hits, QStringList({"resize", "resize"}));
+
+    // Hidden in the tray, the window system's settling of its state is no user's action.
+    hits.clear();
+    window.SetWindowState(WindowState::Minimized);
+    window.Hide();
+    window.setWindowState(Qt::WindowNoState);
+    EXPECT_TRUE(hits.isEmpty());
+    EXPECT_EQ(window.GetWindowState(), WindowState::Minimized);
+    window.SetWindowState(WindowState::Normal);
+    window.Show();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.isMinimized());
 }
 
 TEST_F(MainWindowTest, TimerFiresNoMoreOftenThanEveryTenMilliseconds) {

@@ -146,7 +146,14 @@ void QtMainWindow::Show() {
 }
 
 void QtMainWindow::Hide() {
+    const bool minimised = windowState().testFlag(Qt::WindowMinimized);
     hide();
+    if (minimised) {
+        // A window manager remembers a window that was hidden while minimised as minimised, and
+        // brings it back that way when it is shown again (reporting a minimise the user never
+        // made). The next showing starts from a fresh native window instead.
+        destroy();
+    }
 }
 void QtMainWindow::Refresh() {
     repaint();
@@ -217,6 +224,11 @@ void QtMainWindow::changeEvent(QEvent* event) {
         return;
     }
     const WindowState now = FromQt(windowState());
+    if (!isVisible()) {
+        // The user cannot change the state of a hidden window: this is the window system
+        // settling the state of a window the program hid (withdrawn windows read as normal).
+        return;
+    }
     if (now != state_) {  // a change the user made, not the echo of one the program asked for
         state_ = now;
         Forward(onResize);
