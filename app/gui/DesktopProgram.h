@@ -41,6 +41,7 @@ public:
 
     frmMain& Main() { return *main_; }
     qt::QtMainWindow& Window() { return window_; }
+    qt::QtToolkit& Toolkit() { return toolkit_; }
     ProgramState& State() { return state_; }
 
 private:

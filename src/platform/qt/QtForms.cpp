@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -71,6 +73,7 @@ public:
         form_.setObjectName(QStringLiteral("frmProgress"));
         SetClientSize(&form_, 3390, 1350);
         auto* frame1 = new QFrame(&form_);
+        frame1->setObjectName(QStringLiteral("Frame1"));
         frame1->setFrameShape(QFrame::Box);
         frame1->setFrameShadow(QFrame::Sunken);
         frame1->setGeometry(TwipsRect(&form_, 120, 120, 3135, 1095));
@@ -199,13 +202,18 @@ private:
 class AboutDialog : public QDialog {
 public:
     bool loaded = false;
+    QPushButton* cmdOK = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override {
         loaded = false;
         QDialog::closeEvent(event);
     }
-    void reject() override {  // Esc presses OK, which unloads the form
+    void reject() override {
+        // Esc presses OK, which unloads the form; closing it from its title bar unloads it too.
+        if (loaded && cmdOK != nullptr && cmdOK->isVisible()) {
+            cmdOK->click();
+        }
         loaded = false;
         QDialog::reject();
     }
@@ -239,6 +247,7 @@ public:
         cmdOK_->setObjectName(QStringLiteral("cmdOK"));
         cmdOK_->setFont(ArialFont(8.25));
         cmdOK_->setDefault(true);
+        form_.cmdOK = cmdOK_;
         cmdOK_->setGeometry(TwipsRect(&form_, 2880, 870, 1260, 345));
         QObject::connect(cmdOK_, &QPushButton::clicked, &form_, [this] {
             if (handlers_ != nullptr) {
@@ -286,11 +295,34 @@ private:
     AboutFormHandlers* handlers_ = nullptr;
 };
 
+// The save dialog. A name in a folder that does not exist is refused in the dialog itself, with
+// a word to the user, so they can correct it instead of finding that nothing was saved.
+class SaveDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override {
+        const QStringList chosen = selectedFiles();
+        if (!chosen.isEmpty() && !QFileInfo(chosen.constFirst()).absoluteDir().exists()) {
+            QMessageBox box(
+                QMessageBox::Warning, windowTitle(),
+                QStringLiteral("The folder \"%1\" does not exist.\nCheck the path "
+                               "and try again.")
+                    .arg(QDir::toNativeSeparators(QFileInfo(chosen.constFirst()).absolutePath())),
+                QMessageBox::Ok, this);
+            box.setObjectName(QStringLiteral("missingFolderBox"));
+            box.exec();
+            return;
+        }
+        QFileDialog::accept();
+    }
+};
+
 }  // namespace
 
 bool QtForms::RunSaveDialog(FileDialogRequest& request, WindowHandle owner) {
-    QFileDialog dialog(toolkit_.WindowOf(owner), QString::fromStdString(request.DialogTitle),
-                       QString::fromStdString(request.InitialDir));
+    SaveDialog dialog(toolkit_.WindowOf(owner), QString::fromStdString(request.DialogTitle),
+                      QString::fromStdString(request.InitialDir));
     dialog.setObjectName(QStringLiteral("saveDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -313,10 +345,6 @@ bool QtForms::RunSaveDialog(FileDialogRequest& request, WindowHandle owner) {
         return false;
     }
     const QString chosen = dialog.selectedFiles().constFirst();
-    // The folder must exist: the dialog's own check, made sure here.
-    if (!QFileInfo(chosen).absoluteDir().exists()) {
-        return false;
-    }
     request.ChosenFile = chosen.toStdString();
     request.ChosenTitle = QFileInfo(chosen).fileName().toStdString();
     const auto slash = request.ChosenFile.rfind('/');

@@ -3,25 +3,28 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
-#include <QLayout>
 #include <QImage>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
 #include "artwork/Artwork.h"
+#include "mainwindow/frmMainDesign.h"
 #include "qt/Twips.h"
 #include "shared/StatusKeys.h"
 
 namespace vr::qt {
 namespace {
 
-// The window's design, in twips.
-constexpr double kClientWidth = 4560;
-constexpr double kClientHeight = 1230;
-// The original platform's window timer fires at most every 10 ms; the design asks for 1 ms,
-// which here means "as often as that pace allows".
-constexpr int kTimerIntervalMs = 10;
+// The original platform's window timer fires at most every 10 ms (USER_TIMER_MINIMUM); a shorter
+// interval in the design means "as often as the timer allows", and no more often than that.
+constexpr int kTimerMinimumMs = 10;
 
 WindowState FromQt(Qt::WindowStates states) {
     if (states.testFlag(Qt::WindowMinimized)) {
@@ -31,10 +34,33 @@ WindowState FromQt(Qt::WindowStates states) {
 }
 
 QPixmap LogoPixmap() {
-    const artwork::Image logo = artwork::Logo(125, 70);
+    const artwork::Image logo = artwork::Logo(design::kLogoWidthPixels, design::kLogoHeightPixels);
     const QImage view(logo.rgba.data(), logo.width, logo.height, logo.width * 4,
                       QImage::Format_RGBA8888);
     return QPixmap::fromImage(view.copy());
+}
+
+const design::ControlDesign& Control(std::string_view name) {
+    for (const auto& control : design::kMainControls) {
+        if (control.name == name) {
+            return control;
+        }
+    }
+    throw std::logic_error("frmMain has no control " + std::string(name));
+}
+
+QString MenuCaption(std::string_view name) {
+    for (const auto& menu : design::kMainMenus) {
+        if (menu.name == name) {
+            return QString::fromUtf8(menu.caption.data(),
+                                     static_cast<qsizetype>(menu.caption.size()));
+        }
+    }
+    throw std::logic_error("frmMain has no menu " + std::string(name));
+}
+
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace
@@ -43,34 +69,46 @@ QtMainWindow::QtMainWindow(QtToolkit& toolkit) : toolkit_(toolkit) {
     handle_ = toolkit_.RegisterWindow(this);
     BuildDesign();
     tmr_.setTimerType(Qt::PreciseTimer);
-    tmr_.setInterval(kTimerIntervalMs);
+    tmr_.setInterval(std::max(design::kTimerIntervalMs, kTimerMinimumMs));
     connect(&tmr_, &QTimer::timeout, this, [this] { Forward(onTick); });
 }
 
 void QtMainWindow::BuildDesign() {
-    setWindowTitle(QStringLiteral("Zorvik Technologies Verada Rede"));
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(Text(design::kMainForm.caption));
+    // Fixed single border: a system menu with the close box and a minimise button, no maximise.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::CustomizeWindowHint);
-    setWindowIcon(toolkit_.IconOf(toolkit_.StatusImage(keyVR)));
+    setWindowIcon(toolkit_.IconOf(toolkit_.StatusImage(std::string(design::kMainForm.iconKey))));
 
-    mnuHelpAbout_ = menuBar()->addAction(QStringLiteral("&About"));
+    mnuHelpAbout_ = menuBar()->addAction(MenuCaption("mnuHelpAbout"));
+    mnuHelpAbout_->setObjectName(QStringLiteral("mnuHelpAbout"));
     connect(mnuHelpAbout_, &QAction::triggered, this, [this] { Forward(onAbout); });
 
     auto* client = new QWidget(this);
     setCentralWidget(client);
-    cmdSave_ = new QPushButton(QStringLiteral("&Save"), client);
-    cmdSave_->setGeometry(TwipsRect(this, 150, 210, 2085, 375));
-    cmdExit_ = new QPushButton(QStringLiteral("E&xit"), client);
-    cmdExit_->setGeometry(TwipsRect(this, 150, 720, 2085, 375));
+    auto place = [this](QWidget* widget, const design::ControlDesign& control) {
+        widget->setObjectName(Text(control.name));
+        widget->setGeometry(
+            TwipsRect(this, control.left, control.top, control.width, control.height));
+    };
+    const design::ControlDesign& save = Control("cmdSave");
+    const design::ControlDesign& exit = Control("cmdExit");
+    cmdSave_ = new QPushButton(Text(save.caption), client);
+    place(cmdSave_, save);
+    cmdExit_ = new QPushButton(Text(exit.caption), client);
+    place(cmdExit_, exit);
     setTabOrder(cmdSave_, cmdExit_);
     image1_ = new QLabel(client);
     image1_->setPixmap(LogoPixmap());
-    image1_->setGeometry(TwipsRect(this, 2580, 150, 1875, 1050));
+    image1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);  // shown at its own size
+    place(image1_, Control("Image1"));
     connect(cmdSave_, &QPushButton::clicked, this, [this] { Forward(onSave); });
     connect(cmdExit_, &QPushButton::clicked, this, [this] { Forward(onExit); });
 
-    client->setFixedSize(TwipsToPixels(this, kClientWidth), TwipsToPixels(this, kClientHeight));
+    client->setFixedSize(TwipsToPixels(this, design::kMainForm.clientWidth),
+                         TwipsToPixels(this, design::kMainForm.clientHeight));
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -108,7 +146,14 @@ void QtMainWindow::Show() {
 }
 
 void QtMainWindow::Hide() {
+    const bool minimised = windowState().testFlag(Qt::WindowMinimized);
     hide();
+    if (minimised) {
+        // A window manager remembers a window that was hidden while minimised as minimised, and
+        // brings it back that way when it is shown again (reporting a minimise the user never
+        // made). The next showing starts from a fresh native window instead.
+        destroy();
+    }
 }
 void QtMainWindow::Refresh() {
     repaint();
@@ -158,8 +203,9 @@ bool QtMainWindow::TimerEnabled() const {
 }
 
 void QtMainWindow::PopupTrayMenu() {
-    QMenu mPopupSys(QStringLiteral("&SysTray"), this);
-    QAction* mPopExit = mPopupSys.addAction(QStringLiteral("E&xit"));
+    QMenu mPopupSys(MenuCaption("mPopupSys"), this);
+    mPopupSys.setObjectName(QStringLiteral("mPopupSys"));
+    QAction* mPopExit = mPopupSys.addAction(MenuCaption("mPopExit"));
     if (mPopupSys.exec(QCursor::pos()) == mPopExit) {
         Forward(onPopupExit);
     }
@@ -178,6 +224,11 @@ void QtMainWindow::changeEvent(QEvent* event) {
         return;
     }
     const WindowState now = FromQt(windowState());
+    if (!isVisible()) {
+        // The user cannot change the state of a hidden window: this is the window system
+        // settling the state of a window the program hid (withdrawn windows read as normal).
+        return;
+    }
     if (now != state_) {  // a change the user made, not the echo of one the program asked for
         state_ = now;
         Forward(onResize);

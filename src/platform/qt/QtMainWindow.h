@@ -31,6 +31,7 @@ public:
     QPushButton* exitButton() const { return cmdExit_; }
     QAction* aboutAction() const { return mnuHelpAbout_; }
     bool destroyed() const { return destroyed_; }
+    int timerInterval() const { return tmr_.interval(); }
 
     // --- MainWindowView ---
     double ScreenWidth() const override;

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPushButton>
 
 #include "artwork/Artwork.h"
 #include "shared/StatusKeys.h"
@@ -95,8 +96,11 @@ void QtToolkit::DoEvents() {
 
 int QtToolkit::MsgBox(const std::string& prompt, int style, const std::string& title) {
     QMessageBox box(QApplication::activeWindow());
+    box.setObjectName(QStringLiteral("msgBox"));
     box.setWindowTitle(QString::fromStdString(title));
-    box.setText(QString::fromStdString(prompt));
+    // Prompts break their lines the way the original platform does (CR LF); a label wants LF.
+    box.setText(
+        QString::fromStdString(prompt).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     switch (style & 0x70) {
         case 16:
             box.setIcon(QMessageBox::Critical);
@@ -114,9 +118,12 @@ int QtToolkit::MsgBox(const std::string& prompt, int style, const std::string& t
             break;
     }
     if ((style & 0x7) == vbYesNo) {
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
-        return box.exec() == QMessageBox::No ? vbNo : vbYes;
+        QPushButton* yes = box.addButton(QMessageBox::Yes);
+        box.addButton(QMessageBox::No);
+        box.setDefaultButton(yes);
+        box.exec();
+        // Only a press of Yes is a yes: a box closed any other way keeps things as they are.
+        return box.clickedButton() == yes ? vbYes : vbNo;
     }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();

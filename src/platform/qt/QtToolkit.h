@@ -42,8 +42,10 @@ public:
     bool Shell_NotifyIconA(std::uint32_t message, const NotifyIconData& data) override;
     IconHandle StatusImage(const std::string& key) override;
 
-private:
+    // What the tray icon reports; passed on to onTrayEvent as the number of a mouse message.
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
+
+private:
     void ApplyTrayRecord(const NotifyIconData& data);
 
     std::map<std::string, IconHandle> imageKeys_;
