@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "FakeHidrawTree.h"
-#include "platform/linux/Win32Errors.h"
+#include "platform/hidcommon/Win32Errors.h"
 
 namespace vr {
 namespace {

@@ -10,8 +10,8 @@
 #include <span>
 #include <system_error>
 
-#include "platform/linux/ReportDescriptor.h"
-#include "platform/linux/Win32Errors.h"
+#include "platform/hidcommon/ReportDescriptor.h"
+#include "platform/hidcommon/Win32Errors.h"
 
 namespace vr {
 

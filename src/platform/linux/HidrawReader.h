@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "adapter/HidPlatform.h"
-#include "platform/linux/Event.h"
+#include "platform/hidcommon/Event.h"
 
 namespace vr {
 

@@ -14,8 +14,8 @@
 #include <variant>
 
 #include "adapter/HidPlatform.h"
-#include "platform/linux/Event.h"
-#include "platform/linux/HandleTable.h"
+#include "platform/hidcommon/Event.h"
+#include "platform/hidcommon/HandleTable.h"
 #include "platform/linux/HidrawSysfs.h"
 
 namespace vr {

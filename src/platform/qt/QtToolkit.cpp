@@ -153,8 +153,12 @@ bool QtToolkit::Shell_NotifyIconA(std::uint32_t message, const NotifyIconData& d
             if (!tray_) {
                 return false;
             }
-            tray_->hide();
-            tray_.reset();
+            // The delete may come from inside the icon's own click (the tray menu's Exit), and
+            // hiding or deleting the icon removes the widget that is handling that click: the
+            // icon goes once control is back in the event loop, or with the toolkit if the loop
+            // has ended by then.
+            tray_->setParent(this);
+            tray_.release()->deleteLater();
             return true;
         default:
             return false;

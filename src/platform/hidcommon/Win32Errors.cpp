@@ -1,4 +1,4 @@
-#include "platform/linux/Win32Errors.h"
+#include "platform/hidcommon/Win32Errors.h"
 
 #include <cerrno>
 

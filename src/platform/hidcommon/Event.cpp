@@ -1,9 +1,9 @@
-#include "platform/linux/Event.h"
+#include "platform/hidcommon/Event.h"
 
 #include <chrono>
 
 #include "adapter/HidPlatform.h"
-#include "platform/linux/Win32Errors.h"
+#include "platform/hidcommon/Win32Errors.h"
 
 namespace vr {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// The Windows error and completion codes that the hidraw emulation leaves, beside the ones that
-// the seam already names.
+// The Windows error and completion codes that the emulations of the HID seam leave, beside the ones
+// that the seam already names.
 
 #include <cstdint>
 

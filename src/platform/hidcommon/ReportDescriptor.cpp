@@ -1,4 +1,4 @@
-#include "platform/linux/ReportDescriptor.h"
+#include "platform/hidcommon/ReportDescriptor.h"
 
 #include <cstddef>
 

@@ -1,0 +1,154 @@
+#include <exception>
+#include <sstream>
+
+#include "Commands.h"
+#include "ConsoleWindow.h"
+#include "HidBackend.h"
+#include "adapter/USBAdapter.h"
+#include "platform/sim/Scenario.h"
+#include "posix/PosixFileSystem.h"
+#include "shared/ProgramState.h"
+#include "shared/StatusKeys.h"
+
+namespace vr::cli {
+namespace {
+
+// The interval of the main window's polling timer: the pause between two polls.
+constexpr sim::Microseconds kTimerInterval = std::chrono::milliseconds(1);
+constexpr std::uint64_t kPayloadLength = 8;
+
+enum class PollEnd { NothingReceived, Transfer, AdapterLost, WaitFailed, Interrupted };
+
+std::uint64_t FileLength(FileSystem& files, const std::string& path) {
+    if (!files.FileExists(path)) {
+        return 0;
+    }
+    auto file = files.OpenForReading(path);
+    const std::uint64_t length = file->Length();
+    file->Close();
+    return length;
+}
+
+class Capture {
+public:
+    Capture(HidBackend& backend, FileSystem& files, std::string capturePath)
+        : backend_(backend), watch_(*backend.hid), files_(files) {
+        state_.CaptureFilePath = std::move(capturePath);
+    }
+
+    // One poll as the main window makes it: look for the adapter and, when it is there,
+    // receive one transfer and close it again.
+    PollEnd Poll() {
+        const std::size_t iconsBefore = window_.iconChanges.size();
+        USBAdapter adapter(AdapterContext{watch_, *backend_.priority, files_, window_, state_});
+        if (!adapter.InitDevice()) {
+            window_.SetStatusIcon(keyDisconnected);
+            return PollEnd::NothingReceived;
+        }
+        window_.SetStatusIcon(keyConnected);
+        try {
+            adapter.ReadDevice();
+        } catch (...) {
+            adapter.CloseDevice();
+            throw;
+        }
+        adapter.CloseDevice();
+        if (watch_.waitFailed) {
+            return PollEnd::WaitFailed;
+        }
+        if (state_.UnsavedData) {
+            return PollEnd::Transfer;
+        }
+        bool received = false;
+        bool lost = false;
+        for (std::size_t i = iconsBefore; i < window_.iconChanges.size(); ++i) {
+            received = received || window_.iconChanges[i] == keyReceiving;
+            lost = lost || (received && window_.iconChanges[i] == keyDisconnected);
+        }
+        if (lost) {
+            return PollEnd::AdapterLost;
+        }
+        return InterruptRequested() && received ? PollEnd::Interrupted : PollEnd::NothingReceived;
+    }
+
+    std::uint32_t FailedWaitError() const { return watch_.failedWaitError; }
+
+private:
+    HidBackend& backend_;
+    WaitWatch watch_;
+    FileSystem& files_;
+    ProgramState state_;
+    ConsoleWindow window_;
+};
+
+int Received(std::ostream& out, std::uint64_t bytes) {
+    out << "received " << bytes / kPayloadLength << " reports (" << bytes << " bytes)\n";
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& err) {
+    try {
+        HidBackend backend = MakeHidBackend(options.scenario);
+        posix::PosixFileSystem files;
+        const std::string path = options.out ? *options.out : files.TempFolder() + kCaptureFileName;
+        const std::uint64_t before = FileLength(files, path);
+        const auto limit = std::chrono::duration_cast<sim::Microseconds>(
+            std::chrono::duration<double>(options.timeoutSeconds));
+        const sim::Microseconds start = backend.clock->Now();
+
+        Capture capture(backend, files, path);
+        bool diagnosed = false;
+        for (;;) {
+            if (InterruptRequested()) {
+                return Fail(err, "interrupted before a transfer arrived");
+            }
+            if (backend.clock->Now() - start >= limit) {
+                Received(out, 0);
+                std::ostringstream seconds;
+                seconds << options.timeoutSeconds;
+                return Fail(err, "no transfer arrived within " + seconds.str() + " seconds",
+                            kExitNoTransfer);
+            }
+            const PollEnd end = capture.Poll();
+            const std::uint64_t bytes = FileLength(files, path) - before;
+            switch (end) {
+                case PollEnd::NothingReceived:
+                    break;
+                case PollEnd::Transfer:
+                    return Received(out, bytes);
+                case PollEnd::AdapterLost:
+                    Received(out, bytes);
+                    return Fail(err,
+                                "the adapter was lost during the transfer; the " +
+                                    std::to_string(bytes) + " bytes received are kept in " + path,
+                                kExitAdapterLost);
+                case PollEnd::WaitFailed:
+                    Received(out, bytes);
+                    return Fail(err,
+                                "waiting for the adapter failed (error " +
+                                    std::to_string(capture.FailedWaitError()) + ")" +
+                                    (bytes > 0 ? "; the " + std::to_string(bytes) +
+                                                     " bytes received are kept in " + path
+                                               : ""),
+                                kExitWaitFailed);
+                case PollEnd::Interrupted:
+                    Received(out, bytes);
+                    return Fail(err, "interrupted; the " + std::to_string(bytes) +
+                                         " bytes received are kept in " + path);
+            }
+            if (!diagnosed) {
+                if (const auto diagnosis = backend.takeDiagnosis()) {
+                    err << *diagnosis << '\n';
+                    diagnosed = true;
+                }
+            }
+            backend.clock->SleepUntil(backend.clock->Now() + kTimerInterval);
+        }
+    } catch (const std::exception& e) {
+        return Fail(err, e.what());
+    }
+}
+
+}  // namespace vr::cli

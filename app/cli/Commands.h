@@ -1,0 +1,41 @@
+#pragma once
+
+// The tool's commands. Each returns the process's exit status and writes its results to `out`
+// and its messages to `err`.
+
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace vr::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitAdapterLost = 3;
+inline constexpr int kExitNoTransfer = 4;
+inline constexpr int kExitWaitFailed = 5;
+
+inline constexpr const char* kToolName = "verada-rede-cli";
+
+struct CaptureOptions {
+    std::optional<std::string> scenario;
+    std::optional<std::string> out;
+    double timeoutSeconds = 60.0;
+};
+
+struct ExportOptions {
+    bool append = false;
+    bool keepCapture = false;
+    std::string capture;
+    std::string target;
+};
+
+int RunList(const std::optional<std::string>& scenario, std::ostream& out, std::ostream& err);
+int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& err);
+int RunExport(const ExportOptions& options, std::ostream& err);
+
+// "verada-rede-cli: <message>" on its own line.
+int Fail(std::ostream& err, const std::string& message, int status = kExitFailure);
+
+}  // namespace vr::cli

@@ -1,0 +1,52 @@
+#include "HidBackend.h"
+
+#include "platform/linux/LinuxHidPlatform.h"
+#include "platform/linux/LinuxPriorityPlatform.h"
+#include "platform/sim/SimHidPlatform.h"
+
+namespace vr::cli {
+namespace {
+
+// A simulation changes nothing about the process: its priority stays as it is.
+class UnchangedPriority final : public PriorityPlatform {
+public:
+    std::uint32_t GetWindowThreadProcessId(WindowHandle /*window*/,
+                                           std::uint32_t* processId) override {
+        if (processId != nullptr) {
+            *processId = 1;
+        }
+        return 1;
+    }
+    Handle OpenProcess(std::uint32_t /*access*/, bool /*inheritHandle*/,
+                       std::uint32_t /*processId*/) override {
+        return 4;
+    }
+    bool SetPriorityClass(Handle /*process*/, std::uint32_t /*priorityClass*/) override {
+        return true;
+    }
+    bool CloseHandle(Handle /*handle*/) override { return true; }
+};
+
+}  // namespace
+
+HidBackend MakeHidBackend(const std::optional<std::string>& scenarioPath) {
+    HidBackend backend;
+    if (scenarioPath) {
+        auto clock = std::make_unique<sim::VirtualClock>();
+        backend.hid =
+            std::make_unique<sim::SimHidPlatform>(sim::LoadScenario(*scenarioPath), *clock);
+        backend.clock = std::move(clock);
+        backend.priority = std::make_unique<UnchangedPriority>();
+        backend.takeDiagnosis = [] { return std::nullopt; };
+        return backend;
+    }
+    auto hid = std::make_unique<LinuxHidPlatform>();
+    LinuxHidPlatform* hidraw = hid.get();
+    backend.takeDiagnosis = [hidraw] { return hidraw->TakePermissionDiagnosis(); };
+    backend.hid = std::move(hid);
+    backend.clock = std::make_unique<sim::RealClock>();
+    backend.priority = std::make_unique<LinuxPriorityPlatform>();
+    return backend;
+}
+
+}  // namespace vr::cli

@@ -1,0 +1,189 @@
+// verada-rede-cli: the companion tool of Verada Rede. Lists the HID interfaces, receives one
+// transfer from the adapter into the capture file, and exports a capture file as CSV, all through
+// the program's own code; --simulate plays a scenario instead of the real adapter.
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Commands.h"
+#include "ConsoleWindow.h"
+#include "shared/Version.h"
+
+namespace vr::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: verada-rede-cli list [--simulate SCENARIO]\n"
+    "       verada-rede-cli capture [--simulate SCENARIO] [--out FILE] [--timeout SECONDS]\n"
+    "       verada-rede-cli export [--append] [--keep-capture] CAPTURE TARGET\n"
+    "       verada-rede-cli --help | --version\n";
+
+constexpr const char* kHelp =
+    "\n"
+    "list      shows the HID interfaces present and whether the infrared adapter (11d2:0001)\n"
+    "          is present and may be opened.\n"
+    "capture   looks for the adapter as Verada Rede does and receives one transfer, appending\n"
+    "          its data to FILE (default: Verada Rede's capture file); prints\n"
+    "          \"received N reports (M bytes)\". --timeout (default 60) limits the wait for a\n"
+    "          transfer to begin.\n"
+    "export    writes the capture file CAPTURE as the CSV file TARGET, as the Save command\n"
+    "          does: a header line and the data, replacing TARGET, or with --append only the\n"
+    "          data after TARGET's end. Bytes 0x00 and 0xFF are left out. Progress goes to\n"
+    "          stderr. CAPTURE is deleted afterwards unless --keep-capture is given.\n"
+    "--simulate SCENARIO\n"
+    "          plays a hid-recorder recording (with #! plug, unplug, fail-wait and empty-read\n"
+    "          directives) as the adapter, in virtual time.\n"
+    "\n"
+    "Exit status: 0 done; 1 failure; 2 wrong usage; 3 adapter lost during the transfer\n"
+    "(the data received is kept); 4 no transfer before the time-out; 5 a wait failed.\n";
+
+int Usage(const std::string& problem) {
+    std::cerr << kToolName << ": " << problem << '\n' << kUsage;
+    return kExitUsage;
+}
+
+class Arguments {
+public:
+    Arguments(int argc, char** argv) : args_(argv + 1, argv + argc) {}
+
+    bool Done() const { return next_ >= args_.size(); }
+    std::string Take() { return args_[next_++]; }
+
+    // The value of an option given as "--name VALUE" or "--name=VALUE".
+    std::optional<std::string> Value(const std::string& option, const std::string& name) {
+        if (option.size() > name.size() && option.starts_with(name + "=")) {
+            return option.substr(name.size() + 1);
+        }
+        if (Done()) {
+            return std::nullopt;
+        }
+        return Take();
+    }
+
+private:
+    std::vector<std::string> args_;
+    std::size_t next_ = 0;
+};
+
+bool Is(const std::string& option, const std::string& name) {
+    return option == name || option.starts_with(name + "=");
+}
+
+std::optional<double> Seconds(const std::string& text) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !(value >= 0.0) || value > 1e9) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+int List(Arguments& args) {
+    std::optional<std::string> scenario;
+    while (!args.Done()) {
+        const std::string option = args.Take();
+        if (!Is(option, "--simulate")) {
+            return Usage("unexpected \"" + option + "\" for list");
+        }
+        scenario = args.Value(option, "--simulate");
+        if (!scenario) {
+            return Usage("--simulate needs a scenario file");
+        }
+    }
+    return RunList(scenario, std::cout, std::cerr);
+}
+
+int Capture(Arguments& args) {
+    CaptureOptions options;
+    while (!args.Done()) {
+        const std::string option = args.Take();
+        if (Is(option, "--simulate")) {
+            options.scenario = args.Value(option, "--simulate");
+            if (!options.scenario) {
+                return Usage("--simulate needs a scenario file");
+            }
+        } else if (Is(option, "--out")) {
+            options.out = args.Value(option, "--out");
+            if (!options.out || options.out->empty()) {
+                return Usage("--out needs a file");
+            }
+        } else if (Is(option, "--timeout")) {
+            const auto value = args.Value(option, "--timeout");
+            const auto seconds = value ? Seconds(*value) : std::nullopt;
+            if (!seconds) {
+                return Usage("--timeout needs a number of seconds");
+            }
+            options.timeoutSeconds = *seconds;
+        } else {
+            return Usage("unexpected \"" + option + "\" for capture");
+        }
+    }
+    return RunCapture(options, std::cout, std::cerr);
+}
+
+int Export(Arguments& args) {
+    ExportOptions options;
+    std::vector<std::string> files;
+    while (!args.Done()) {
+        const std::string option = args.Take();
+        if (option == "--append") {
+            options.append = true;
+        } else if (option == "--keep-capture") {
+            options.keepCapture = true;
+        } else if (option == "--") {
+            while (!args.Done()) {
+                files.push_back(args.Take());
+            }
+        } else if (option.starts_with("-") && option.size() > 1) {
+            return Usage("unexpected \"" + option + "\" for export");
+        } else {
+            files.push_back(option);
+        }
+    }
+    if (files.size() != 2) {
+        return Usage("export needs CAPTURE and TARGET");
+    }
+    options.capture = files[0];
+    options.target = files[1];
+    return RunExport(options, std::cerr);
+}
+
+}  // namespace
+
+int Fail(std::ostream& err, const std::string& message, int status) {
+    err << kToolName << ": " << message << '\n';
+    return status;
+}
+
+}  // namespace vr::cli
+
+int main(int argc, char** argv) {
+    using namespace vr::cli;
+    Arguments args(argc, argv);
+    if (args.Done()) {
+        return Usage("a command is needed");
+    }
+    const std::string command = args.Take();
+    if (command == "--help" || command == "-h") {
+        std::cout << kUsage << kHelp;
+        return kExitOk;
+    }
+    if (command == "--version") {
+        std::cout << kToolName << ' ' << vr::VersionText() << '\n';
+        return kExitOk;
+    }
+    InstallInterruptHandler();
+    if (command == "list") {
+        return List(args);
+    }
+    if (command == "capture") {
+        return Capture(args);
+    }
+    if (command == "export") {
+        return Export(args);
+    }
+    return Usage("unknown command \"" + command + "\"");
+}

@@ -1,0 +1,25 @@
+// Verada Rede's demo: the real desktop program, with a simulated adapter in place of hidraw. The
+// adapter is plugged in a few seconds after the start and sends a temperature logger's log, so
+// the whole flow (tray, reception, save) can be seen without the hardware.
+#include <QApplication>
+
+#include "DemoScenario.h"
+#include "DesktopProgram.h"
+#include "platform/linux/LinuxPriorityPlatform.h"
+#include "platform/sim/SimHidPlatform.h"
+#include "posix/PosixFileSystem.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    // The program lives in the tray: hiding its only window must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(QStringLiteral("Verada Rede"));
+
+    vr::sim::RealClock clock;
+    vr::sim::SimHidPlatform hid(vr::sim::ParseScenario(vr::demo::kDemoScenario), clock);
+    vr::LinuxPriorityPlatform priority;
+    vr::posix::PosixFileSystem files;
+    vr::desktop::DesktopProgram program({hid, priority, files});
+    program.Start();
+    return QApplication::exec();
+}

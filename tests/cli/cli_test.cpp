@@ -1,0 +1,271 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/ScratchFolder.h"
+
+namespace {
+
+using vr::test::ScratchFolder;
+
+const std::string kScenarios = VR_SCENARIO_DIR;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+// Runs the tool with `args` in `folder`, its temporary folder inside `folder` too.
+CliRun Cli(const ScratchFolder& folder, const std::vector<std::string>& args) {
+    std::string command = "cd " + Quoted(folder.Path("")) +
+                          " && env -u XDG_RUNTIME_DIR TMPDIR=" + Quoted(folder.Path("tmp")) + " " +
+                          Quoted(VR_CLI_PATH);
+    for (const std::string& arg : args) {
+        command += " " + Quoted(arg);
+    }
+    command += " >" + Quoted(folder.Path(".out")) + " 2>" + Quoted(folder.Path(".err"));
+    const int raw = std::system(command.c_str());
+    CliRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = ScratchFolder::ReadFile(folder.Path(".out")).value_or("");
+    run.err = ScratchFolder::ReadFile(folder.Path(".err")).value_or("");
+    return run;
+}
+
+// The payload bytes of a scenario's E: lines, read without the simulator's parser: the bytes
+// after the report id for 9-byte (numbered) reports, all 8 for unnumbered ones. Only the events
+// before the first "unplug" directive count.
+std::string Payloads(const std::string& scenario) {
+    std::ifstream file(kScenarios + "/" + scenario);
+    std::string line;
+    std::string bytes;
+    while (std::getline(file, line)) {
+        if (line.find("unplug") != std::string::npos && line.starts_with("#!")) {
+            break;
+        }
+        if (!line.starts_with("E: ")) {
+            continue;
+        }
+        std::istringstream words(line.substr(3));
+        std::string time;
+        std::size_t length = 0;
+        words >> time >> length;
+        std::string hex;
+        for (std::size_t i = 0; words >> hex; ++i) {
+            if (length == 9 && i == 0) {
+                continue;
+            }
+            bytes += static_cast<char>(std::stoi(hex, nullptr, 16));
+        }
+    }
+    return bytes;
+}
+
+std::string ExpectedCsv() {
+    return ScratchFolder::ReadFile(kScenarios + "/temperature-log.csv").value();
+}
+
+TEST(CliCapture, ReceivesTheReportPayloadsOfNumberedAndUnnumberedAdapters) {
+    for (const std::string scenario : {"temperature-log.hid", "temperature-log-numbered.hid"}) {
+        ScratchFolder folder;
+        const CliRun run = Cli(folder, {"capture", "--simulate", kScenarios + "/" + scenario,
+                                        "--out", folder.Path("capture.bin")});
+        EXPECT_EQ(run.status, 0) << scenario << ": " << run.err;
+        EXPECT_EQ(run.out, "received 397 reports (3176 bytes)\n") << scenario;
+        EXPECT_EQ(run.err, "");
+        const std::string expected = Payloads(scenario);
+        ASSERT_EQ(expected.size(), 3176u);
+        EXPECT_EQ(ScratchFolder::ReadFile(folder.Path("capture.bin")), expected) << scenario;
+    }
+}
+
+TEST(CliCapture, AnUnpluggedAdapterKeepsWhatArrivedAndTheNextTransferFollowsIt) {
+    ScratchFolder folder;
+    const std::string capture = folder.Path("capture.bin");
+    CliRun run = Cli(folder, {"capture", "--simulate", kScenarios + "/unplugged-mid-transfer.hid",
+                              "--out", capture});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.out, "received 120 reports (960 bytes)\n");
+    EXPECT_EQ(run.err,
+              "verada-rede-cli: the adapter was lost during the transfer; the 960 bytes "
+              "received are kept in " +
+                  capture + "\n");
+    const std::string first = Payloads("unplugged-mid-transfer.hid");
+    ASSERT_EQ(first.size(), 960u);
+    EXPECT_EQ(ScratchFolder::ReadFile(capture), first);
+
+    run = Cli(folder,
+              {"capture", "--simulate=" + kScenarios + "/temperature-log.hid", "--out=" + capture});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "received 397 reports (3176 bytes)\n");
+    EXPECT_EQ(ScratchFolder::ReadFile(capture), first + Payloads("temperature-log.hid"));
+}
+
+TEST(CliCapture, WritesTheProgramsOwnCaptureFileByDefault) {
+    ScratchFolder folder;
+    std::filesystem::create_directory(folder.Path("tmp"));
+    const CliRun run = Cli(folder, {"capture", "--simulate", kScenarios + "/temperature-log.hid"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string path =
+        folder.Path("tmp/verada-rede-" + std::to_string(::geteuid()) + "/vrtemp.csv");
+    EXPECT_EQ(ScratchFolder::ReadFile(path), Payloads("temperature-log.hid"));
+}
+
+TEST(CliCapture, NoTransferAndFailedWaitsHaveTheirOwnStatus) {
+    const std::string header = "R: 6 06 a0 ff 09 01 c0\nI: 3 11d2 0001\n";
+    const struct {
+        std::string scenario;
+        std::vector<std::string> options;
+        int status;
+        std::string err;
+    } cases[] = {
+        // The adapter is there but silent; then absent all along; both in virtual time.
+        {header,
+         {"--timeout", "30"},
+         4,
+         "verada-rede-cli: no transfer arrived within 30 seconds\n"},
+        {header + "#! 0.0 unplug\n",
+         {},
+         4,
+         "verada-rede-cli: no transfer arrived within 60 seconds\n"},
+        {header + "#! 2.0 fail-wait\n",
+         {},
+         5,
+         "verada-rede-cli: waiting for the adapter failed (error 31)\n"},
+        // The adapter comes late and sends within the time-out.
+        {header + "#! 20.0 plug\nE: 20.5 8 41 42 43 44 45 46 47 48\n", {"--timeout", "21"}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        ScratchFolder folder;
+        ScratchFolder::WriteFile(folder.Path("s.hid"), c.scenario);
+        std::vector<std::string> args = {"capture", "--simulate", folder.Path("s.hid"), "--out",
+                                         folder.Path("capture.bin")};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const CliRun run = Cli(folder, args);
+        EXPECT_EQ(run.status, c.status) << c.scenario;
+        EXPECT_EQ(run.err, c.err) << c.scenario;
+        EXPECT_EQ(ScratchFolder::ReadFile(folder.Path("capture.bin")).has_value(), c.status == 0);
+    }
+}
+
+std::vector<std::string> StatusTexts(std::uint64_t captureBytes) {
+    const std::uint64_t total = (captureBytes + 1) / 100;
+    std::vector<std::string> texts = {"0% completed ( 0 of " + std::to_string(total) + " )"};
+    for (std::uint64_t done = 1; done <= total; ++done) {
+        const float percent = static_cast<float>(done) / static_cast<float>(total) * 100.0F;
+        texts.push_back(std::to_string(std::lround(percent)) + "% completed (" +
+                        std::to_string(done) + " of " + std::to_string(total) + ")");
+    }
+    return texts;
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + "\n";
+    }
+    return text;
+}
+
+TEST(CliExport, WritesTheCsvAndPrintsEveryStatusText) {
+    ScratchFolder folder;
+    const std::string capture = folder.Path("capture.bin");
+    const std::string target = folder.Path("log.csv");
+    ScratchFolder::WriteFile(capture, Payloads("temperature-log.hid"));
+    ScratchFolder::WriteFile(target, std::string(5000, 'x'));  // overwritten, not kept
+
+    CliRun run = Cli(folder, {"export", "--keep-capture", capture, target});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    const std::vector<std::string> texts = StatusTexts(3176);
+    ASSERT_EQ(texts.size(), 32u);
+    EXPECT_EQ(texts[1], "3% completed (1 of 31)");
+    EXPECT_EQ(run.err, Lines(texts));
+    EXPECT_EQ(ScratchFolder::ReadFile(target), ExpectedCsv());
+    EXPECT_TRUE(ScratchFolder::ReadFile(capture).has_value());
+
+    // Appending adds the data without a header, and the capture goes afterwards.
+    run = Cli(folder, {"export", "--append", capture, target});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string csv = ExpectedCsv();
+    const std::string header = "Zorvik Technologies Verada logfile\r\n";
+    EXPECT_EQ(ScratchFolder::ReadFile(target), csv + csv.substr(header.size()));
+    EXPECT_FALSE(ScratchFolder::ReadFile(capture).has_value());
+}
+
+TEST(CliExport, AFailureNamesTheCauseAndKeepsTheCapture) {
+    ScratchFolder folder;
+    const std::string capture = folder.Path("capture.bin");
+    CliRun run = Cli(folder, {"export", capture, folder.Path("log.csv")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.starts_with("verada-rede-cli: \"" + capture + "\": ")) << run.err;
+    EXPECT_FALSE(ScratchFolder::ReadFile(folder.Path("log.csv")).has_value());
+
+    ScratchFolder::WriteFile(capture, "41,42\r\n");
+    run = Cli(folder, {"export", capture, folder.Path("no/such/folder/log.csv")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.starts_with("verada-rede-cli: ")) << run.err;
+    EXPECT_EQ(ScratchFolder::ReadFile(capture), "41,42\r\n");
+}
+
+TEST(CliList, ShowsTheInterfacesAndWhetherTheAdapterIsThere) {
+    ScratchFolder folder;
+    CliRun run = Cli(folder, {"list", "--simulate", kScenarios + "/temperature-log.hid"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("(cannot be opened for reading and writing: error 5)"),
+              std::string::npos);
+    EXPECT_NE(run.out.find("11d2:0001  the adapter\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("0463:ffff\n"), std::string::npos) << run.out;
+    EXPECT_TRUE(run.out.ends_with("The adapter (11d2:0001) is present and accessible.\n"));
+
+    run = Cli(folder, {"list", "--simulate", kScenarios + "/demo.hid"});  // plugged in later
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.find("the adapter\n"), std::string::npos);
+    EXPECT_TRUE(run.out.ends_with("The adapter (11d2:0001) is not present.\n")) << run.out;
+}
+
+TEST(CliUsage, WrongUsageShowsTheUsageAndExitsWith2) {
+    ScratchFolder folder;
+    const std::vector<std::vector<std::string>> wrong = {
+        {},
+        {"frobnicate"},
+        {"capture", "--bogus"},
+        {"capture", "--out"},
+        {"capture", "--timeout", "soon"},
+        {"list", "--simulate"},
+        {"list", "extra"},
+        {"export", "only-one"},
+        {"export", "a", "b", "c"},
+        {"export", "--force", "a", "b"},
+    };
+    for (const auto& args : wrong) {
+        const CliRun run = Cli(folder, args);
+        EXPECT_EQ(run.status, 2) << (args.empty() ? "" : args[0]);
+        EXPECT_NE(run.err.find("Usage: verada-rede-cli list"), std::string::npos);
+        EXPECT_EQ(run.out, "");
+    }
+    CliRun run = Cli(folder, {"--version"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "verada-rede-cli 1.0.2\n");
+    run = Cli(folder, {"--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.out.starts_with("Usage: verada-rede-cli list")) << run.out;
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# The demo on a virtual screen: its tray icon appears in the tray host, the simulated transfer
+# brings its window up, and Exit from the tray menu (confirmed, since data is waiting) ends it,
+# leaving the received data in the capture file.
+set -euo pipefail
+
+demo=$1
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "demo smoke test: $*" >&2
+    [ -f "$work/demo.log" ] && sed 's/^/demo: /' "$work/demo.log" >&2
+    [ -n "${DISPLAY:-}" ] && xwininfo -root -tree 2>/dev/null | grep '"' | sed 's/^/screen: /' >&2
+    exit 1
+}
+
+# Waits up to $1 seconds for the command that follows to succeed.
+await() {
+    local seconds=$1
+    shift
+    for ((i = 0; i < seconds * 10; i++)); do
+        if "$@" >/dev/null 2>&1; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 2>"$work/xvfb.log" &
+pids+=($!)
+exec 3>&-
+await 10 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=":$(head -n1 "$work/display")"
+
+trayer --edge bottom --align right --widthtype request --height 24 --SetDockType true \
+    >/dev/null 2>&1 &
+pids+=($!)
+await 10 xdotool search --name '^panel$' || fail "the tray host did not start"
+panel=$(xdotool search --name '^panel$' | head -n1)
+
+mkdir "$work/tmp"
+# Under the sanitizers, what the X and Qt libraries leave at exit is not the program's to answer.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
+env -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM TMPDIR="$work/tmp" QT_QPA_PLATFORM=xcb "$demo" \
+    >"$work/demo.log" 2>&1 &
+demo_pid=$!
+pids+=("$demo_pid")
+
+tray_icon() {
+    xwininfo -tree -id "$panel" | awk '/"verada-rede-demo"/ { print $1; exit }' | grep .
+}
+await 20 tray_icon || fail "no tray icon appeared"
+icon=$(tray_icon)
+
+# The adapter appears after 3 s, the log follows, and one second of silence ends the transfer.
+await 40 xdotool search --onlyvisible --name '^Zorvik Technologies Verada Rede$' ||
+    fail "the transfer did not bring the window up"
+
+# The program's top-level windows named "Verada Rede" that are on the screen (the tray menu and
+# the message box) told apart by their size: the menu is lower than 60 pixels, the question not.
+program_window() {  # program_window MIN_HEIGHT MAX_HEIGHT
+    local id width height
+    while read -r id width height; do
+        if [ "$width" -gt 30 ] && [ "$height" -ge "$1" ] && [ "$height" -lt "$2" ] &&
+            xwininfo -id "$id" | grep -q 'IsViewable'; then
+            echo "$id"
+            return 0
+        fi
+    done < <(xwininfo -root -children | sed -n \
+        's/^ *\(0x[0-9a-f]*\) "Verada Rede": ("verada-rede-demo".*)  *\([0-9]*\)x\([0-9]*\)+.*/\1 \2 \3/p')
+    return 1
+}
+
+xdotool mousemove --window "$icon" 8 8 click 3
+await 10 program_window 0 60 || fail "the tray menu did not open"
+menu=$(program_window 0 60)
+xdotool mousemove --window "$menu" 20 10 click 1  # its only item, E&xit
+# The exit asks first, since the received data has not been saved; Yes is the default answer.
+await 10 program_window 60 10000 || fail "no exit question"
+xdotool windowfocus --sync "$(program_window 60 10000)" 2>/dev/null || true
+xdotool key Return
+
+await 10 bash -c "! kill -0 $demo_pid" || fail "the demo did not end after Exit"
+status=0
+wait "$demo_pid" || status=$?
+[ "$status" -eq 0 ] || fail "the demo ended with status $status"
+
+capture="$work/tmp/verada-rede-$(id -u)/vrtemp.csv"
+[ -f "$capture" ] || fail "no capture file at $capture"
+size=$(stat -c %s "$capture")
+[ "$size" -eq 3176 ] || fail "the capture file holds $size bytes, not 3176"
+echo "demo smoke test: passed"
