@@ -148,19 +148,22 @@ private:
         Require(rig_.hid.priorityClass == NORMAL_PRIORITY_CLASS, "priority left raised");
         const std::string capture = ScratchFolder::ReadFile(rig_.CapturePath()).value_or("");
         const auto csv = ScratchFolder::ReadFile(rig_.scratch.Path("out.csv"));
-        if (csv && *csv != savedCsv_) {
-            // A save completed: it took the reports that had arrived until then, once; the
-            // capture holds those that arrived after it.
+        bool saved = false;
+        if (csv && capture != captured_) {
+            // A save completed: it took the reports that had arrived until then, once (filler
+            // bytes only leave the file as it was); the capture holds those that arrived after.
             const std::string base = savedCsv_.empty() ? std::string(kCsvHeader) : savedCsv_;
-            bool matched = false;
-            for (std::size_t k = 0; k <= captured_.size() && !matched; k += 8) {
-                matched = *csv == base + Filtered(captured_.substr(0, k)) &&
-                          capture == captured_.substr(k);
-                if (matched) {
+            for (std::size_t k = 8; k <= captured_.size(); k += 8) {
+                if (*csv == base + Filtered(captured_.substr(0, k)) &&
+                    capture == captured_.substr(k)) {
                     captured_.erase(0, k);
+                    saved = true;
+                    break;
                 }
             }
-            Require(matched, "the CSV file does not hold the data once");
+        }
+        if (csv) {
+            Require(saved || *csv == savedCsv_, "the CSV file does not hold the data once");
             savedCsv_ = *csv;
         }
         if (capture != captured_) {

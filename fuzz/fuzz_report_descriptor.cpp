@@ -5,7 +5,7 @@
 #include <span>
 
 #include "FuzzInput.h"
-#include "platform/linux/ReportDescriptor.h"
+#include "platform/hidcommon/ReportDescriptor.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using vr::fuzz::Require;
