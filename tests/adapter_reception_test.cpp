@@ -81,31 +81,34 @@ TEST(ReceptionOutcome, EachWayOfEndingLeavesItsOwnState) {
         bool unsaved;
         const char* icon;
         bool windowShown;
+        bool interrupted;  // cut short after data arrived: the user is told
     };
     const FakeStep lost = FakeStep::Removal();
     const FakeStep failed = FakeStep::FailedWait();
     const FakeStep quiet = FakeStep::Silence();
     const Case cases[] = {
-        {"quiet, nothing", {quiet}, 0, false, keyConnected, false},
-        {"quiet, 1", {Report(1), quiet}, 1, true, keyPaused, true},
-        {"quiet, 2", {Report(1), Report(9), quiet}, 2, true, keyPaused, true},
-        {"lost, nothing", {lost}, 0, false, keyDisconnected, false},
-        {"lost after 3",
-         {Report(1), Report(9), Report(17), lost},
-         3,
-         false,
-         keyDisconnected,
-         false},
-        {"failed wait, nothing", {failed}, 0, false, keyConnected, false},
-        {"failed wait after 2", {Report(1), Report(9), failed}, 2, false, keyReceiving, false},
+        {"quiet, nothing", {quiet}, 0, false, keyConnected, false, false},
+        {"quiet, 1", {Report(1), quiet}, 1, true, keyPaused, true, false},
+        {"quiet, 2", {Report(1), Report(9), quiet}, 2, true, keyPaused, true, false},
+        {"lost, nothing", {lost}, 0, false, keyDisconnected, false, false},
+        // What arrived before the transfer was cut short stays savable, as after a quiet end.
+        {"lost after 3", {Report(1), Report(9), Report(17), lost}, 3, true, keyPaused, true, true},
+        {"failed wait, nothing", {failed}, 0, false, keyConnected, false, false},
+        {"failed wait after 2", {Report(1), Report(9), failed}, 2, true, keyPaused, true, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         OpenAdapter local;
         local.platform.script.assign(c.steps.begin(), c.steps.end());
 
-        EXPECT_FALSE(local.adapter->ReadDevice());
+        bool told = false;
+        try {
+            EXPECT_FALSE(local.adapter->ReadDevice());
+        } catch (const HandlerError& error) {
+            told = std::string(error.what()).find("interrupted") != std::string::npos;
+        }
 
+        EXPECT_EQ(told, c.interrupted);
         EXPECT_EQ(local.CaptureExists(), c.reports > 0);
         if (c.reports > 0) {
             EXPECT_EQ(local.Capture().size(), 8 * c.reports);
@@ -175,13 +178,17 @@ TEST(ReceptionOutcome, ReadsThatEndWithoutDataAreNotStored) {
         {"read fails because the adapter was unplugged",
          {Report('A'), FakeStep::EmptyCompletion(ERROR_DEVICE_NOT_CONNECTED)},
          Concat({Counting('A')}),
-         keyDisconnected},
+         keyPaused},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         OpenAdapter local;
         local.platform.script.assign(c.steps.begin(), c.steps.end());
-        local.adapter->ReadDevice();
+        try {
+            local.adapter->ReadDevice();
+        } catch (const HandlerError&) {
+            EXPECT_EQ(local.window.Count("icon keyDisconnected"), 1);
+        }
         EXPECT_EQ(local.Capture(), c.expected);
         EXPECT_EQ(local.window.icon, c.icon);
         local.ExpectEndedCleanly();
@@ -204,28 +211,24 @@ TEST_F(Reception, RemovalIsJudgedByTheReadRequestsOwnError) {
     world.platform.traceClobbersLastError = true;
     Script({Report('A'), FakeStep::Removal()});
 
-    adapter->ReadDevice();
+    EXPECT_THROW(adapter->ReadDevice(), HandlerError);
 
     EXPECT_EQ(world.platform.Count("WaitForSingleObject"), 1);  // no wait after the removal
-    EXPECT_EQ(world.window.icon, keyDisconnected);
+    EXPECT_EQ(world.window.Count("icon keyDisconnected"), 1);
 }
 
-TEST_F(Reception, LaterTransferIsAppendedAfterOneCutShortByRemoval) {
+TEST_F(Reception, TransferCutShortByRemovalStaysSavable) {
     Script({Report(1), Report(9), Report(17), FakeStep::Removal()});
-    adapter->ReadDevice();
-    EXPECT_FALSE(world.state.UnsavedData);
-
-    adapter.reset();
-    world.platform.script.clear();
-    world.platform.calls.clear();
-    world.window.icon = keyConnected;
-    adapter = world.MakeAdapter();
-    ASSERT_TRUE(adapter->InitDevice());
-    Script({Report(25), FakeStep::Silence()});
-    adapter->ReadDevice();
-
-    EXPECT_EQ(Capture(), Concat({Counting(1), Counting(9), Counting(17), Counting(25)}));
+    try {
+        adapter->ReadDevice();
+        ADD_FAILURE() << "the interruption was not reported";
+    } catch (const HandlerError& error) {
+        EXPECT_NE(std::string(error.what()).find("the adapter was removed"), std::string::npos);
+    }
+    EXPECT_EQ(Capture(), Concat({Counting(1), Counting(9), Counting(17)}));
     EXPECT_TRUE(world.state.UnsavedData);
+    EXPECT_TRUE(world.window.visible);
+    EXPECT_FALSE(world.state.CaptureFileOpen);
 }
 
 TEST(ReceptionOutcome, CaptureFileFailureEndsTheReceptionAndKeepsWhatWasWritten) {
@@ -253,7 +256,10 @@ TEST(ReceptionOutcome, CaptureFileFailureEndsTheReceptionAndKeepsWhatWasWritten)
                                   : Concat({Counting(1), Counting(9), Counting(17), Counting(25)});
         expected.insert(expected.end(), written.begin(), written.end());
         EXPECT_EQ(local.Capture(), expected);
-        EXPECT_FALSE(local.state.UnsavedData);
+        // The capture holds data: it waits to be saved, with the window up.
+        EXPECT_TRUE(local.state.UnsavedData);
+        EXPECT_EQ(local.window.Count("restore"), 1);
+        EXPECT_FALSE(local.state.CaptureFileOpen);
         local.ExpectEndedCleanly();
     }
 }

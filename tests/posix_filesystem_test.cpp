@@ -72,6 +72,13 @@ TEST(PosixFileExists, OrdinaryFilesMatchAndNothingElseDoes) {
     }
 }
 
+TEST(PosixWildcardMatch, StarStaysAWildcardWhereTheNameHoldsAStar) {
+    EXPECT_TRUE(posix::WildcardMatch("*", "*x"));
+    EXPECT_TRUE(posix::WildcardMatch("*x", "**x"));
+    EXPECT_TRUE(posix::WildcardMatch("a*", "a*"));
+    EXPECT_FALSE(posix::WildcardMatch("*y", "*x"));
+}
+
 TEST(PosixFileExists, FileInAFolderThatCannotBeSearchedIsNotFound) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "root searches every folder";

@@ -6,6 +6,7 @@
 #include "HidBackend.h"
 #include "adapter/USBAdapter.h"
 #include "platform/sim/Scenario.h"
+#include "shared/Errors.h"
 #include "shared/ProgramState.h"
 #include "shared/StatusKeys.h"
 
@@ -45,8 +46,14 @@ public:
             return PollEnd::NothingReceived;
         }
         window_.SetStatusIcon(keyConnected);
+        bool cutShort = false;
         try {
             adapter.ReadDevice();
+        } catch (const FileError&) {
+            adapter.CloseDevice();
+            throw;
+        } catch (const HandlerError&) {
+            cutShort = true;  // a transfer cut short: told below in this tool's own words
         } catch (...) {
             adapter.CloseDevice();
             throw;
@@ -55,7 +62,7 @@ public:
         if (watch_.waitFailed) {
             return PollEnd::WaitFailed;
         }
-        if (state_.UnsavedData) {
+        if (state_.UnsavedData && !cutShort) {
             return PollEnd::Transfer;
         }
         bool received = false;

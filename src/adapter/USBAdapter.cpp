@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "adapter/Priority.h"
+#include "mainwindow/SupportFunctions.h"
 #include "shared/Errors.h"
 #include "shared/StatusKeys.h"
 
@@ -20,6 +21,17 @@ constexpr std::size_t kDetailPathOffset = 4;
 constexpr std::size_t kPayloadOffset = 1;  // byte 0 of a report is its id, never stored
 constexpr std::size_t kPayloadLength = ReportLength - kPayloadOffset;
 
+constexpr const char* kInterruptedDataKept =
+    "The data received until then has been kept: save it now, or minimise the window to discard "
+    "it.";
+constexpr const char* kStoreFailedDataKept =
+    "The received data could not be stored and the transfer was stopped. The data stored until "
+    "then has been kept: save it now (for example on another drive), or minimise the window to "
+    "discard it.";
+constexpr const char* kStoreFailedNothingKept =
+    "The received data could not be stored and the transfer was stopped; nothing was kept. Make "
+    "room or fix the folder, then send the log again.";
+
 }  // namespace
 
 // The state of one reception, gone when it ends.
@@ -29,6 +41,7 @@ struct USBAdapter::Reception {
     std::unique_ptr<OutputFile> captureFile;
     bool priorityRaised = false;
     int emptyCompletions = 0;
+    std::uint64_t captureStart = 0;  // the capture file's length when this reception opened it
 };
 
 USBAdapter::USBAdapter(const AdapterContext& context) : ctx_(context) {}
@@ -232,6 +245,7 @@ void USBAdapter::CancelReading() {
 bool USBAdapter::ReceiveDownload() {
     Reception reception;
     CancelRequested_ = false;
+    const char* interruption = nullptr;
     try {
         switch (ReceiveReports(reception)) {
             case ReceptionEnd::Quiet:
@@ -239,27 +253,52 @@ bool USBAdapter::ReceiveDownload() {
                 break;
             case ReceptionEnd::DeviceLost:
                 EndDeviceLost();
+                interruption = "the adapter was removed";
                 break;
             case ReceptionEnd::FailedWait:
                 ctx_.state.UnsavedData = false;
+                interruption = "waiting for the adapter failed";
                 break;
             case ReceptionEnd::ExitPending:
                 break;  // the exit path decides what becomes of the received data
         }
         LowerPriority(reception);
         CloseCaptureFile(reception);
-    } catch (const FileError&) {
-        // Ends like a lost adapter: polling resumes, the bytes already written stay in the
-        // capture file and the next transfer is appended after them.
-        ctx_.state.UnsavedData = false;
+    } catch (const FileError& error) {
         AbandonReception(reception);
-        throw;
+        const bool kept = KeepReceivedData();
+        throw FileError(error.path(), error.cause() + "\r\n\r\n" +
+                                          (kept ? kStoreFailedDataKept : kStoreFailedNothingKept));
     } catch (...) {
         AbandonReception(reception);
         throw;
     }
     StopReading();
+    if (interruption != nullptr && reception.reportCount > 0 && KeepReceivedData()) {
+        throw HandlerError(std::string("The transfer from the docking station was interrupted: ") +
+                           interruption + ".\r\n\r\n" + kInterruptedDataKept);
+    }
     return false;
+}
+
+// After a transfer that did not end quietly: whatever reached the capture file stays savable, so
+// the window comes up as after a completed transfer. True when data waits there.
+bool USBAdapter::KeepReceivedData() {
+    const bool waits = FileExists(ctx_.files, ctx_.state.CaptureFilePath) && CaptureHoldsData();
+    ctx_.state.UnsavedData = waits;
+    if (waits) {
+        ctx_.window.RestoreWindow();
+        ctx_.window.ShowWindow();
+    }
+    return waits;
+}
+
+bool USBAdapter::CaptureHoldsData() {
+    try {
+        return ctx_.files.OpenForReading(ctx_.state.CaptureFilePath)->Length() > 0;
+    } catch (const FileError&) {
+        return false;
+    }
 }
 
 USBAdapter::ReceptionEnd USBAdapter::ReceiveReports(Reception& reception) {
@@ -341,7 +380,9 @@ void USBAdapter::StoreReport(Reception& reception) {
 
 void USBAdapter::OpenCaptureFile(Reception& reception) {
     reception.captureFile = ctx_.files.OpenCaptureForAppend(ctx_.state.CaptureFilePath);
+    ctx_.state.CaptureFileOpen = true;
     reception.captureFile->SeekToEnd();
+    reception.captureStart = reception.captureFile->Length();
 }
 
 void USBAdapter::EndQuietly(Reception& reception) {
@@ -374,6 +415,7 @@ void USBAdapter::LowerPriority(Reception& reception) {
 void USBAdapter::CloseCaptureFile(Reception& reception) {
     if (reception.captureFile) {
         std::unique_ptr<OutputFile> file = std::move(reception.captureFile);
+        ctx_.state.CaptureFileOpen = false;
         file->Close();
     }
 }
@@ -383,13 +425,30 @@ void USBAdapter::AbandonReception(Reception& reception) {
     LowerPriority(reception);
     if (reception.captureFile) {
         try {
+            KeepWholeReports(reception);
             reception.captureFile->Close();
-        } catch (const FileError&) {
+        } catch (const FileError&) {  // NOLINT(bugprone-empty-catch)
             // The failure that ended the reception is the one reported.
         }
         reception.captureFile.reset();
+        ctx_.state.CaptureFileOpen = false;
     }
     StopReading();
+}
+
+// A write that failed half-way (a full disk) must not leave part of a report behind: the next
+// transfer would be appended out of step with the 8-byte records.
+void USBAdapter::KeepWholeReports(Reception& reception) {
+    OutputFile& file = *reception.captureFile;
+    const std::uint64_t length = file.Length();
+    if (length <= reception.captureStart) {
+        return;
+    }
+    const std::uint64_t whole = reception.captureStart +
+                                (length - reception.captureStart) / kPayloadLength * kPayloadLength;
+    if (whole != length) {
+        file.Truncate(whole);
+    }
 }
 
 void USBAdapter::StopReading() {

@@ -46,7 +46,9 @@ public:
     bool InitDevice() override;
     // Receives one transfer; the outcome shows in UnsavedData, the capture file and the window,
     // so the result is always false. A capture file that cannot be opened or written ends the
-    // reception and throws FileError once the outstanding read has been cancelled.
+    // reception and throws FileError once the outstanding read has been cancelled. A transfer
+    // cut short (adapter removed, failed wait, capture file failure) keeps what it stored
+    // savable: UnsavedData stays set, the window comes up, and a HandlerError tells the user.
     bool ReadDevice() override;
     void CancelReading() override;
     void CloseDevice() override;
@@ -84,6 +86,9 @@ private:
     void LowerPriority(Reception& reception);
     void CloseCaptureFile(Reception& reception);
     void AbandonReception(Reception& reception);
+    void KeepWholeReports(Reception& reception);
+    bool KeepReceivedData();
+    bool CaptureHoldsData();
     void StopReading();
 
     void CaptureLastError() { lastError_ = ctx_.hid.GetLastError(); }

@@ -143,7 +143,9 @@ void frmMain::ResizeBody() {
         RestoreWindow();
         return;
     }
-    if (state_.UnsavedData) {
+    // While a reception still writes the capture file the data is not complete yet: the window
+    // goes back to the tray, and the question comes once the transfer has ended.
+    if (state_.UnsavedData && !state_.CaptureFileOpen) {
         if (toolkit_.MsgBox(kDiscardQuestion, kQuestionStyle, kAppTitle) == vbNo) {
             RestoreWindow();
             return;
@@ -259,7 +261,8 @@ void frmMain::MinimizeWindow() {
 }
 
 void frmMain::ShowWindow() {
-    if (!Leaving()) {
+    // A window the user minimised meanwhile (to save or discard the data) stays in the tray.
+    if (!Leaving() && view_.GetWindowState() != WindowState::Minimized) {
         view_.Show();
     }
 }

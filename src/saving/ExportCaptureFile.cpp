@@ -114,8 +114,10 @@ class TargetRestore {
 public:
     TargetRestore(FileSystem& files, std::string path) : files_(files), path_(std::move(path)) {}
 
-    // The file is started afresh: undoing means removing it.
+    // The file is started afresh: undoing means removing it, or writing back what it held before
+    // when it replaced an existing file.
     void RemoveOnUndo() { remove_ = true; }
+    void RestoreOnUndo(std::string oldContent) { oldContent_ = std::move(oldContent); }
     // Data goes after the file's last `length` bytes: undoing means cutting it back to them.
     void CutBackOnUndo(std::uint64_t length) { cutBackTo_ = length; }
 
@@ -130,7 +132,13 @@ public:
         }
         output.reset();
         try {
-            if (remove_) {
+            if (oldContent_) {
+                auto file = files_.OpenTarget(path_);
+                file->Truncate(0);
+                file->Write(reinterpret_cast<const std::uint8_t*>(oldContent_->data()),
+                            oldContent_->size());
+                file->Close();
+            } else if (remove_) {
                 files_.DeleteFile(path_);
             } else if (cutBackTo_) {
                 auto file = files_.OpenTarget(path_);
@@ -138,6 +146,10 @@ public:
                 file->Close();
             }
         } catch (const std::exception& e) {
+            if (oldContent_) {
+                return "; the file's former content could not be written back (" +
+                       std::string(e.what()) + ")";
+            }
             return remove_ ? "; the partly written file could not be removed (" +
                                  std::string(e.what()) + ")"
                            : "; the file could not be cut back to its former length (" +
@@ -151,7 +163,24 @@ private:
     std::string path_;
     bool remove_ = false;
     std::optional<std::uint64_t> cutBackTo_;
+    std::optional<std::string> oldContent_;
 };
+
+std::string ReadWhole(FileSystem& files, const std::string& path) {
+    auto input = files.OpenForReading(path);
+    std::string content;
+    std::vector<char> block(kBlockSize);
+    for (;;) {
+        const std::size_t got =
+            input->Read(reinterpret_cast<std::uint8_t*>(block.data()), block.size());
+        if (got == 0) {
+            break;
+        }
+        content.append(block.data(), got);
+    }
+    input->Close();
+    return content;
+}
 
 // Makes the freshly opened target ready for the data: header for a new file, write position
 // after the last byte when appending. Tells `restore` how to undo the export.
@@ -186,12 +215,15 @@ ExportOutcome ExportCaptureFile(FileSystem& files, FormFactory& forms, MainWindo
     const std::uint64_t stepsTotal = (input->Length() + 1) / kReadsPerStep;
 
     const bool reportedBefore = files.FileExists(target);
-    if (!append && reportedBefore) {
-        files.DeleteFile(target);
-    }
-    std::unique_ptr<OutputFile> output = files.OpenTarget(target);
     TargetRestore restore(files, target);
+    std::unique_ptr<OutputFile> output;
     try {
+        if (!append && reportedBefore) {
+            // Replaced only once the new content is complete: a failed save leaves it as it was.
+            restore.RestoreOnUndo(ReadWhole(files, target));
+            files.DeleteFile(target);
+        }
+        output = files.OpenTarget(target);
         PrepareTarget(*output, append, reportedBefore, restore);
         ProgressDisplay progress(forms, window.GetWindowHandle(), stepsTotal);
         if (!CopyFiltered(*input, *output, progress, window)) {

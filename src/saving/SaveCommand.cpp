@@ -14,6 +14,9 @@ namespace {
 
 constexpr const char* kNoDataPrompt =
     "There is no downloaded data to save.  Please download data before saving.";
+constexpr const char* kStillReceivingPrompt =
+    "Data is still being received from the docking station.  Please save once the transfer has "
+    "finished.";
 constexpr const char* kCsvExtension = ".csv";
 constexpr int kExclamationIcon = 48;
 
@@ -43,6 +46,11 @@ void SaveCommand::cmdSave_Click() {
     }
     if (!state_.UnsavedData) {
         toolkit_.MsgBox(kNoDataPrompt, vbOKOnly + vbInformation, kAppTitle);
+        return;
+    }
+    if (state_.CaptureFileOpen) {
+        // Exporting now would copy half a transfer and delete the file the rest is written to.
+        toolkit_.MsgBox(kStillReceivingPrompt, vbOKOnly + vbInformation, kAppTitle);
         return;
     }
     Outcome outcome = Outcome::NothingChosen;

@@ -8,6 +8,9 @@ namespace vr {
 struct ProgramState {
     // True while received data waits in the capture file and has been neither saved nor discarded.
     bool UnsavedData = false;
+    // True while a reception holds the capture file open for writing: it must then be neither
+    // exported nor deleted, or the reports still arriving would be written into a lost file.
+    bool CaptureFileOpen = false;
     // Full path of the capture file: the user's temporary folder followed by "vrtemp.csv".
     std::string CaptureFilePath;
 };

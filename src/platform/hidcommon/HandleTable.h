@@ -3,6 +3,7 @@
 // Maps the 32-bit handles that cross the seam to the objects behind them. Handles are positive,
 // never 0 (none) or -1 (invalid), and are not reused while their object is in the table.
 
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <map>
@@ -49,6 +50,12 @@ public:
         Object object = std::move(it->second);
         objects_.erase(it);
         return object;
+    }
+
+    // How many handles are open.
+    std::size_t Size() const {
+        std::lock_guard lock(mutex_);
+        return objects_.size();
     }
 
 private:

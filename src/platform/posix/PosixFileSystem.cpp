@@ -184,12 +184,13 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
     std::size_t starP = std::string::npos;
     std::size_t starN = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
-            ++p;
-            ++n;
-        } else if (p < pattern.size() && pattern[p] == '*') {
+        // A '*' is a wildcard even where the name holds a '*' itself.
+        if (p < pattern.size() && pattern[p] == '*') {
             starP = p++;
             starN = n;
+        } else if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+            ++p;
+            ++n;
         } else if (starP != std::string::npos) {
             p = starP + 1;
             n = ++starN;
@@ -279,15 +280,48 @@ void PosixFileSystem::DeleteFile(const std::string& path) {
     }
 }
 
+// Opens `name` inside the folder `dir` (a descriptor), creating it 0600 with O_EXCL when it is
+// absent, so that nothing planted meanwhile is ever opened through. O_NONBLOCK: a FIFO planted in
+// its place must not hang the program.
+static int OpenOrCreate(int dir, const std::string& name, int flags) {
+    const int fd = ::openat(dir, name.c_str(), flags | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0 || errno != ENOENT) {
+        return fd;
+    }
+    return ::openat(dir, name.c_str(), flags | O_CREAT | O_EXCL | O_NONBLOCK | O_CLOEXEC, 0600);
+}
+
 std::unique_ptr<OutputFile> PosixFileSystem::OpenCaptureForAppend(const std::string& path) {
+    // The folder is checked again at every open: one swapped for a link or for someone else's
+    // folder since start-up is refused.
+    const auto slash = path.rfind('/');
+    // Without its trailing separator, or the last link of the folder's path would be followed.
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : path.substr(0, slash);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir < 0) {
+        throw FileError(path, "the folder of the capture file cannot be used (" +
+                                  ErrnoText(errno == ELOOP || errno == ENOTDIR ? EPERM : errno) +
+                                  ")");
+    }
+    struct stat folderStat {};
+    if (::fstat(dir, &folderStat) != 0 || folderStat.st_uid != owner_ ||
+        (folderStat.st_mode & 077) != 0) {
+        ::close(dir);
+        throw FileError(path, "the folder of the capture file is not private to the user");
+    }
     // Never through a link, never anything but a plain file of this user's with one name.
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd = OpenOrCreate(dir, name, O_WRONLY | O_APPEND | O_NOFOLLOW);
+    const int openError = errno;
+    ::close(dir);
     if (fd < 0) {
-        ThrowErrno(path, errno == ELOOP ? EPERM : errno);
+        ThrowErrno(path, openError == ELOOP || openError == EEXIST ? EPERM : openError);
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != owner_ || st.st_nlink != 1) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != owner_ || st.st_nlink != 1 ||
+        ((st.st_mode & 077) != 0 && ::fchmod(fd, 0600) != 0)) {
         ::close(fd);
         throw FileError(path, "the capture file is not a private ordinary file");
     }
@@ -295,8 +329,13 @@ std::unique_ptr<OutputFile> PosixFileSystem::OpenCaptureForAppend(const std::str
 }
 
 std::unique_ptr<OutputFile> PosixFileSystem::OpenTarget(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    // Exactly where the user chose: an existing file (or a link to one the user picked) is
+    // written, a link to nothing is not followed to create a file somewhere else.
+    const int fd = OpenOrCreate(AT_FDCWD, path, O_WRONLY);
     if (fd < 0) {
+        if (errno == EEXIST) {
+            throw FileError(path, "this is a link to a file that does not exist");
+        }
         ThrowErrno(path, errno);
     }
     struct stat st {};
@@ -308,9 +347,14 @@ std::unique_ptr<OutputFile> PosixFileSystem::OpenTarget(const std::string& path)
 }
 
 std::unique_ptr<InputFile> PosixFileSystem::OpenForReading(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         ThrowErrno(path, errno);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw FileError(path, "not an ordinary file");
     }
     return std::make_unique<PosixInputFile>(fd, path);
 }

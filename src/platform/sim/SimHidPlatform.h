@@ -83,6 +83,8 @@ public:
     bool DevicePresent();
     // True once every step of the scenario has taken effect.
     bool ScenarioFinished();
+    // Handles and preparsed data still held by the program (for leak checks).
+    std::size_t OpenHandleCount() const { return handles_.Size() + preparsed_.size(); }
 
 private:
     struct File;

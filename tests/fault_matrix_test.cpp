@@ -1,0 +1,504 @@
+// The whole program under faults. Each cell runs the main window, the adapter on the scripted HID
+// platform, the save command and real files through one fault, then on through what the user
+// does next, and checks after every step that nothing crashed, nothing was lost, and that
+// UnsavedData, the window and the messages tell the user what to do.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "mainwindow/frmMain.h"
+#include "saving/ExportCaptureFile.h"
+#include "support/ProgramRig.h"
+
+namespace vr {
+namespace {
+
+using headless::AppendAnswer;
+using test::ProgramRig;
+using test::ScratchFolder;
+
+constexpr int kReports = 250;
+
+// Report i's payload: text the docking station might send, with filler bytes in some reports.
+std::array<std::uint8_t, 8> Payload(int i) {
+    return {static_cast<std::uint8_t>('A' + i % 26),
+            static_cast<std::uint8_t>('0' + i / 100 % 10),
+            static_cast<std::uint8_t>('0' + i / 10 % 10),
+            static_cast<std::uint8_t>('0' + i % 10),
+            static_cast<std::uint8_t>(i % 7 == 0 ? 0x00 : ','),
+            static_cast<std::uint8_t>(i % 11 == 0 ? 0xFF : 'x'),
+            '\r',
+            '\n'};
+}
+
+FakeStep Report(int i) {
+    return FakeStep::Report(static_cast<std::uint8_t>(i % 3), Payload(i));
+}
+
+void ScriptReports(ProgramRig& rig, int from, int to) {
+    for (int i = from; i < to; ++i) {
+        rig.hid.script.push_back(Report(i));
+    }
+}
+
+// Payloads [from, to) as the capture file holds them.
+std::string Captured(int from, int to) {
+    std::string bytes;
+    for (int i = from; i < to; ++i) {
+        const auto payload = Payload(i);
+        bytes.append(payload.begin(), payload.end());
+    }
+    return bytes;
+}
+
+// Payloads [from, to) as a CSV file holds them.
+std::string Exported(int from, int to) {
+    std::string kept;
+    for (const char c : Captured(from, to)) {
+        if (c != '\x00' && c != '\xFF') {
+            kept += c;
+        }
+    }
+    return kept;
+}
+
+int ReportsLeftInScript(const ProgramRig& rig) {
+    int left = 0;
+    for (const FakeStep& step : rig.hid.script) {
+        left += step.kind == FakeStep::Kind::Report ? 1 : 0;
+    }
+    return left;
+}
+
+std::string Contents(const std::string& path) {
+    return ScratchFolder::ReadFile(path).value_or("");
+}
+
+// What one cell found wrong.
+class Cell {
+public:
+    void Check(bool ok, const std::string& what) {
+        if (!ok) {
+            problems.push_back(what);
+        }
+    }
+    // What holds after every step of the program: nothing left open or half done, and the
+    // window, UnsavedData and the capture file agree.
+    void CheckSane(const ProgramRig& rig, const std::string& when) {
+        Check(rig.hid.OpenHandleCount() == 0, when + ": handles left open");
+        Check(!rig.hid.ReadPending(), when + ": a read left outstanding");
+        Check(rig.hid.priorityClass == NORMAL_PRIORITY_CLASS, when + ": priority left raised");
+        Check(!rig.state.CaptureFileOpen, when + ": capture file left open");
+        Check(rig.view.usesAfterDestroy == 0, when + ": window used after it was destroyed");
+        if (rig.view.destroyed) {
+            return;
+        }
+        const auto capture = ScratchFolder::ReadFile(rig.CapturePath());
+        if (rig.state.UnsavedData) {
+            Check(rig.view.visible && rig.view.state == WindowState::Normal,
+                  when + ": data waits but the window is not up");
+            Check(capture && !capture->empty(), when + ": data waits but the capture is empty");
+        } else {
+            Check(!rig.view.visible && rig.view.timerEnabled,
+                  when + ": no data waits but the window is not polling in the tray");
+            Check(!capture || capture->empty(), when + ": the capture holds data nobody can save");
+        }
+    }
+    void CheckCapture(const ProgramRig& rig, const std::string& expected, const std::string& when) {
+        Check(Contents(rig.CapturePath()) == expected,
+              when + ": capture holds " + std::to_string(Contents(rig.CapturePath()).size()) +
+                  " bytes, expected " + std::to_string(expected.size()));
+    }
+    // New message boxes since `before` whose text contains `text`.
+    static int Messages(const ProgramRig& rig, std::size_t before, const std::string& text) {
+        int found = 0;
+        for (std::size_t i = before; i < rig.toolkit.messageBoxes.size(); ++i) {
+            found += rig.toolkit.messageBoxes[i].prompt.find(text) != std::string::npos ? 1 : 0;
+        }
+        return found;
+    }
+
+    std::vector<std::string> problems;
+};
+
+// Counts the cells of one part of the matrix and prints the figures.
+class Tally {
+public:
+    explicit Tally(std::string part) : part_(std::move(part)) {}
+    void Add(const std::string& cell, const Cell& result) {
+        ++run_;
+        if (result.problems.empty()) {
+            ++passed_;
+        } else if (failures_.size() < 10) {
+            failures_.push_back(cell + ": " + result.problems.front());
+        }
+    }
+    void Report() const {
+        std::cout << "fault matrix, " << part_ << ": " << run_ << " cells run, " << passed_
+                  << " passed" << std::endl;
+        ::testing::Test::RecordProperty("cells_run", run_);
+        ::testing::Test::RecordProperty("cells_passed", passed_);
+        std::ostringstream failures;
+        for (const std::string& failure : failures_) {
+            failures << "\n  " << failure;
+        }
+        EXPECT_GT(run_, 0);
+        EXPECT_EQ(passed_, run_) << failures.str();
+    }
+
+private:
+    std::string part_;
+    int run_ = 0;
+    int passed_ = 0;
+    std::vector<std::string> failures_;
+};
+
+// The user saves whatever waits, then the rest of the log arrives and is saved after it; in the
+// end the CSV file holds the whole log once, and the program polls in the tray.
+void FinishTheLog(ProgramRig& rig, Cell& cell, int stored) {
+    const std::string target = rig.scratch.Path("out.csv");
+    rig.files.failAt.reset();
+    if (rig.state.UnsavedData) {
+        rig.Save(target);
+        cell.CheckSane(rig, "after saving what was kept");
+    }
+    if (stored < kReports) {
+        rig.hid.script.clear();
+        ScriptReports(rig, stored, kReports);
+        rig.hid.script.push_back(FakeStep::Silence());
+        cell.Check(rig.Tick(), "the rest: no poll");
+        cell.CheckSane(rig, "after the rest arrived");
+        cell.Check(rig.state.UnsavedData, "the rest: nothing to save");
+        rig.Save(target, AppendAnswer::Append);
+        cell.CheckSane(rig, "after saving the rest");
+    }
+    cell.Check(Contents(target) == kCsvHeader + Exported(0, kReports),
+               "the CSV file does not hold the whole log once");
+    cell.Check(!ScratchFolder::ReadFile(rig.CapturePath()), "capture left after the save");
+}
+
+enum class ReceptionFault { Removal, FailedWait, EmptyRead, DiskFull };
+
+const char* Name(ReceptionFault fault) {
+    switch (fault) {
+        case ReceptionFault::Removal:
+            return "adapter removed";
+        case ReceptionFault::FailedWait:
+            return "wait failed";
+        case ReceptionFault::EmptyRead:
+            return "read without data";
+        case ReceptionFault::DiskFull:
+            return "capture disk full";
+    }
+    return "";
+}
+
+Cell RunReceptionCell(ReceptionFault fault, int k) {
+    Cell cell;
+    ProgramRig rig;
+    cell.Check(rig.Load(), "load did not reach the tray");
+    ScriptReports(rig, 0, k);
+    switch (fault) {
+        case ReceptionFault::Removal:
+            rig.hid.script.push_back(FakeStep::Removal());
+            break;
+        case ReceptionFault::FailedWait:
+            rig.hid.script.push_back(FakeStep::FailedWait());
+            break;
+        case ReceptionFault::EmptyRead:
+            rig.hid.script.push_back(FakeStep::EmptyCompletion());
+            ScriptReports(rig, k, kReports);
+            rig.hid.script.push_back(FakeStep::Silence());
+            break;
+        case ReceptionFault::DiskFull:
+            ScriptReports(rig, k, kReports);
+            rig.hid.script.push_back(FakeStep::Silence());
+            // The reception opens the capture, writes one report after another, and closes it:
+            // the write of report k fails, or for k = 250 the close.
+            rig.files.failAt = rig.files.ops.size() + 1 + static_cast<std::size_t>(k);
+            break;
+    }
+    const std::size_t messages = rig.toolkit.messageBoxes.size();
+    cell.Check(rig.Tick(), "no poll");
+    cell.CheckSane(rig, "after the fault");
+
+    const int stored = fault == ReceptionFault::EmptyRead ? kReports : k;
+    cell.CheckCapture(rig, Captured(0, stored), "after the fault");
+    const bool cutShort = fault != ReceptionFault::EmptyRead && stored > 0;
+    cell.Check(rig.state.UnsavedData == (stored > 0), "UnsavedData does not match the capture");
+    if (fault == ReceptionFault::DiskFull) {
+        cell.Check(Cell::Messages(rig, messages, "could not be stored") == 1,
+                   "the failed write was not reported");
+        cell.Check(Cell::Messages(rig, messages, rig.CapturePath()) == 1,
+                   "the report does not name the capture file");
+    } else if (cutShort) {
+        cell.Check(Cell::Messages(rig, messages, "interrupted") == 1,
+                   "the interrupted transfer was not reported");
+    } else {
+        cell.Check(rig.toolkit.messageBoxes.size() == messages, "a message where none is due");
+    }
+    FinishTheLog(rig, cell, stored);
+    return cell;
+}
+
+TEST(FaultMatrix, ReceptionKeepsEveryReportThatArrived) {
+    Tally tally("reception faults after k of 250 reports");
+    for (const ReceptionFault fault : {ReceptionFault::Removal, ReceptionFault::FailedWait,
+                                       ReceptionFault::EmptyRead, ReceptionFault::DiskFull}) {
+        for (int k = 0; k <= kReports; ++k) {
+            tally.Add(std::string(Name(fault)) + ", k=" + std::to_string(k),
+                      RunReceptionCell(fault, k));
+        }
+    }
+    tally.Report();
+}
+
+// What the user does inside one of the program's yields.
+enum class UserAction { ExitYes, ExitNo, MinimiseYes, MinimiseNo, Save };
+
+const char* Name(UserAction action) {
+    switch (action) {
+        case UserAction::ExitYes:
+            return "exit, yes";
+        case UserAction::ExitNo:
+            return "exit, no";
+        case UserAction::MinimiseYes:
+            return "minimise, discard";
+        case UserAction::MinimiseNo:
+            return "minimise, keep";
+        case UserAction::Save:
+            return "save";
+    }
+    return "";
+}
+
+void Act(ProgramRig& rig, UserAction action) {
+    switch (action) {
+        case UserAction::ExitYes:
+        case UserAction::ExitNo:
+            rig.toolkit.QueueAnswer(action == UserAction::ExitYes ? vbYes : vbNo);
+            rig.form->mPopExit_Click();
+            return;
+        case UserAction::MinimiseYes:
+        case UserAction::MinimiseNo:
+            rig.toolkit.QueueAnswer(action == UserAction::MinimiseYes ? vbYes : vbNo);
+            rig.view.UserSetWindowState(WindowState::Minimized);
+            return;
+        case UserAction::Save:
+            rig.forms.saveDialogAnswers.emplace_back(rig.scratch.Path("out.csv"));
+            rig.form->cmdSave_Click();
+            return;
+    }
+}
+
+constexpr UserAction kActions[] = {UserAction::ExitYes, UserAction::ExitNo, UserAction::MinimiseYes,
+                                   UserAction::MinimiseNo, UserAction::Save};
+
+// The program ended on the user's word: the tray icon is gone and what had arrived is still in
+// the capture file.
+void CheckExited(const ProgramRig& rig, Cell& cell, const std::string& capture) {
+    cell.Check(rig.view.destroyed, "exit confirmed but the program runs on");
+    int deletes = 0;
+    for (const auto& call : rig.toolkit.trayCalls) {
+        deletes += call.message == NIM_DELETE ? 1 : 0;
+    }
+    cell.Check(deletes == 1, "the tray icon was not removed once");
+    cell.CheckCapture(rig, capture, "after the exit");
+}
+
+bool Discarded(const ProgramRig& rig, std::size_t messages) {
+    for (std::size_t i = messages; i < rig.toolkit.messageBoxes.size(); ++i) {
+        const auto& box = rig.toolkit.messageBoxes[i];
+        if (box.prompt == kDiscardQuestion && box.answer == vbYes) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int DoEventsDuring(const std::function<void(ProgramRig&)>& setUp,
+                   const std::function<void(ProgramRig&)>& step) {
+    ProgramRig rig;
+    setUp(rig);
+    const int before = rig.toolkit.doEventsCount;
+    step(rig);
+    return rig.toolkit.doEventsCount - before;
+}
+
+void ReceiveWholeLog(ProgramRig& rig) {
+    ScriptReports(rig, 0, kReports);
+    rig.hid.script.push_back(FakeStep::Silence());
+}
+
+TEST(FaultMatrix, UserActionsDuringAReception) {
+    Tally tally("exit, minimise and save at every yield of a reception");
+    const auto setUp = [](ProgramRig& rig) {
+        rig.Load();
+        ReceiveWholeLog(rig);
+    };
+    const int yields = DoEventsDuring(setUp, [](ProgramRig& rig) { rig.Tick(); });
+    for (const UserAction action : kActions) {
+        for (int n = 1; n <= yields; ++n) {
+            Cell cell;
+            ProgramRig rig;
+            setUp(rig);
+            const std::size_t messages = rig.toolkit.messageBoxes.size();
+            rig.toolkit.QueueEventAtDoEvents(n, [&rig, action] { Act(rig, action); });
+            rig.Tick();
+            rig.forms.saveDialogAnswers.clear();
+            cell.CheckSane(rig, "after the reception");
+            const int arrived = kReports - ReportsLeftInScript(rig);
+            if (rig.view.destroyed) {
+                cell.Check(action == UserAction::ExitYes || !rig.state.UnsavedData || arrived == 0,
+                           "the program ended without the user's word");
+                CheckExited(rig, cell, Captured(0, arrived));
+            } else if (Discarded(rig, messages)) {
+                cell.Check(arrived == kReports, "data discarded while it was still arriving");
+                cell.Check(!ScratchFolder::ReadFile(rig.CapturePath()), "discarded data kept");
+            } else {
+                cell.Check(arrived == kReports, "the reception stopped early");
+                if (!ScratchFolder::ReadFile(rig.scratch.Path("out.csv"))) {
+                    cell.CheckCapture(rig, Captured(0, kReports), "after the reception");
+                }
+                FinishTheLog(rig, cell, kReports);
+            }
+            tally.Add(std::string(Name(action)) + " at yield " + std::to_string(n), cell);
+        }
+    }
+    tally.Report();
+}
+
+// How the save finds its target.
+enum class TargetKind { New, Append, Overwrite };
+
+const std::string kEarlier = std::string(kCsvHeader) + "earlier,data\r\n";
+
+struct ExportCase {
+    TargetKind kind;
+    const char* name;
+};
+constexpr ExportCase kExportCases[] = {
+    {TargetKind::New, "new file"},
+    {TargetKind::Append, "append"},
+    {TargetKind::Overwrite, "overwrite"},
+};
+
+// A whole log received, the window up, and the target prepared; returns the target's path.
+std::string PrepareSave(ProgramRig& rig, TargetKind kind, int reports) {
+    rig.Load();
+    ScriptReports(rig, 0, reports);
+    rig.hid.script.push_back(FakeStep::Silence());
+    rig.Tick();
+    const std::string target = rig.scratch.Path("out.csv");
+    if (kind != TargetKind::New) {
+        ScratchFolder::WriteFile(target, kEarlier);
+    }
+    return target;
+}
+
+AppendAnswer AnswerFor(TargetKind kind) {
+    return kind == TargetKind::Overwrite ? AppendAnswer::Overwrite : AppendAnswer::Append;
+}
+
+std::string Expected(TargetKind kind, int reports) {
+    return (kind == TargetKind::Append ? kEarlier : std::string(kCsvHeader)) + Exported(0, reports);
+}
+
+std::optional<std::string> Before(TargetKind kind) {
+    return kind == TargetKind::New ? std::nullopt : std::optional<std::string>(kEarlier);
+}
+
+TEST(FaultMatrix, UserActionsDuringAnExport) {
+    Tally tally("exit, minimise and save at every yield of an export");
+    for (const ExportCase& target : kExportCases) {
+        const auto setUp = [&target](ProgramRig& rig) { PrepareSave(rig, target.kind, kReports); };
+        const int yields = DoEventsDuring(setUp, [&target](ProgramRig& rig) {
+            rig.Save(rig.scratch.Path("out.csv"), AnswerFor(target.kind));
+        });
+        for (const UserAction action : kActions) {
+            for (int n = 1; n <= yields; ++n) {
+                Cell cell;
+                ProgramRig rig;
+                const std::string path = PrepareSave(rig, target.kind, kReports);
+                rig.toolkit.QueueEventAtDoEvents(n, [&rig, action] { Act(rig, action); });
+                rig.Save(path, AnswerFor(target.kind));
+                cell.CheckSane(rig, "after the save");
+                if (rig.view.destroyed) {
+                    cell.Check(action == UserAction::ExitYes || !rig.state.UnsavedData,
+                               "the program ended without the user's word");
+                    if (rig.state.UnsavedData) {
+                        CheckExited(rig, cell, Captured(0, kReports));
+                        cell.Check(ScratchFolder::ReadFile(path) == Before(target.kind),
+                                   "the target was left half written");
+                    } else {
+                        cell.Check(Contents(path) == Expected(target.kind, kReports),
+                                   "saved, then exited: the target is wrong");
+                    }
+                } else {
+                    if (rig.state.UnsavedData) {
+                        rig.Save(path, AnswerFor(target.kind));
+                        cell.CheckSane(rig, "after saving again");
+                    }
+                    cell.Check(Contents(path) == Expected(target.kind, kReports),
+                               "the target does not hold the log once");
+                    cell.Check(!ScratchFolder::ReadFile(rig.CapturePath()), "capture left");
+                }
+                tally.Add(std::string(target.name) + ", " + Name(action) + " at yield " +
+                              std::to_string(n),
+                          cell);
+            }
+        }
+    }
+    tally.Report();
+}
+
+TEST(FaultMatrix, ExportFailingAtEachStepKeepsTheData) {
+    Tally tally("export failing at each file operation");
+    // More than one block of the export's copy.
+    constexpr int kLongLog = 9000;
+    for (const ExportCase& target : kExportCases) {
+        std::vector<std::string> steps;
+        {
+            ProgramRig rig;
+            const std::string path = PrepareSave(rig, target.kind, kLongLog);
+            const std::size_t first = rig.files.ops.size();
+            rig.Save(path, AnswerFor(target.kind));
+            steps.assign(rig.files.ops.begin() + static_cast<std::ptrdiff_t>(first),
+                         rig.files.ops.end());
+        }
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            Cell cell;
+            ProgramRig rig;
+            const std::string path = PrepareSave(rig, target.kind, kLongLog);
+            rig.files.failAt = rig.files.ops.size() + i;
+            const std::size_t messages = rig.toolkit.messageBoxes.size();
+            rig.Save(path, AnswerFor(target.kind));
+            cell.CheckSane(rig, "after the failed save");
+            cell.Check(rig.state.UnsavedData, "a failed save cleared UnsavedData");
+            cell.Check(Cell::Messages(rig, messages, "could not be saved") == 1,
+                       "the failure was not reported");
+            cell.CheckCapture(rig, Captured(0, kLongLog), "after the failed save");
+            cell.Check(ScratchFolder::ReadFile(path) == Before(target.kind),
+                       "the target was not put back");
+            rig.files.failAt.reset();
+            rig.Save(path, AnswerFor(target.kind));
+            cell.CheckSane(rig, "after saving again");
+            cell.Check(Contents(path) == Expected(target.kind, kLongLog),
+                       "saving again did not write the log once");
+            tally.Add(std::string(target.name) + ", " + steps[i] + " (step " + std::to_string(i) +
+                          ") fails",
+                      cell);
+        }
+    }
+    tally.Report();
+}
+
+}  // namespace
+}  // namespace vr
