@@ -7,6 +7,7 @@
 #include "adapter/USBAdapter.h"
 #include "platform/sim/Scenario.h"
 #include "shared/Errors.h"
+#include "shared/ForwardingFileSystem.h"
 #include "shared/ProgramState.h"
 #include "shared/StatusKeys.h"
 
@@ -28,6 +29,18 @@ std::uint64_t FileLength(FileSystem& files, const std::string& path) {
     file->Close();
     return length;
 }
+
+// A capture file named with --out lives wherever the user keeps files: it is appended to as an
+// ordinary file there, not held to the private folder the program's own capture file needs.
+class UserCaptureFile final : public ForwardingFileSystem {
+public:
+    using ForwardingFileSystem::ForwardingFileSystem;
+    std::unique_ptr<OutputFile> OpenCaptureForAppend(const std::string& path) override {
+        auto file = inner().OpenTarget(path);
+        file->SeekToEnd();
+        return file;
+    }
+};
 
 class Capture {
 public:
@@ -98,7 +111,8 @@ int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& e
     try {
         HidBackend backend = MakeHidBackend(options.scenario);
         const std::unique_ptr<FileSystem> native = NewNativeFileSystem();
-        FileSystem& files = *native;
+        UserCaptureFile userFile(*native);
+        FileSystem& files = options.out ? static_cast<FileSystem&>(userFile) : *native;
         const std::string path = options.out ? *options.out : files.TempFolder() + kCaptureFileName;
         const std::uint64_t before = FileLength(files, path);
         const auto limit = std::chrono::duration_cast<sim::Microseconds>(

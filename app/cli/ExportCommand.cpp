@@ -5,36 +5,24 @@
 #include "ConsoleWindow.h"
 #include "HidBackend.h"
 #include "saving/ExportCaptureFile.h"
+#include "shared/ForwardingFileSystem.h"
 
 namespace vr::cli {
 namespace {
 
 // The file seam with the capture file spared from deletion.
-class KeepCapture final : public FileSystem {
+class KeepCapture final : public ForwardingFileSystem {
 public:
     KeepCapture(FileSystem& inner, std::string capture)
-        : inner_(inner), capture_(std::move(capture)) {}
+        : ForwardingFileSystem(inner), capture_(std::move(capture)) {}
 
-    std::string TempFolder() override { return inner_.TempFolder(); }
-    bool FileExists(const std::string& pattern) override { return inner_.FileExists(pattern); }
     void DeleteFile(const std::string& path) override {
         if (path != capture_) {
-            inner_.DeleteFile(path);
+            inner().DeleteFile(path);
         }
     }
-    std::unique_ptr<OutputFile> OpenCaptureForAppend(const std::string& path) override {
-        return inner_.OpenCaptureForAppend(path);
-    }
-    std::unique_ptr<OutputFile> OpenTarget(const std::string& path) override {
-        return inner_.OpenTarget(path);
-    }
-    std::unique_ptr<InputFile> OpenForReading(const std::string& path) override {
-        return inner_.OpenForReading(path);
-    }
-    std::string CurrentFolder() override { return inner_.CurrentFolder(); }
 
 private:
-    FileSystem& inner_;
     std::string capture_;
 };
 

@@ -2,6 +2,7 @@
 #include "adapter/HidPlatform.h"
 #include "shared/Errors.h"
 #include "shared/FileSystem.h"
+#include "shared/ForwardingFileSystem.h"
 #include "shared/AdapterLink.h"
 #include "shared/Handles.h"
 #include "shared/MainWindowLink.h"

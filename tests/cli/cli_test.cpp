@@ -84,6 +84,11 @@ std::string ExpectedCsv() {
 TEST(CliCapture, ReceivesTheReportPayloadsOfNumberedAndUnnumberedAdapters) {
     for (const std::string scenario : {"temperature-log.hid", "temperature-log-numbered.hid"}) {
         ScratchFolder folder;
+        // --out names a file where the user keeps files: a folder others may read is fine there.
+        std::filesystem::permissions(
+            folder.Path(""),
+            std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
+            std::filesystem::perm_options::add);
         const CliRun run = Cli(folder, {"capture", "--simulate", kScenarios + "/" + scenario,
                                         "--out", folder.Path("capture.bin")});
         EXPECT_EQ(run.status, 0) << scenario << ": " << run.err;

@@ -18,6 +18,9 @@ ScratchFolder::ScratchFolder() {
             base / ("verada-test-" + std::to_string(random()) + std::to_string(random()));
         std::error_code error;
         if (std::filesystem::create_directory(candidate, error)) {
+            // Private, as the program's own temporary folder must be.
+            std::filesystem::permissions(candidate, std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::replace, error);
             folder_ = candidate.generic_string();
         }
     }

@@ -159,6 +159,7 @@ ScratchFolder::ScratchFolder() {
     for (;;) {
         path_ = fs::temp_directory_path() / ("verada-test-" + std::to_string(random()));
         if (fs::create_directory(path_)) {
+            fs::permissions(path_, fs::perms::owner_all, fs::perm_options::replace);
             return;
         }
     }
