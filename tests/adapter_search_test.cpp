@@ -4,7 +4,7 @@
 
 #include "support/AdapterWorld.h"
 
-namespace vr {
+namespace vr::test {
 namespace {
 
 using ::testing::ElementsAre;
@@ -61,7 +61,7 @@ TEST_F(AdapterSearch, OpensEveryCandidateOnceSkipsUnopenableOnesAndStopsAtTheFir
     world.platform.interfaces.back().openable = false;
     world.AddInterface("unreadable", 0x11D2, 0x0001);
     world.platform.interfaces.back().attributesReadable = false;
-    world.AddInterface(kAdapterPath, 0x11D2, 0x0001);
+    world.AddInterface(kAdapterPath);
     world.AddInterface("second-adapter", 0x11D2, 0x0001);
 
     ASSERT_TRUE(adapter->InitDevice());
@@ -84,7 +84,7 @@ TEST_F(AdapterSearch, OpensEveryCandidateOnceSkipsUnopenableOnesAndStopsAtTheFir
 TEST_F(AdapterSearch, TracePointsFollowOnlyTheCallsMade) {
     world.AddInterface("held-exclusively", 0x1234, 0x5678);
     world.platform.interfaces.back().openable = false;
-    world.AddInterface(kAdapterPath, 0x11D2, 0x0001);
+    world.AddInterface(kAdapterPath);
     ASSERT_TRUE(adapter->InitDevice());
     adapter->CloseDevice();
     const char* const examine[] = {"SetupDiEnumDeviceInterfaces", "SetupDiGetDeviceInterfaceDetail",
@@ -106,7 +106,7 @@ TEST_F(AdapterSearch, DetailSizeTooSmallForTheRecordSkipsTheInterface) {
         world.platform.interfaces.clear();
         world.AddInterface("short-record", 0x11D2, 0x0001);
         world.platform.interfaces.back().reportedDetailSize = size;
-        world.AddInterface(kAdapterPath, 0x11D2, 0x0001);
+        world.AddInterface(kAdapterPath);
         ASSERT_TRUE(adapter->InitDevice()) << size;
         EXPECT_EQ(world.platform.OpenCount("short-record"), 0) << size;
         EXPECT_EQ(world.platform.Count("SetupDiGetDeviceInterfaceDetailA"), 1) << size;
@@ -117,7 +117,7 @@ TEST_F(AdapterSearch, DetailSizeTooSmallForTheRecordSkipsTheInterface) {
 }
 
 TEST_F(AdapterSearch, FailedOverlappedOpenLeavesInvalidReadHandleUntilClosed) {
-    world.AddInterface(kAdapterPath, 0x11D2, 0x0001);
+    world.AddInterface(kAdapterPath);
     world.platform.interfaces.back().overlappedOpenFails = true;
     EXPECT_FALSE(adapter->InitDevice());
     EXPECT_EQ(adapter->ReadHandle(), kInvalidHandle);
@@ -131,7 +131,7 @@ TEST_F(AdapterSearch, FailedOverlappedOpenLeavesInvalidReadHandleUntilClosed) {
 }
 
 TEST_F(AdapterSearch, EventCreatedWithAnErrorFailsAndIsReleasedAtTermination) {
-    world.AddInterface(kAdapterPath, 0x11D2, 0x0001);
+    world.AddInterface(kAdapterPath);
     world.platform.createEventError = 183;
     EXPECT_FALSE(adapter->InitDevice());
     EXPECT_GT(adapter->ReadHandle(), 0);
@@ -143,7 +143,7 @@ TEST_F(AdapterSearch, EventCreatedWithAnErrorFailsAndIsReleasedAtTermination) {
 TEST_F(AdapterSearch, CloseDeviceIsSafeOnAFreshObjectAndTwice) {
     adapter->CloseDevice();
     EXPECT_TRUE(world.platform.calls.empty());
-    world.AddInterface(kAdapterPath, 0x11D2, 0x0001);
+    world.AddInterface(kAdapterPath);
     ASSERT_TRUE(adapter->InitDevice());
     adapter->CloseDevice();
     EXPECT_EQ(world.platform.OpenHandleCount(), 0);
@@ -154,7 +154,7 @@ TEST_F(AdapterSearch, CloseDeviceIsSafeOnAFreshObjectAndTwice) {
 }
 
 TEST_F(AdapterSearch, RetestOfAnOpenAdapterAsksTheReadHandleWithoutSearching) {
-    world.AddInterface(kAdapterPath, 0x11D2, 0x0001);
+    world.AddInterface(kAdapterPath);
     ASSERT_TRUE(adapter->InitDevice());
     const Handle readHandle = adapter->ReadHandle();
 
@@ -174,4 +174,4 @@ TEST_F(AdapterSearch, RetestOfAnOpenAdapterAsksTheReadHandleWithoutSearching) {
 }
 
 }  // namespace
-}  // namespace vr
+}  // namespace vr::test

@@ -4,6 +4,7 @@
 // UnsavedData, the window and the messages tell the user what to do.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -17,12 +18,10 @@
 #include "saving/ExportCaptureFile.h"
 #include "support/ProgramRig.h"
 
-namespace vr {
+namespace vr::test {
 namespace {
 
 using headless::AppendAnswer;
-using test::ProgramRig;
-using test::ScratchFolder;
 
 constexpr int kReports = 250;
 
@@ -185,20 +184,8 @@ void FinishTheLog(ProgramRig& rig, Cell& cell, int stored) {
 }
 
 enum class ReceptionFault { Removal, FailedWait, EmptyRead, DiskFull };
-
-const char* Name(ReceptionFault fault) {
-    switch (fault) {
-        case ReceptionFault::Removal:
-            return "adapter removed";
-        case ReceptionFault::FailedWait:
-            return "wait failed";
-        case ReceptionFault::EmptyRead:
-            return "read without data";
-        case ReceptionFault::DiskFull:
-            return "capture disk full";
-    }
-    return "";
-}
+const char* const kReceptionFaultNames[] = {"adapter removed", "wait failed", "read without data",
+                                            "capture disk full"};
 
 Cell RunReceptionCell(ReceptionFault fault, int k) {
     Cell cell;
@@ -253,7 +240,8 @@ TEST(FaultMatrix, ReceptionKeepsEveryReportThatArrived) {
     for (const ReceptionFault fault : {ReceptionFault::Removal, ReceptionFault::FailedWait,
                                        ReceptionFault::EmptyRead, ReceptionFault::DiskFull}) {
         for (int k = 0; k <= kReports; ++k) {
-            tally.Add(std::string(Name(fault)) + ", k=" + std::to_string(k),
+            tally.Add(std::string(kReceptionFaultNames[static_cast<int>(fault)]) +
+                          ", k=" + std::to_string(k),
                       RunReceptionCell(fault, k));
         }
     }
@@ -263,21 +251,8 @@ TEST(FaultMatrix, ReceptionKeepsEveryReportThatArrived) {
 // What the user does inside one of the program's yields.
 enum class UserAction { ExitYes, ExitNo, MinimiseYes, MinimiseNo, Save };
 
-const char* Name(UserAction action) {
-    switch (action) {
-        case UserAction::ExitYes:
-            return "exit, yes";
-        case UserAction::ExitNo:
-            return "exit, no";
-        case UserAction::MinimiseYes:
-            return "minimise, discard";
-        case UserAction::MinimiseNo:
-            return "minimise, keep";
-        case UserAction::Save:
-            return "save";
-    }
-    return "";
-}
+const char* const kActionNames[] = {"exit, yes", "exit, no", "minimise, discard", "minimise, keep",
+                                    "save"};
 
 void Act(ProgramRig& rig, UserAction action) {
     switch (action) {
@@ -305,11 +280,10 @@ constexpr UserAction kActions[] = {UserAction::ExitYes, UserAction::ExitNo, User
 // the capture file.
 void CheckExited(const ProgramRig& rig, Cell& cell, const std::string& capture) {
     cell.Check(rig.view.destroyed, "exit confirmed but the program runs on");
-    int deletes = 0;
-    for (const auto& call : rig.toolkit.trayCalls) {
-        deletes += call.message == NIM_DELETE ? 1 : 0;
-    }
-    cell.Check(deletes == 1, "the tray icon was not removed once");
+    const auto& calls = rig.toolkit.trayCalls;
+    cell.Check(std::count_if(calls.begin(), calls.end(),
+                             [](const auto& call) { return call.message == NIM_DELETE; }) == 1,
+               "the tray icon was not removed once");
     cell.CheckCapture(rig, capture, "after the exit");
 }
 
@@ -369,7 +343,9 @@ TEST(FaultMatrix, UserActionsDuringAReception) {
                 }
                 FinishTheLog(rig, cell, kReports);
             }
-            tally.Add(std::string(Name(action)) + " at yield " + std::to_string(n), cell);
+            tally.Add(std::string(kActionNames[static_cast<int>(action)]) + " at yield " +
+                          std::to_string(n),
+                      cell);
         }
     }
     tally.Report();
@@ -450,8 +426,8 @@ TEST(FaultMatrix, UserActionsDuringAnExport) {
                                "the target does not hold the log once");
                     cell.Check(!ScratchFolder::ReadFile(rig.CapturePath()), "capture left");
                 }
-                tally.Add(std::string(target.name) + ", " + Name(action) + " at yield " +
-                              std::to_string(n),
+                tally.Add(std::string(target.name) + ", " + kActionNames[static_cast<int>(action)] +
+                              " at yield " + std::to_string(n),
                           cell);
             }
         }
@@ -501,4 +477,4 @@ TEST(FaultMatrix, ExportFailingAtEachStepKeepsTheData) {
 }
 
 }  // namespace
-}  // namespace vr
+}  // namespace vr::test

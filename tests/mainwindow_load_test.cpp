@@ -5,10 +5,8 @@
 #include "shared/StatusKeys.h"
 #include "support/MainWindowRig.h"
 
-namespace vr {
+namespace vr::test {
 namespace {
-
-using mwtest::MainWindowRig;
 
 TEST(MainWindowLoad, PlacesShowsAddsTrayIconAndHidesInTheTray) {
     MainWindowRig rig;
@@ -54,10 +52,10 @@ TEST(MainWindowLoad, LeftoverCaptureFileIsDeletedAndNothingReportedWithoutOne) {
     for (const bool leftover : {true, false}) {
         MainWindowRig rig;
         if (leftover) {
-            mwtest::WriteFile(rig.CapturePath(), "stale bytes");
+            ScratchFolder::WriteFile(rig.CapturePath(), "stale bytes");
         }
         rig.form.Form_Load();
-        EXPECT_FALSE(mwtest::PathExists(rig.CapturePath())) << leftover;
+        EXPECT_FALSE(ScratchFolder::ReadFile(rig.CapturePath()).has_value()) << leftover;
         EXPECT_TRUE(rig.toolkit.messageBoxes.empty()) << leftover;
         EXPECT_FALSE(rig.state.UnsavedData);
     }
@@ -65,15 +63,15 @@ TEST(MainWindowLoad, LeftoverCaptureFileIsDeletedAndNothingReportedWithoutOne) {
 
 TEST(MainWindowLoad, CaptureFileThatCannotBeDeletedIsReportedAndPollingStillStarts) {
     MainWindowRig rig;
-    mwtest::WriteFile(rig.CapturePath(), "x");
-    rig.files.deleteFailure = "Permission denied";
+    ScratchFolder::WriteFile(rig.CapturePath(), "x");
+    rig.files.failOn = "delete vrtemp.csv";
     rig.form.Form_Load();
     ASSERT_EQ(rig.toolkit.messageBoxes.size(), 1U);
     const auto& box = rig.toolkit.messageBoxes[0];
     EXPECT_EQ(box.title, "Verada Rede");
     EXPECT_EQ(box.style, 48);
     EXPECT_NE(box.prompt.find(rig.CapturePath()), std::string::npos);
-    EXPECT_NE(box.prompt.find("Permission denied"), std::string::npos);
+    EXPECT_NE(box.prompt.find("Operation not permitted"), std::string::npos);
     EXPECT_TRUE(rig.form.Loaded());
     EXPECT_TRUE(rig.view.FireTimer());
     EXPECT_EQ(rig.adapters.created, 1);
@@ -118,4 +116,4 @@ TEST(MainWindowLoad, WithoutATrayTheWindowStaysOnTheTaskbarAndCanBeRestored) {
 }
 
 }  // namespace
-}  // namespace vr
+}  // namespace vr::test

@@ -1,16 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "shared/StatusKeys.h"
 #include "support/MainWindowRig.h"
 
-namespace vr {
+namespace vr::test {
 namespace {
 
-using mwtest::MainWindowRig;
 using Log = std::vector<std::string>;
 
 TEST(MainWindowPolling, AbsentAdapterSwitchesTheIconOnceAndNeverReads) {
@@ -29,36 +27,35 @@ TEST(MainWindowPolling, AbsentAdapterSwitchesTheIconOnceAndNeverReads) {
     EXPECT_EQ(rig.log.size(), 15U);
 }
 
-TEST(MainWindowPolling, PresentAdapterShowsConnectedBeforeReadingAndIsAlwaysClosed) {
+TEST(MainWindowPolling, TransferShowsConnectedThenReceivingAndBringsTheWindowUp) {
     MainWindowRig rig;
-    rig.adapters.presentAfterwards = true;
+    rig.adapters.present = {true};
     std::string iconAtRead;
     std::string trayIconAtRead;
     rig.adapters.onRead = [&] {
         iconAtRead = rig.IconKey();
         trayIconAtRead = rig.toolkit.KeyOfIcon(rig.toolkit.trayCalls.back().data.hIcon);
+        SimulateReception(rig.form, rig.state, rig.files, 3, rig.log);
     };
     rig.LoadIntoTray();
+
     EXPECT_EQ(iconAtRead, keyConnected);
     EXPECT_EQ(trayIconAtRead, keyConnected);
-    EXPECT_EQ(rig.log, (Log{"new", "init", "read", "close", "release"}));
-    EXPECT_TRUE(rig.view.timerEnabled);
-}
-
-TEST(MainWindowPolling, FailedReceptionIsReportedTheAdapterClosedAndPollingGoesOn) {
-    MainWindowRig rig;
-    rig.adapters.presentAfterwards = true;
-    rig.ReceiveOnRead(3);
-    rig.form.Form_Load();
-    std::filesystem::create_directory(rig.CapturePath());  // the capture file cannot be opened
-    rig.view.FireTimer();
-    EXPECT_EQ(rig.log, (Log{"new", "init", "read", "close", "release"}));
-    ASSERT_EQ(rig.toolkit.messageBoxes.size(), 1U);
-    EXPECT_NE(rig.toolkit.messageBoxes[0].prompt.find(rig.CapturePath()), std::string::npos);
-    EXPECT_EQ(rig.toolkit.messageBoxes[0].title, "Verada Rede");
-    EXPECT_FALSE(rig.view.destroyed);
+    EXPECT_EQ(rig.log,
+              (Log{"new", "init", "read", "read cancelled", "capture closed", "close", "release"}));
+    EXPECT_EQ(ScratchFolder::ReadFile(rig.CapturePath()),
+              std::string(8, 'A') + std::string(8, 'B') + std::string(8, 'C'));
+    EXPECT_EQ(rig.view.state, WindowState::Normal);
+    EXPECT_TRUE(rig.view.visible);
+    EXPECT_EQ(rig.IconKey(), keyPaused);
+    bool trayShowedReceiving = false;
+    for (const auto& call : rig.toolkit.trayCalls) {
+        trayShowedReceiving |= rig.toolkit.KeyOfIcon(call.data.hIcon) == keyReceiving;
+    }
+    EXPECT_TRUE(trayShowedReceiving);
+    // The tick that received re-arms the timer, but no poll runs while the data waits.
     EXPECT_TRUE(rig.view.FireTimer());
-    EXPECT_EQ(rig.adapters.created, 2);
+    EXPECT_EQ(rig.adapters.created, 1);
 }
 
 TEST(MainWindowPolling, TickPollsOnlyWhenMinimisedWithoutUnsavedData) {
@@ -90,30 +87,6 @@ TEST(MainWindowPolling, GateIsCheckedAfterTheTicksYield) {
     EXPECT_TRUE(rig.view.visible);
 }
 
-TEST(MainWindowPolling, CompletedTransferBringsTheWindowUpAndStopsPolling) {
-    MainWindowRig rig;
-    rig.adapters.present = {true};
-    rig.ReceiveOnRead(3);
-    rig.LoadIntoTray();
-
-    EXPECT_EQ(mwtest::ReadFile(rig.CapturePath()),
-              std::string(8, 'A') + std::string(8, 'B') + std::string(8, 'C'));
-    EXPECT_TRUE(rig.state.UnsavedData);
-    EXPECT_EQ(rig.view.state, WindowState::Normal);
-    EXPECT_TRUE(rig.view.visible);
-    EXPECT_EQ(rig.IconKey(), keyPaused);
-    EXPECT_TRUE(rig.form.TimerEnabled());  // the tick that received re-arms it
-    // Receiving was shown in the tray during the transfer.
-    bool trayShowedReceiving = false;
-    for (const auto& call : rig.toolkit.trayCalls) {
-        trayShowedReceiving |= rig.toolkit.KeyOfIcon(call.data.hIcon) == keyReceiving;
-    }
-    EXPECT_TRUE(trayShowedReceiving);
-    rig.view.FireTimer();
-    rig.view.FireTimer();
-    EXPECT_EQ(rig.adapters.created, 1);
-}
-
 TEST(MainWindowPolling, UserMinimisingWithUnsavedDataIsAskedFirst) {
     for (const int answer : {vbNo, vbYes}) {
         MainWindowRig rig;
@@ -132,7 +105,7 @@ TEST(MainWindowPolling, UserMinimisingWithUnsavedDataIsAskedFirst) {
         EXPECT_EQ(box.title, "Verada Rede");
         const bool kept = answer == vbNo;
         EXPECT_EQ(rig.state.UnsavedData, kept);
-        EXPECT_EQ(mwtest::PathExists(rig.CapturePath()), kept);
+        EXPECT_EQ(ScratchFolder::ReadFile(rig.CapturePath()).has_value(), kept);
         EXPECT_EQ(rig.view.visible, kept);
         EXPECT_EQ(rig.view.state, kept ? WindowState::Normal : WindowState::Minimized);
         EXPECT_EQ(rig.view.timerEnabled, !kept);
@@ -141,21 +114,6 @@ TEST(MainWindowPolling, UserMinimisingWithUnsavedDataIsAskedFirst) {
             EXPECT_EQ(rig.adapters.created, 2);  // polling again
         }
     }
-}
-
-TEST(MainWindowPolling, MinimisingWhileASaveWritesKeepsTheWindowUpAndTheData) {
-    MainWindowRig rig;
-    rig.adapters.present = {true};
-    rig.ReceiveOnRead(2);
-    rig.LoadIntoTray();
-    rig.saveBusy = true;
-    rig.view.UserSetWindowState(WindowState::Minimized);
-
-    EXPECT_TRUE(rig.toolkit.messageBoxes.empty());  // no discard question mid-save
-    EXPECT_EQ(rig.view.state, WindowState::Normal);
-    EXPECT_TRUE(rig.view.visible);
-    EXPECT_TRUE(rig.state.UnsavedData);
-    EXPECT_TRUE(mwtest::PathExists(rig.CapturePath()));
 }
 
 TEST(MainWindowPolling, RestoringPausesAndMinimisingWithoutDataResumes) {
@@ -196,4 +154,4 @@ TEST(MainWindowPolling, TicksNeverNestEvenWhenTheTimerIsReArmedDuringAPoll) {
 }
 
 }  // namespace
-}  // namespace vr
+}  // namespace vr::test

@@ -11,23 +11,25 @@
 
 #include "mainwindow/SupportFunctions.h"
 #include "posix/PosixFileSystem.h"
-#include "support/MainWindowRig.h"
+#include "shared/ProgramState.h"
+#include "support/ScratchFolder.h"
 
 namespace vr {
 namespace {
 
 namespace fs = std::filesystem;
-using mwtest::ScratchFolder;
 using posix::PosixFileSystem;
+using test::ScratchFolder;
 
 TEST(PosixFileExists, OrdinaryFilesMatchAndNothingElseDoes) {
     ScratchFolder scratch;
-    const std::string d = scratch.Path();
-    mwtest::WriteFile(d + "data.csv", "x");
-    mwtest::WriteFile(d + ".hidden.csv", "x");  // no hidden attribute here: it would be overwritten
-    mwtest::WriteFile(d + "readonly.csv", "x");
+    const std::string d = scratch.Path("");
+    ScratchFolder::WriteFile(d + "data.csv", "x");
+    ScratchFolder::WriteFile(d + ".hidden.csv",
+                             "x");  // no hidden attribute here: it would be overwritten
+    ScratchFolder::WriteFile(d + "readonly.csv", "x");
     fs::permissions(d + "readonly.csv", fs::perms::owner_read);
-    mwtest::WriteFile(d + "unreadable.csv", "x");
+    ScratchFolder::WriteFile(d + "unreadable.csv", "x");
     fs::permissions(d + "unreadable.csv", fs::perms::none);
     fs::create_directory(d + "folder");
     fs::create_directory(d + "folder/inner");
@@ -84,13 +86,13 @@ TEST(PosixFileExists, FileInAFolderThatCannotBeSearchedIsNotFound) {
         GTEST_SKIP() << "root searches every folder";
     }
     ScratchFolder scratch;
-    fs::create_directory(scratch.Path() + "locked");
-    mwtest::WriteFile(scratch.Path() + "locked/data.csv", "x");
-    fs::permissions(scratch.Path() + "locked", fs::perms::none);
+    fs::create_directory(scratch.Path("") + "locked");
+    ScratchFolder::WriteFile(scratch.Path("") + "locked/data.csv", "x");
+    fs::permissions(scratch.Path("") + "locked", fs::perms::none);
     PosixFileSystem files;
-    EXPECT_FALSE(files.FileExists(scratch.Path() + "locked/data.csv"));
-    EXPECT_FALSE(files.FileExists(scratch.Path() + "locked/*.csv"));
-    fs::permissions(scratch.Path() + "locked", fs::perms::owner_all);
+    EXPECT_FALSE(files.FileExists(scratch.Path("") + "locked/data.csv"));
+    EXPECT_FALSE(files.FileExists(scratch.Path("") + "locked/*.csv"));
+    fs::permissions(scratch.Path("") + "locked", fs::perms::owner_all);
 }
 
 // Sets environment variables for one test and puts the old values back afterwards.
@@ -128,12 +130,12 @@ unsigned Mode(const std::string& path) {
 TEST(PosixTempFolder, UsesThePrivateRuntimeFolderWithOneTrailingSeparator) {
     EnvironmentGuard env;
     ScratchFolder runtime;
-    ::chmod(runtime.Path().c_str(), 0700);
+    ::chmod(runtime.Path("").c_str(), 0700);
     for (const std::string& given :
-         {runtime.Path(), runtime.Path().substr(0, runtime.Path().size() - 1)}) {
+         {runtime.Path(""), runtime.Path("").substr(0, runtime.Path("").size() - 1)}) {
         EnvironmentGuard::Put("XDG_RUNTIME_DIR", given);
         PosixFileSystem files;
-        EXPECT_EQ(files.TempFolder(), runtime.Path()) << given;
+        EXPECT_EQ(files.TempFolder(), runtime.Path("")) << given;
     }
 }
 
@@ -141,11 +143,11 @@ TEST(PosixTempFolder, FallsBackToAPrivateFolderOfItsOwnUnderTmpdir) {
     EnvironmentGuard env;
     ScratchFolder runtime;
     ScratchFolder tmp;
-    ::chmod(runtime.Path().c_str(), 0755);  // readable by others: not private
-    EnvironmentGuard::Put("XDG_RUNTIME_DIR", runtime.Path());
-    EnvironmentGuard::Put("TMPDIR", tmp.Path().substr(0, tmp.Path().size() - 1));
+    ::chmod(runtime.Path("").c_str(), 0755);  // readable by others: not private
+    EnvironmentGuard::Put("XDG_RUNTIME_DIR", runtime.Path(""));
+    EnvironmentGuard::Put("TMPDIR", tmp.Path("").substr(0, tmp.Path("").size() - 1));
     PosixFileSystem files;
-    const std::string expected = tmp.Path() + "verada-rede-" + std::to_string(::geteuid()) + "/";
+    const std::string expected = tmp.Path("") + "verada-rede-" + std::to_string(::geteuid()) + "/";
     EXPECT_EQ(files.TempFolder(), expected);
     EXPECT_EQ(Mode(expected), 0700U);
     EXPECT_EQ(files.TempFolder(), expected);  // the second start finds it again
@@ -177,13 +179,13 @@ TEST(PosixTempFolder, RefusesAFolderThatIsNotTheUsersOwnPrivateFolder) {
              ::symlink(target.c_str(), f.c_str());
          },
          me},
-        {"a file", [](const std::string& f) { mwtest::WriteFile(f, ""); }, me},
+        {"a file", [](const std::string& f) { ScratchFolder::WriteFile(f, ""); }, me},
     };
     for (const Case& c : cases) {
         EnvironmentGuard restoreTmpdir;
         ScratchFolder tmp;
-        EnvironmentGuard::Put("TMPDIR", tmp.Path());
-        c.prepare(tmp.Path() + "verada-rede-" + std::to_string(c.owner));
+        EnvironmentGuard::Put("TMPDIR", tmp.Path(""));
+        c.prepare(tmp.Path("") + "verada-rede-" + std::to_string(c.owner));
         PosixFileSystem files(c.owner);
         EXPECT_EQ(files.TempFolder(), "") << c.what;
     }

@@ -5,7 +5,9 @@
 namespace vr {
 namespace {
 
-TEST(Version, TextHasNoLeadingZeros) { EXPECT_EQ(VersionText(), "1.0.2"); }
+TEST(Version, TextHasNoLeadingZeros) {
+    EXPECT_EQ(VersionText(), "1.0.2");
+}
 
 }  // namespace
 }  // namespace vr

@@ -4,32 +4,35 @@
 #include <string>
 
 #include "adapter/USBAdapter.h"
+#include "headless/HeadlessToolkit.h"
 #include "platform/fake/FakeHidPlatform.h"
 #include "shared/ProgramState.h"
 #include "shared/StatusKeys.h"
-#include "support/FakeMainWindow.h"
 #include "support/TestFileSystem.h"
+#include "support/TestWindow.h"
 
-namespace vr {
+namespace vr::test {
 
 inline const std::string kAdapterPath = R"(\\?\hid#vid_11d2&pid_0001#7&1a2b3c4d&0&0000#{4d1e55b2})";
 
-// The scripted world an adapter object lives in: HID interfaces, a main window that has just
-// shown "keyConnected", and a capture file path in a fresh temporary folder.
-struct AdapterWorld {
+// The scripted world an adapter object lives in: HID interfaces, a main window in the tray that
+// has just shown "keyConnected", and a capture file path in a fresh temporary folder.
+struct AdapterWorld : ScratchFiles {
     FakeHidPlatform platform;
-    ScratchFolder folder;
-    TestFileSystem realFiles{folder.Path()};
-    FailingFileSystem files{realFiles};
-    FakeMainWindow window;
+    headless::HeadlessToolkit toolkit;
     ProgramState state;
+    TestWindow window{toolkit, state};
 
     AdapterWorld() {
-        state.CaptureFilePath = realFiles.TempFolder() + kCaptureFileName;
-        window.icon = keyConnected;
+        state.CaptureFilePath = scratch.Path(kCaptureFileName);
+        window.view.visible = false;
+        window.view.state = WindowState::Minimized;
+        window.SetStatusIcon(keyConnected);
+        window.events.clear();
     }
 
-    void AddInterface(const std::string& path, std::uint16_t vendor, std::uint16_t product) {
+    void AddInterface(const std::string& path, std::uint16_t vendor = AdapterVendorId,
+                      std::uint16_t product = AdapterProductId) {
         FakeHidInterface hid;
         hid.path = path;
         hid.vendor = vendor;
@@ -46,4 +49,4 @@ struct AdapterWorld {
     }
 };
 
-}  // namespace vr
+}  // namespace vr::test

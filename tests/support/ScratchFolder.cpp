@@ -1,26 +1,24 @@
 #include "support/ScratchFolder.h"
 
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <stdexcept>
-#include <vector>
 
 namespace vr::test {
+namespace fs = std::filesystem;
 
 ScratchFolder::ScratchFolder() {
     // A new folder of a random name; creating it fails if the name is taken, so it is ours.
     std::random_device random;
-    const std::filesystem::path base = std::filesystem::temp_directory_path();
     for (int attempt = 0; attempt < 100 && folder_.empty(); ++attempt) {
-        const std::filesystem::path candidate =
-            base / ("verada-test-" + std::to_string(random()) + std::to_string(random()));
+        const fs::path candidate =
+            fs::temp_directory_path() /
+            ("verada-test-" + std::to_string(random()) + std::to_string(random()));
         std::error_code error;
-        if (std::filesystem::create_directory(candidate, error)) {
+        if (fs::create_directory(candidate, error)) {
             // Private, as the program's own temporary folder must be.
-            std::filesystem::permissions(candidate, std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::replace, error);
+            fs::permissions(candidate, fs::perms::owner_all, fs::perm_options::replace, error);
             folder_ = candidate.generic_string();
         }
     }
@@ -31,7 +29,8 @@ ScratchFolder::ScratchFolder() {
 
 ScratchFolder::~ScratchFolder() {
     std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
+    fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(folder_, ignored);
 }
 
 void ScratchFolder::WriteFile(const std::string& path, const std::string& bytes) {

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
 namespace vr::test {
 
-// A fresh, empty folder for one test's real files; removed with everything in it afterwards.
+// A fresh, private, empty folder for one test's real files; removed with everything in it
+// afterwards.
 class ScratchFolder {
 public:
     ScratchFolder();
@@ -13,7 +15,8 @@ public:
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
-    // The full path of `name` inside the folder.
+    std::filesystem::path Path() const { return folder_; }
+    // The full path of `name` inside the folder; "" gives the folder with a trailing '/'.
     std::string Path(const std::string& name) const { return folder_ + "/" + name; }
 
     static void WriteFile(const std::string& path, const std::string& bytes);

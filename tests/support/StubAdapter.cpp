@@ -7,7 +7,7 @@
 
 #include "shared/StatusKeys.h"
 
-namespace vr::mwtest {
+namespace vr::test {
 
 class StubAdapter : public AdapterLink {
 public:
@@ -80,4 +80,4 @@ void SimulateReception(MainWindowLink& window, ProgramState& state, FileSystem& 
     window.DoEvents();
 }
 
-}  // namespace vr::mwtest
+}  // namespace vr::test

@@ -10,7 +10,7 @@
 #include "shared/MainWindowLink.h"
 #include "shared/ProgramState.h"
 
-namespace vr::mwtest {
+namespace vr::test {
 
 // Scripts the adapters that a test's polls create and records, in one log shared with the test,
 // what each of them was asked to do: "new", "init", "read", "close", "release".
@@ -39,4 +39,4 @@ private:
 void SimulateReception(MainWindowLink& window, ProgramState& state, FileSystem& files, int reports,
                        std::vector<std::string>& log);
 
-}  // namespace vr::mwtest
+}  // namespace vr::test

@@ -1,73 +1,69 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "shared/FileSystem.h"
+#include "shared/ForwardingFileSystem.h"
+#include "support/ScratchFolder.h"
 
-namespace vr {
+namespace vr::test {
 
-// A fresh, empty folder for one test; removed with everything in it at the end.
-class ScratchFolder {
+// The file seam of the system the tests run on, with the user's temporary folder in `tempFolder`.
+class TestFileSystem : public ForwardingFileSystem {
 public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::filesystem::path& Path() const { return path_; }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
+    explicit TestFileSystem(const std::filesystem::path& tempFolder);
+    std::string TempFolder() override { return temp_; }
 
 private:
-    std::filesystem::path path_;
+    std::string temp_;
 };
 
-std::vector<std::uint8_t> ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
-
-// Real files through the C library, with `tempFolder` as the user's temporary folder.
-class TestFileSystem : public FileSystem {
+// Passes every file operation on and logs it by name and file ("open-append vrtemp.csv",
+// "write out.csv", "read vrtemp.csv", "close out.csv", "open-target", "open-read", "delete"),
+// failing the one at position `failAt` of the log or the first one that reads `failOn`. A failing
+// write stores the first half of its bytes first, as a disk that fills up does; a failing close
+// closes the file first.
+class FaultyFileSystem : public ForwardingFileSystem {
 public:
-    explicit TestFileSystem(std::filesystem::path tempFolder) : temp_(std::move(tempFolder)) {}
+    using ForwardingFileSystem::ForwardingFileSystem;
 
-    std::string TempFolder() override;
-    bool FileExists(const std::string& pattern) override;
+    std::vector<std::string> ops;
+    std::optional<std::size_t> failAt;
+    std::string failOn;
+    // Files that exist but that FileExists does not report (as hidden files on Windows).
+    std::set<std::string> unreported;
+
+    bool FileExists(const std::string& pattern) override {
+        return unreported.count(pattern) == 0 && inner().FileExists(pattern);
+    }
     void DeleteFile(const std::string& path) override;
     std::unique_ptr<OutputFile> OpenCaptureForAppend(const std::string& path) override;
     std::unique_ptr<OutputFile> OpenTarget(const std::string& path) override;
     std::unique_ptr<InputFile> OpenForReading(const std::string& path) override;
-    std::string CurrentFolder() override;
 
-private:
-    std::filesystem::path temp_;
+    // Logs `op` on `path`; true when this is the operation that fails.
+    bool Step(const std::string& op, const std::string& path);
 };
 
-// Passes everything to another file system, failing the operations a test picks.
-class FailingFileSystem : public FileSystem {
-public:
-    explicit FailingFileSystem(FileSystem& inner) : inner_(inner) {}
-
-    bool failOpen = false;         // opening a file for writing fails
-    int writesBeforeFailure = -1;  // >= 0: that many writes succeed, then every write fails
-    bool failClose = false;        // closing a written file fails (after closing it)
-    int writes = 0;                // writes attempted so far
-
-    std::string TempFolder() override { return inner_.TempFolder(); }
-    bool FileExists(const std::string& pattern) override { return inner_.FileExists(pattern); }
-    void DeleteFile(const std::string& path) override { inner_.DeleteFile(path); }
-    std::unique_ptr<OutputFile> OpenCaptureForAppend(const std::string& path) override;
-    std::unique_ptr<OutputFile> OpenTarget(const std::string& path) override;
-    std::unique_ptr<InputFile> OpenForReading(const std::string& path) override {
-        return inner_.OpenForReading(path);
-    }
-    std::string CurrentFolder() override { return inner_.CurrentFolder(); }
-
-private:
-    std::unique_ptr<OutputFile> Wrap(const std::string& path, std::unique_ptr<OutputFile> file);
-    FileSystem& inner_;
+// Real files in a scratch folder that is also the temporary folder, seen through a
+// FaultyFileSystem that fails nothing until a test says so.
+struct ScratchFiles {
+    ScratchFolder scratch;
+    TestFileSystem real{scratch.Path()};
+    FaultyFileSystem files{real};
 };
 
+}  // namespace vr::test
+
+// The names the toolkit suites use.
+namespace vr {
+using test::ScratchFolder;
+using test::TestFileSystem;
+std::vector<std::uint8_t> ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 }  // namespace vr

@@ -1,0 +1,355 @@
+// The save command and the export of the capture file into a CSV file. The fault matrix fails
+// every file operation of an export and acts at every yield through the whole program; these
+// tests pin the dialogs, the texts, the bytes written and what each failure names.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "headless/HeadlessForms.h"
+#include "headless/HeadlessToolkit.h"
+#include "saving/APICommonDialog.h"
+#include "saving/ExportCaptureFile.h"
+#include "saving/SaveCommand.h"
+#include "support/NativeFileSystem.h"
+#include "support/TestFileSystem.h"
+#include "support/TestWindow.h"
+
+namespace vr::test {
+namespace {
+
+using headless::AppendAnswer;
+using std::string_literals::operator""s;
+
+const std::string kHeader = "Zorvik Technologies Verada logfile\r\n";
+const std::string kCapture = "\0\0001,20\r\n\xFF"s;
+const std::string kData = "1,20\r\n";
+const std::string kNoData =
+    "There is no downloaded data to save.  Please download data before saving.";
+
+// Bytes 0, 1, ..., 255, 0, 1, ...: every filler and every kept byte, `size` in all.
+std::string Ramp(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>(i % 256);
+    }
+    return bytes;
+}
+
+std::string WithoutFiller(std::string bytes) {
+    std::erase_if(bytes, [](char c) { return c == '\x00' || c == '\xFF'; });
+    return bytes;
+}
+
+class Saving : public ::testing::Test, protected ScratchFiles {
+protected:
+    Saving() {
+        state.CaptureFilePath = scratch.Path("vrtemp.csv");
+        NewDownload(kCapture);
+    }
+    void NewDownload(const std::string& capture) {
+        ScratchFolder::WriteFile(state.CaptureFilePath, capture);
+        state.UnsavedData = true;
+        window.events.clear();
+        window.view.visible = true;
+        window.SetTimerEnabled(false);
+        toolkit.messageBoxes.clear();
+    }
+    void Save(std::optional<std::string> chosen) {
+        forms.saveDialogAnswers.push_back(std::move(chosen));
+        save.cmdSave_Click();
+    }
+    ExportOutcome Export(const std::string& capture, bool append) {
+        ScratchFolder::WriteFile(state.CaptureFilePath, capture);
+        return ExportCaptureFile(files, forms, window, state.CaptureFilePath, target, append);
+    }
+    // The save did not happen: the data waits, the window is shown, polling may run again.
+    void ExpectDataKept(const std::string& capture = kCapture) {
+        EXPECT_EQ(ScratchFolder::ReadFile(state.CaptureFilePath), capture);
+        EXPECT_TRUE(state.UnsavedData);
+        EXPECT_EQ(window.Count("minimise"), 0);
+        EXPECT_TRUE(window.view.visible);
+        EXPECT_TRUE(window.TimerEnabled());
+    }
+    // The save happened: the data is gone and the window back in the tray, polling.
+    void ExpectSaved() {
+        EXPECT_FALSE(ScratchFolder::ReadFile(state.CaptureFilePath));
+        EXPECT_FALSE(state.UnsavedData);
+        EXPECT_EQ(window.Count("minimise"), 1);
+        EXPECT_FALSE(window.unsavedDataAtMinimize);
+        EXPECT_FALSE(window.view.visible);
+        EXPECT_TRUE(window.TimerEnabled());
+        EXPECT_FALSE(save.Busy());
+    }
+
+    headless::HeadlessToolkit toolkit;
+    headless::HeadlessForms forms;
+    ProgramState state;
+    TestWindow window{toolkit, state};
+    SaveCommand save{toolkit, forms, files, state, window};
+    std::string target = scratch.Path("out.csv");
+};
+
+TEST_F(Saving, WithoutDataOnlyTellsTheUser) {
+    state.UnsavedData = false;
+    for (bool timer : {false, true}) {
+        window.SetTimerEnabled(timer);
+        toolkit.messageBoxes.clear();
+        save.cmdSave_Click();
+        ASSERT_EQ(toolkit.messageBoxes.size(), 1U);
+        EXPECT_EQ(toolkit.messageBoxes[0].prompt, kNoData);
+        EXPECT_EQ(toolkit.messageBoxes[0].style, vbInformation);
+        EXPECT_EQ(toolkit.messageBoxes[0].title, "Verada Rede");
+        EXPECT_TRUE(forms.saveDialogs.empty());
+        EXPECT_EQ(window.TimerEnabled(), timer);
+    }
+}
+
+TEST_F(Saving, DialogAsksForCsvAndCancelChangesNothing) {
+    for (bool timer : {false, true}) {
+        window.SetTimerEnabled(timer);
+        Save(std::nullopt);
+        EXPECT_EQ(window.TimerEnabled(), timer);
+    }
+    ASSERT_EQ(forms.saveDialogs.size(), 2U);
+    const auto& call = forms.saveDialogs[0];
+    EXPECT_EQ(call.owner, window.GetWindowHandle());
+    EXPECT_EQ(call.request.DialogTitle, "Save CSV file ...");
+    EXPECT_EQ(call.request.Filter, "CSV Files (*.csv)\0*.csv\0\0"s);
+    EXPECT_EQ(call.request.InitialDir, files.CurrentFolder());
+    EXPECT_EQ(call.request.DialogFlags, 0x804);
+    EXPECT_EQ(call.request.FilterIndex, 0);
+    EXPECT_TRUE(call.request.DefaultFile.empty());
+    EXPECT_TRUE(call.request.DefaultExt.empty());
+    EXPECT_EQ(ScratchFolder::ReadFile(state.CaptureFilePath), kCapture);
+    EXPECT_TRUE(state.UnsavedData);
+    EXPECT_TRUE(toolkit.messageBoxes.empty());
+
+    EXPECT_EQ(BuildFilterString({}), "");
+    EXPECT_EQ(BuildFilterString({"All Files"}), "All Files\0*.*\0\0"s);
+    EXPECT_EQ(BuildFilterString({"A", "*.a", "B", "*.b"}), "A\0*.a\0B\0*.b\0\0"s);
+}
+
+TEST_F(Saving, NewFileGetsHeaderAndTheWindowGoesBackToTheTray) {
+    struct Case {
+        std::string chosen;
+        std::string written;
+    };
+    const std::vector<Case> cases = {
+        {scratch.Path("report"), "report.csv"},
+        {scratch.Path("summary.csv"), "summary.csv"},
+        {scratch.Path("DATA.CSV"), "DATA.CSV.csv"},  // the extension test is case-sensitive
+        {"  " + scratch.Path("spaced") + "  ", "spaced.csv"},
+    };
+    // Distinct names: where the file system ignores case, report.csv and report.CSV are one.
+    ScratchFolder::WriteFile(scratch.Path("DATA.CSV"), "keep");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        NewDownload(kCapture);
+        Save(c.chosen);
+        EXPECT_EQ(ScratchFolder::ReadFile(scratch.Path(c.written)), kHeader + kData);
+        ExpectSaved();
+    }
+    EXPECT_EQ(forms.appendFormsShown, 0);
+    EXPECT_TRUE(toolkit.messageBoxes.empty());
+    EXPECT_EQ(ScratchFolder::ReadFile(scratch.Path("DATA.CSV")), "keep");
+
+    save.cmdSave_Click();  // nothing new downloaded since
+    ASSERT_EQ(toolkit.messageBoxes.size(), 1U);
+    EXPECT_EQ(toolkit.messageBoxes[0].prompt, kNoData);
+}
+
+TEST_F(Saving, ExistingFileAsksToAppendOrOverwrite) {
+    struct Case {
+        const char* name;
+        AppendAnswer answer;
+        std::string result;
+    };
+    const std::vector<Case> cases = {
+        {"append", AppendAnswer::Append, "old\r\n" + kData},
+        {"overwrite", AppendAnswer::Overwrite, kHeader + kData},
+        {"cancel", AppendAnswer::Cancel, "old\r\n"},
+        {"close box", AppendAnswer::CloseBox, "old\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder::WriteFile(target, "old\r\n");
+        NewDownload(kCapture);
+        // What an earlier Append left: a close box must not reuse it as this showing's choice.
+        save.AppendToFile = true;
+        save.SaveCancelled = false;
+        const int shownBefore = forms.appendFormsShown;
+        forms.appendAnswers.push_back(c.answer);
+        Save(target);
+
+        EXPECT_EQ(forms.appendFormsShown, shownBefore + 1);
+        EXPECT_EQ(forms.appendOwners.back(), window.GetWindowHandle());
+        EXPECT_EQ(ScratchFolder::ReadFile(target), c.result);
+        if (c.answer == AppendAnswer::Append || c.answer == AppendAnswer::Overwrite) {
+            ExpectSaved();
+        } else {
+            ExpectDataKept();
+        }
+    }
+    EXPECT_EQ(forms.appendFormsUnloaded, 3);  // by each button; the close box unloaded itself
+    EXPECT_TRUE(toolkit.messageBoxes.empty());
+}
+
+TEST_F(Saving, FailureNamesTheFileAndTheCauseAndNothingOfTheSaveRemains) {
+    const std::string capture = std::string(200'000, 'x');
+    const std::string gone = scratch.Path("gone/out.csv");
+    struct Case {
+        const char* name;
+        std::optional<std::string> before;  // the target's content before, if it exists
+        AppendAnswer answer;
+        std::string failOn;  // the injected fault, if any
+        std::string failingPath;
+        std::string cause;
+    };
+    const std::vector<Case> cases = {
+        {"target folder gone", {}, AppendAnswer::Cancel, "", gone, MissingFolderText()},
+        {"capture missing", "old", AppendAnswer::Overwrite, "", state.CaptureFilePath,
+         MissingFileText()},
+        {"target not writable", "old", AppendAnswer::Append, "open-target out.csv", target,
+         "Permission denied"},
+        {"capture unreadable, append", "old", AppendAnswer::Append, "read vrtemp.csv",
+         state.CaptureFilePath, "Input/output error"},
+        {"capture deletion refused",
+         {},
+         AppendAnswer::Cancel,
+         "delete vrtemp.csv",
+         state.CaptureFilePath,
+         "Operation not permitted"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(target);
+        if (c.before) {
+            ScratchFolder::WriteFile(target, *c.before);
+        }
+        NewDownload(capture);
+        if (c.failingPath == state.CaptureFilePath && c.failOn.empty()) {
+            std::filesystem::remove(state.CaptureFilePath);
+        }
+        forms.appendAnswers.assign({c.answer});
+        files.failOn = c.failOn;
+        Save(c.failingPath == gone ? gone : target);
+
+        ASSERT_EQ(toolkit.messageBoxes.size(), 1U);
+        const auto& box = toolkit.messageBoxes[0];
+        EXPECT_EQ(box.title, "Verada Rede");
+        EXPECT_NE(box.prompt.find(c.failingPath), std::string::npos) << box.prompt;
+        EXPECT_NE(box.prompt.find(c.cause), std::string::npos) << box.prompt;
+        if (c.failOn.empty() && c.failingPath == state.CaptureFilePath) {
+            EXPECT_TRUE(state.UnsavedData);
+            EXPECT_TRUE(window.TimerEnabled());
+        } else {
+            ExpectDataKept(capture);
+        }
+        EXPECT_EQ(ScratchFolder::ReadFile(target), c.before);
+        EXPECT_FALSE(save.Busy());
+    }
+}
+
+TEST_F(Saving, SaveIntoTheCaptureFileItselfIsRefused) {
+    forms.appendAnswers.push_back(AppendAnswer::Overwrite);
+    Save(state.CaptureFilePath);
+    ASSERT_EQ(toolkit.messageBoxes.size(), 1U);
+    EXPECT_NE(toolkit.messageBoxes[0].prompt.find(state.CaptureFilePath), std::string::npos);
+    ExpectDataKept();
+}
+
+TEST_F(Saving, StatusTextsFollowEveryHundredReadsIncludingTheFinalOne) {
+    struct Case {
+        std::size_t size;
+        std::vector<std::string> texts;
+    };
+    const std::vector<Case> cases = {
+        {0, {"0% completed ( 0 of 0 )"}},
+        {98, {"0% completed ( 0 of 0 )"}},
+        {99, {"0% completed ( 0 of 1 )", "100% completed (1 of 1)"}},
+        {250, {"0% completed ( 0 of 2 )", "50% completed (1 of 2)", "100% completed (2 of 2)"}},
+        {799,
+         {"0% completed ( 0 of 8 )", "13% completed (1 of 8)", "25% completed (2 of 8)",
+          "38% completed (3 of 8)", "50% completed (4 of 8)", "63% completed (5 of 8)",
+          "75% completed (6 of 8)", "88% completed (7 of 8)", "100% completed (8 of 8)"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        const std::string capture = Ramp(c.size);
+        ASSERT_EQ(Export(capture, false), ExportOutcome::Completed);
+
+        EXPECT_EQ(ScratchFolder::ReadFile(target), kHeader + WithoutFiller(capture));
+        EXPECT_FALSE(ScratchFolder::ReadFile(state.CaptureFilePath)) << "capture not deleted";
+        const auto& progress = *forms.progressForms.back();
+        EXPECT_EQ(progress.statusTexts, c.texts);
+        EXPECT_EQ(progress.min, 0.0F);
+        EXPECT_EQ(progress.max, static_cast<float>(c.texts.size() - 1));
+        ASSERT_EQ(progress.values.size(), c.texts.size());  // 1..steps, then back to 0
+        EXPECT_EQ(progress.values.back(), 0.0F);
+        EXPECT_TRUE(progress.shown);
+        EXPECT_EQ(progress.owner, window.GetWindowHandle());
+        EXPECT_TRUE(progress.unloaded);
+    }
+}
+
+TEST_F(Saving, ExportKeepsEveryByteButFillerInOrder) {
+    std::string kept;
+    for (int b = 0x01; b <= 0xFE; ++b) {
+        kept += static_cast<char>(b);
+    }
+    ASSERT_EQ(Export("\xFF" + kept + '\0', false), ExportOutcome::Completed);
+    EXPECT_EQ(ScratchFolder::ReadFile(target), kHeader + kept);
+
+    ASSERT_EQ(Export(std::string(300, '\x00') + std::string(300, '\xFF'), false),
+              ExportOutcome::Completed);
+    EXPECT_EQ(ScratchFolder::ReadFile(target), kHeader);
+}
+
+TEST_F(Saving, OverwriteLeavesNoTailAndAppendNoHeader) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> before;
+        bool append;
+        bool reported;  // FileExists sees the target (it does not see hidden files on Windows)
+        std::string after;
+    };
+    const std::string old(5000, 'x');
+    for (const Case& c : {Case{"overwrite", old, false, true, kHeader + kData},
+                          Case{"overwrite, not reported", old, false, false, kHeader + kData},
+                          Case{"append", "old\r\n", true, true, "old\r\n" + kData},
+                          Case{"append to empty", "", true, true, kData},
+                          Case{"append to absent", {}, true, true, kData}}) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(target);
+        if (c.before) {
+            ScratchFolder::WriteFile(target, *c.before);
+        }
+        files.unreported.clear();
+        if (!c.reported) {
+            files.unreported.insert(target);
+        }
+        ASSERT_EQ(Export(kCapture, c.append), ExportOutcome::Completed);
+        EXPECT_EQ(ScratchFolder::ReadFile(target), c.after);
+    }
+}
+
+TEST_F(Saving, CaptureBeyondSixteenBitCountersIsExportedInBlocks) {
+    const std::string capture = Ramp(3'300'000);  // 33000 steps: more than 16-bit counters hold
+    ASSERT_EQ(Export(capture, false), ExportOutcome::Completed);
+
+    EXPECT_EQ(ScratchFolder::ReadFile(target), kHeader + WithoutFiller(capture));
+    const auto& texts = forms.progressForms.back()->statusTexts;
+    ASSERT_EQ(texts.size(), 33001U);
+    EXPECT_EQ(texts[1], "0% completed (1 of 33000)");
+    EXPECT_EQ(texts[16500], "50% completed (16500 of 33000)");
+    EXPECT_EQ(texts.back(), "100% completed (33000 of 33000)");
+    // Events are processed at a bounded pace, not after every byte.
+    EXPECT_GT(toolkit.doEventsCount, 1);
+    EXPECT_LT(toolkit.doEventsCount, 200);
+}
+
+}  // namespace
+}  // namespace vr::test
