@@ -116,6 +116,21 @@ TEST(MainWindowPolling, UserMinimisingWithUnsavedDataIsAskedFirst) {
     }
 }
 
+TEST(MainWindowPolling, MinimisingWhileASaveWritesKeepsTheWindowUpAndTheData) {
+    MainWindowRig rig;
+    rig.adapters.present = {true};
+    rig.ReceiveOnRead(2);
+    rig.LoadIntoTray();
+    rig.saveBusy = true;
+    rig.view.UserSetWindowState(WindowState::Minimized);
+
+    EXPECT_TRUE(rig.toolkit.messageBoxes.empty());  // no discard question mid-save
+    EXPECT_EQ(rig.view.state, WindowState::Normal);
+    EXPECT_TRUE(rig.view.visible);
+    EXPECT_TRUE(rig.state.UnsavedData);
+    EXPECT_TRUE(ScratchFolder::ReadFile(rig.CapturePath()).has_value());
+}
+
 TEST(MainWindowPolling, RestoringPausesAndMinimisingWithoutDataResumes) {
     MainWindowRig rig;
     rig.LoadIntoTray();

@@ -261,6 +261,37 @@ TEST_F(Saving, SaveIntoTheCaptureFileItselfIsRefused) {
     ExpectDataKept();
 }
 
+TEST_F(Saving, SecondSaveDuringTheExportIsRefused) {
+    NewDownload(std::string(300'000, 'y'));
+    bool busyInside = false;
+    toolkit.QueueEvent([&] {
+        busyInside = save.Busy();
+        forms.saveDialogAnswers.push_back(scratch.Path("second"));
+        save.cmdSave_Click();
+    });
+    Save(scratch.Path("first"));
+
+    EXPECT_TRUE(busyInside);
+    EXPECT_EQ(forms.saveDialogs.size(), 1U);
+    EXPECT_EQ(ScratchFolder::ReadFile(scratch.Path("first.csv")),
+              kHeader + std::string(300'000, 'y'));
+    EXPECT_FALSE(ScratchFolder::ReadFile(scratch.Path("second.csv")));
+    ExpectSaved();
+}
+
+TEST_F(Saving, ExitDuringTheExportLeavesTheDataAndStopsPolling) {
+    NewDownload(std::string(300'000, 'y'));
+    toolkit.QueueEvent([&] { window.exitPending = true; });
+    Save(scratch.Path("report"));
+
+    EXPECT_FALSE(ScratchFolder::ReadFile(scratch.Path("report.csv")));
+    EXPECT_EQ(ScratchFolder::ReadFile(state.CaptureFilePath), std::string(300'000, 'y'));
+    EXPECT_TRUE(state.UnsavedData);
+    EXPECT_EQ(window.Count("minimise"), 0);
+    EXPECT_FALSE(window.TimerEnabled());
+    EXPECT_TRUE(toolkit.messageBoxes.empty());
+}
+
 TEST_F(Saving, StatusTextsFollowEveryHundredReadsIncludingTheFinalOne) {
     struct Case {
         std::size_t size;
