@@ -155,5 +155,25 @@ TEST_F(ExportTest, CaptureBeyondSixteenBitCountersIsExportedInBlocks) {
     EXPECT_LT(toolkit.doEventsCount, 200);
 }
 
+// Filler bytes in every arrangement: each of the 256 patterns of filler among eight bytes, in
+// captures whose lengths end inside and at the edge of a group of sixteen.
+TEST_F(ExportTest, DropsFillerWhereverItStands) {
+    std::string patterns;
+    for (unsigned mask = 0; mask < 256; ++mask) {
+        for (unsigned bit = 0; bit < 8; ++bit) {
+            const bool filler = (mask & (1U << bit)) != 0;
+            const char data = static_cast<char>(0x20 + (mask + bit) % 0x50);
+            patterns += filler ? (bit % 2 == 0 ? '\x00' : '\xFF') : data;
+        }
+    }
+    for (const std::size_t size : {std::size_t{1}, std::size_t{15}, std::size_t{16},
+                                   std::size_t{17}, std::size_t{2047}, patterns.size()}) {
+        SCOPED_TRACE(size);
+        const std::string capture = patterns.substr(0, size);
+        ASSERT_EQ(Export(capture, false), ExportOutcome::Completed);
+        EXPECT_EQ(ScratchFolder::ReadFile(target), kHeader + WithoutFiller(capture));
+    }
+}
+
 }  // namespace
 }  // namespace vr
