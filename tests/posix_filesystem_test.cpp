@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "mainwindow/SupportFunctions.h"
 #include "posix/PosixFileSystem.h"
@@ -209,6 +210,30 @@ TEST(SupportFunctions, EmptyPathIsNotLookedUpAndNoFailureEscapes) {
     EXPECT_FALSE(FileExists(files, "/x/y.csv"));
     EXPECT_EQ(files.lookups, 1);
     EXPECT_EQ(TempFolder(files), "");
+}
+
+// Small writes are buffered and large ones go out at once: the file holds every piece in the
+// order written, whatever the mix of sizes, for the capture file and for CSV targets alike.
+TEST(PosixOutputFile, PiecesOfEverySizeLandInTheOrderWritten) {
+    const std::vector<std::size_t> sizes = {36, 40000, 8, 8, 70000, 1, 32768, 32767, 65536, 3};
+    test::ScratchFolder folder;
+    PosixFileSystem files;
+    for (const bool capture : {true, false}) {
+        SCOPED_TRACE(capture ? "capture" : "target");
+        const std::string path = folder.Path(capture ? "vrtemp.csv" : "out.csv");
+        auto file = capture ? files.OpenCaptureForAppend(path) : files.OpenTarget(path);
+        std::string expected;
+        char next = 'a';
+        for (const std::size_t size : sizes) {
+            const std::string piece(size, next);
+            next = next == 'z' ? 'a' : static_cast<char>(next + 1);
+            file->Write(reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size());
+            expected += piece;
+        }
+        EXPECT_EQ(file->Length(), expected.size());
+        file->Close();
+        EXPECT_EQ(test::ScratchFolder::ReadFile(path), expected);
+    }
 }
 
 }  // namespace

@@ -1,15 +1,19 @@
 #include "saving/ExportCaptureFile.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <exception>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
 #include "shared/Errors.h"
+
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace vr {
 namespace {
@@ -21,28 +25,151 @@ constexpr std::size_t kBlockSize = std::size_t{64} * 1024;
 // finds the end of the file: a capture of N bytes gives (N + 1) / 100 steps.
 constexpr std::uint64_t kReadsPerStep = 100;
 
-bool IsFiller(std::uint8_t byte) {
-    return byte == 0x00 || byte == 0xFF;
+// Filler bytes are about one in ten; picking the data bytes out sixteen at a time with a byte
+// shuffle keeps the export as fast as the file system can read and write.
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+#define VR_EXPORT_SSSE3 1
+
+bool HasSsse3() {
+    static const bool has = __builtin_cpu_supports("ssse3") != 0;
+    return has;
 }
+
+// For each mask of filler positions in eight bytes: the shuffle that moves the data bytes of the
+// eight to the front, in their order.
+struct CompactTable {
+    std::array<std::array<std::uint8_t, 8>, 256> shuffle{};
+    std::array<std::uint8_t, 256> kept{};
+    constexpr CompactTable() {
+        for (unsigned mask = 0; mask < 256; ++mask) {
+            unsigned next = 0;
+            for (unsigned bit = 0; bit < 8; ++bit) {
+                if ((mask & (1U << bit)) == 0) {
+                    shuffle[mask][next++] = static_cast<std::uint8_t>(bit);
+                }
+            }
+            kept[mask] = static_cast<std::uint8_t>(next);
+            for (; next < 8; ++next) {
+                shuffle[mask][next] = 0x80;  // a zero byte, written over by the next group
+            }
+        }
+    }
+};
+constexpr CompactTable kCompact;
+
+// `size` is a multiple of 16; `out` has room for `size` bytes.
+__attribute__((target("ssse3"))) std::size_t KeepDataBytesSsse3(const std::uint8_t* in,
+                                                                std::size_t size,
+                                                                std::uint8_t* out) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i ones = _mm_set1_epi8(-1);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < size; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        const __m128i filler =
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, zero), _mm_cmpeq_epi8(bytes, ones));
+        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(filler));
+        const unsigned low = mask & 0xFF;
+        const unsigned high = mask >> 8;
+        const __m128i lowShuffle =
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kCompact.shuffle[low].data()));
+        const __m128i highShuffle =
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kCompact.shuffle[high].data()));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + kept),
+                         _mm_shuffle_epi8(bytes, lowShuffle));
+        kept += kCompact.kept[low];
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + kept),
+                         _mm_shuffle_epi8(_mm_srli_si128(bytes, 8), highShuffle));
+        kept += kCompact.kept[high];
+    }
+    return kept;
+}
+#else
+#define VR_EXPORT_SSSE3 0
+#endif
 
 std::string FirstStatus(std::uint64_t stepsTotal) {
     return "0% completed ( 0 of " + std::to_string(stepsTotal) + " )";
 }
 
-std::string StepStatus(std::uint64_t stepsDone, std::uint64_t stepsTotal) {
-    // Single precision throughout, so that the per cent shown matches the established texts
-    // (1 of 8 shows 13, 2 of 3 shows 67); std::lround rounds halves away from zero.
-    const float fraction = static_cast<float>(stepsDone) / static_cast<float>(stepsTotal);
-    const float percent = fraction * 100.0F;
-    return std::to_string(std::lround(percent)) + "% completed (" + std::to_string(stepsDone) +
-           " of " + std::to_string(stepsTotal) + ")";
+// The status texts of the copy pass. A large capture has hundreds of thousands of them, so each is
+// built in place of the previous one, without allocating, from the parts that changed.
+class StepStatus {
+public:
+    explicit StepStatus(std::uint64_t stepsTotal)
+        : stepsTotal_(stepsTotal), tail_(" of " + std::to_string(stepsTotal) + ")") {}
+
+    // "<per cent>% completed (<done> of <total>)".
+    const std::string& For(std::uint64_t stepsDone) {
+        // Single precision throughout, so that the per cent shown matches the established texts
+        // (1 of 8 shows 13, 2 of 3 shows 67), rounded half away from zero as std::lround does.
+        const float fraction = static_cast<float>(stepsDone) / static_cast<float>(stepsTotal_);
+        const float percent = fraction * 100.0F;
+        const long rounded = std::lround(percent);
+        if (rounded != percent_ || percentDigits_.empty()) {
+            percent_ = rounded;
+            percentDigits_ = std::to_string(rounded) + "% completed (";
+        }
+        if (stepsDone == stepsDone_ + 1 && !doneDigits_.empty()) {
+            Increment(doneDigits_);
+        } else {
+            doneDigits_ = std::to_string(stepsDone);
+        }
+        stepsDone_ = stepsDone;
+        text_.clear();
+        text_ += percentDigits_;
+        text_ += doneDigits_;
+        text_ += tail_;
+        return text_;
+    }
+
+private:
+    // Adds one to a decimal number written in digits.
+    static void Increment(std::string& digits) {
+        for (auto digit = digits.rbegin(); digit != digits.rend(); ++digit) {
+            if (*digit != '9') {
+                ++*digit;
+                return;
+            }
+            *digit = '0';
+        }
+        digits.insert(digits.begin(), '1');
+    }
+
+    std::uint64_t stepsTotal_;
+    std::string tail_;
+    long percent_ = 0;
+    std::string percentDigits_;
+    std::uint64_t stepsDone_ = 0;
+    std::string doneDigits_;
+    std::string text_;
+};
+
+// Copies the bytes of `in` that are not filler (0x00, 0xFF) to `out`, which has room for `size`
+// bytes; returns how many it copied.
+std::size_t KeepDataBytes(const std::uint8_t* in, std::size_t size, std::uint8_t* out) {
+    std::size_t done = 0;
+    std::size_t kept = 0;
+#if VR_EXPORT_SSSE3
+    if (HasSsse3()) {
+        done = size - size % 16;
+        kept = KeepDataBytesSsse3(in, done, out);
+    }
+#endif
+    for (; done < size; ++done) {
+        // Without a branch: the byte is always stored and kept only when it is data.
+        const std::uint8_t byte = in[done];
+        out[kept] = byte;
+        kept += static_cast<std::size_t>(static_cast<std::uint8_t>(byte + 1) > 1);
+    }
+    return kept;
 }
 
 // frmProgress for one export: loaded and shown on construction, unloaded however the export ends.
 class ProgressDisplay {
 public:
     ProgressDisplay(FormFactory& forms, WindowHandle owner, std::uint64_t stepsTotal)
-        : view_(forms.CreateProgressForm()), stepsTotal_(stepsTotal) {
+        : view_(forms.CreateProgressForm()), stepsTotal_(stepsTotal), stepStatus_(stepsTotal) {
         view_->SetMin(0.0F);
         view_->SetMax(static_cast<float>(stepsTotal_));
         view_->SetStatus(FirstStatus(stepsTotal_));
@@ -58,7 +185,7 @@ public:
         for (std::uint64_t step = readsBefore / kReadsPerStep + 1;
              step * kReadsPerStep <= readsAfter && step <= stepsTotal_; ++step) {
             view_->SetValue(static_cast<float>(step));
-            view_->SetStatus(StepStatus(step, stepsTotal_));
+            view_->SetStatus(stepStatus_.For(step));
         }
     }
 
@@ -77,6 +204,7 @@ private:
 
     std::unique_ptr<ProgressView> view_;
     std::uint64_t stepsTotal_;
+    StepStatus stepStatus_;
 };
 
 // Copies the capture less its filler bytes. Returns false when the user left the program during
@@ -84,16 +212,14 @@ private:
 bool CopyFiltered(InputFile& input, OutputFile& output, ProgressDisplay& progress,
                   MainWindowLink& window) {
     std::vector<std::uint8_t> block(kBlockSize);
-    std::vector<std::uint8_t> kept;
-    kept.reserve(kBlockSize);
+    // Eight bytes to spare: the fast filter stores whole groups of eight.
+    std::vector<std::uint8_t> kept(kBlockSize + 8);
     std::uint64_t reads = 0;
     for (;;) {
         const std::size_t got = input.Read(block.data(), block.size());
-        kept.clear();
-        std::copy_if(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(got),
-                     std::back_inserter(kept), [](std::uint8_t byte) { return !IsFiller(byte); });
-        if (!kept.empty()) {
-            output.Write(kept.data(), kept.size());
+        const std::size_t keep = KeepDataBytes(block.data(), got, kept.data());
+        if (keep > 0) {
+            output.Write(kept.data(), keep);
         }
         const std::uint64_t readsAfter = reads + (got == 0 ? 1 : got);
         progress.Advance(reads, readsAfter);

@@ -128,6 +128,24 @@ TEST(LinuxHidPlatform, EnumerationOfAnEmptyTreeEndsAtOnce) {
     EXPECT_TRUE(EnumeratePaths(hid).empty());
 }
 
+// The class folder is read afresh on every enumeration: nodes that come and go show at once,
+// and so does a class folder that appears only after the platform was made.
+TEST(LinuxHidPlatform, EveryEnumerationSeesTheNodesPresentNow) {
+    FakeHidrawTree tree;
+    const std::string classDir = tree.SysfsDir();
+    std::filesystem::remove(classDir);
+    auto hid = test::MakePlatform(tree);
+    EXPECT_TRUE(EnumeratePaths(hid).empty());
+
+    std::filesystem::create_directories(classDir);
+    tree.AddNode(3, 0x1234, 0x5678);
+    EXPECT_EQ(EnumeratePaths(hid), std::vector<std::string>{tree.NodePath(3)});
+    tree.AddNode(1, 0x11D2, 0x0001);
+    EXPECT_EQ(EnumeratePaths(hid), (std::vector<std::string>{tree.NodePath(1), tree.NodePath(3)}));
+    std::filesystem::remove_all(classDir + "/hidraw3");
+    EXPECT_EQ(EnumeratePaths(hid), std::vector<std::string>{tree.NodePath(1)});
+}
+
 TEST(LinuxHidPlatform, DetailRecordIsCheckedAndNeverOverrun) {
     FakeHidrawTree tree;
     tree.AddNode(3, 0x11D2, 0x0001);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <functional>
 #include <numbers>
+#include <utility>
+#include <vector>
 
 namespace vr::artwork {
 namespace {
@@ -12,29 +14,47 @@ struct Colour {
     double r, g, b, a;
 };
 
-// Shapes are described in the unit square (0..1 on both axes) and tested point by point.
-using Shape = std::function<bool(double x, double y)>;
+// Shapes are described in the unit square (0..1 on both axes) and tested point by point. Each
+// knows a box that holds all of its points, so that painting it tests only the pixels there.
+struct Shape {
+    std::function<bool(double x, double y)> contains;
+    double left = 0;
+    double top = 0;
+    double right = 1;
+    double bottom = 1;
+};
 
 Shape RoundedRect(double x0, double y0, double x1, double y1, double radius) {
-    return [=](double x, double y) {
-        if (x < x0 || x > x1 || y < y0 || y > y1) {
-            return false;
-        }
-        const double cx = std::clamp(x, x0 + radius, x1 - radius);
-        const double cy = std::clamp(y, y0 + radius, y1 - radius);
-        return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= radius * radius;
-    };
+    return {[=](double x, double y) {
+                if (x < x0 || x > x1 || y < y0 || y > y1) {
+                    return false;
+                }
+                const double cx = std::clamp(x, x0 + radius, x1 - radius);
+                const double cy = std::clamp(y, y0 + radius, y1 - radius);
+                return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= radius * radius;
+            },
+            x0, y0, x1, y1};
 }
 
 Shape Circle(double cx, double cy, double radius) {
-    return [=](double x, double y) {
-        return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= radius * radius;
-    };
+    return {[=](double x, double y) {
+                return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= radius * radius;
+            },
+            cx - radius, cy - radius, cx + radius, cy + radius};
 }
 
 // A convex polygon, its corners in either winding order.
 Shape Polygon(std::vector<std::pair<double, double>> corners) {
-    return [corners = std::move(corners)](double x, double y) {
+    Shape shape;
+    shape.left = shape.top = 1e9;
+    shape.right = shape.bottom = -1e9;
+    for (const auto& [x, y] : corners) {
+        shape.left = std::min(shape.left, x);
+        shape.right = std::max(shape.right, x);
+        shape.top = std::min(shape.top, y);
+        shape.bottom = std::max(shape.bottom, y);
+    }
+    shape.contains = [corners = std::move(corners)](double x, double y) {
         int sign = 0;
         for (std::size_t i = 0; i < corners.size(); ++i) {
             const auto [ax, ay] = corners[i];
@@ -50,18 +70,20 @@ Shape Polygon(std::vector<std::pair<double, double>> corners) {
         }
         return true;
     };
+    return shape;
 }
 
 // A ring segment around (cx, cy) between two radii and two angles (radians, 0 = right,
 // counter-clockwise with y pointing down on screen).
 Shape Arc(double cx, double cy, double inner, double outer, double from, double to) {
-    return [=](double x, double y) {
-        const double dx = x - cx;
-        const double dy = cy - y;
-        const double d = std::sqrt(dx * dx + dy * dy);
-        const double angle = std::atan2(dy, dx);
-        return d >= inner && d <= outer && angle >= from && angle <= to;
-    };
+    return {[=](double x, double y) {
+                const double dx = x - cx;
+                const double dy = cy - y;
+                const double d = std::sqrt(dx * dx + dy * dy);
+                const double angle = std::atan2(dy, dx);
+                return d >= inner && d <= outer && angle >= from && angle <= to;
+            },
+            cx - outer, cy - outer, cx + outer, cy + outer};
 }
 
 class Canvas {
@@ -75,14 +97,19 @@ public:
     void Fill(const Shape& shape, Colour colour, double bx = 0, double by = 0, double bw = 1,
               double bh = 1) {
         constexpr int kSamples = 4;
-        for (int py = 0; py < image_.height; ++py) {
-            for (int px = 0; px < image_.width; ++px) {
+        // Pixels wholly outside the shape's box get no sample inside it.
+        const auto [pxBegin, pxEnd] =
+            PixelSpan(bx + shape.left * bw, bx + shape.right * bw, image_.width);
+        const auto [pyBegin, pyEnd] =
+            PixelSpan(by + shape.top * bh, by + shape.bottom * bh, image_.height);
+        for (int py = pyBegin; py < pyEnd; ++py) {
+            for (int px = pxBegin; px < pxEnd; ++px) {
                 int hits = 0;
                 for (int sy = 0; sy < kSamples; ++sy) {
                     for (int sx = 0; sx < kSamples; ++sx) {
                         const double ux = (px + (sx + 0.5) / kSamples) / image_.width;
                         const double uy = (py + (sy + 0.5) / kSamples) / image_.height;
-                        hits += shape((ux - bx) / bw, (uy - by) / bh) ? 1 : 0;
+                        hits += shape.contains((ux - bx) / bw, (uy - by) / bh) ? 1 : 0;
                     }
                 }
                 if (hits > 0) {
@@ -95,6 +122,15 @@ public:
     Image Take() { return std::move(image_); }
 
 private:
+    // The pixels [begin, end) that cover the canvas stretch [from, to] (unit coordinates), with
+    // one pixel to spare on either side against rounding.
+    static std::pair<int, int> PixelSpan(double from, double to, int pixels) {
+        const double begin = std::floor(from * pixels) - 1;
+        const double end = std::ceil(to * pixels) + 2;
+        return {static_cast<int>(std::clamp(begin, 0.0, static_cast<double>(pixels))),
+                static_cast<int>(std::clamp(end, 0.0, static_cast<double>(pixels)))};
+    }
+
     void Blend(int x, int y, Colour c, double alpha) {
         auto* p = &image_.rgba[static_cast<std::size_t>((y * image_.width + x) * 4)];
         const double dstA = p[3] / 255.0;
@@ -174,7 +210,10 @@ Image Logo(int width, int height) {
         const double r = 0.10 + 0.11 * i;
         const Colour wave{kLens.r, kLens.g, kLens.b, 1.0 - 0.25 * i};
         const Shape arc = Arc(cx / aspect, cy, r, r + 0.05, -quarter, quarter);
-        canvas.Fill([&](double x, double y) { return arc(x / aspect, y); }, wave);
+        // The arc is drawn in coordinates whose x is stretched by 1 / aspect.
+        canvas.Fill({[&](double x, double y) { return arc.contains(x / aspect, y); },
+                     arc.left * aspect, arc.top, arc.right * aspect, arc.bottom},
+                    wave);
     }
     constexpr Colour kSheetEdge{0.45, 0.48, 0.53, 1};
     constexpr Colour kSheet{0.98, 0.98, 0.96, 1};

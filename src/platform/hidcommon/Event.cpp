@@ -26,7 +26,13 @@ void Event::Reset() {
 std::uint32_t Event::Wait(std::uint32_t milliseconds) {
     std::unique_lock lock(mutex_);
     const auto isSignalled = [this] { return signalled_; };
-    if (milliseconds == INFINITE) {
+    if (milliseconds == 0) {
+        // A poll: a timed wait whose deadline has passed would still sleep in the kernel and
+        // give up the processor.
+        if (!signalled_) {
+            return WAIT_TIMEOUT;
+        }
+    } else if (milliseconds == INFINITE) {
         changed_.wait(lock, isSignalled);
     } else if (!changed_.wait_for(lock, std::chrono::milliseconds(milliseconds), isSignalled)) {
         return WAIT_TIMEOUT;

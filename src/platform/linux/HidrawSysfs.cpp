@@ -104,15 +104,45 @@ std::optional<HidId> ParseHidId(std::string_view uevent) {
 
 HidrawSysfs::HidrawSysfs(std::string classDir) : classDir_(std::move(classDir)) {}
 
+HidrawSysfs::~HidrawSysfs() {
+    if (dir_ != nullptr) {
+        ::closedir(dir_);
+    }
+}
+
+void HidrawSysfs::Reopen() const {
+    if (dir_ != nullptr) {
+        ::closedir(dir_);
+    }
+    dir_ = ::opendir(classDir_.c_str());
+    openedAt_ = Clock::now();
+}
+
+void HidrawSysfs::ReadNodes(std::vector<std::pair<unsigned, std::string>>& nodes) const {
+    nodes.clear();
+    if (dir_ == nullptr) {
+        return;
+    }
+    ::rewinddir(dir_);
+    while (const dirent* entry = ::readdir(dir_)) {
+        if (const auto number = NodeNumber(entry->d_name)) {
+            nodes.emplace_back(*number, entry->d_name);
+        }
+    }
+}
+
 std::vector<std::string> HidrawSysfs::NodeNames() const {
     std::vector<std::pair<unsigned, std::string>> nodes;
-    if (DIR* dir = ::opendir(classDir_.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            if (const auto number = NodeNumber(entry->d_name)) {
-                nodes.emplace_back(*number, entry->d_name);
-            }
+    {
+        std::lock_guard lock(mutex_);
+        if (dir_ == nullptr) {
+            Reopen();
         }
-        ::closedir(dir);
+        ReadNodes(nodes);
+        if (nodes.empty() && Clock::now() - openedAt_ >= kReopenAfter) {
+            Reopen();
+            ReadNodes(nodes);
+        }
     }
     std::sort(nodes.begin(), nodes.end());
     std::vector<std::string> names;

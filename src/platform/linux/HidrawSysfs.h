@@ -4,7 +4,11 @@
 // each, and its report descriptor. Rooted at a class folder (normally /sys/class/hidraw) so that
 // tests can lay out a tree of their own.
 
+#include <dirent.h>
+
+#include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,15 +29,31 @@ std::optional<HidId> ParseHidId(std::string_view uevent);
 class HidrawSysfs {
 public:
     explicit HidrawSysfs(std::string classDir);
+    ~HidrawSysfs();
+    HidrawSysfs(const HidrawSysfs&) = delete;
+    HidrawSysfs& operator=(const HidrawSysfs&) = delete;
 
     // The names of the hidraw nodes present ("hidraw0", "hidraw1", ...), in the order of their
-    // numbers; empty when the folder cannot be read.
+    // numbers; empty when the folder cannot be read. Every call reads the folder afresh.
     std::vector<std::string> NodeNames() const;
     std::optional<HidId> Id(const std::string& node) const;
     std::optional<std::vector<std::uint8_t>> ReportDescriptor(const std::string& node) const;
 
 private:
+    using Clock = std::chrono::steady_clock;
+    // The class folder stays open between calls and is read again from its start each time:
+    // looking up its path in sysfs costs more than reading it, and the tray reads it on every
+    // poll. A folder that the kernel removed lists nothing, so while it lists no node it is
+    // opened anew by path, at most once in kReopenAfter (the folder goes only when the HID core
+    // itself is unloaded, and comes back before any device can appear in it).
+    static constexpr Clock::duration kReopenAfter = std::chrono::seconds(1);
+    void Reopen() const;
+    void ReadNodes(std::vector<std::pair<unsigned, std::string>>& nodes) const;
+
     std::string classDir_;
+    mutable std::mutex mutex_;
+    mutable DIR* dir_ = nullptr;
+    mutable Clock::time_point openedAt_;
 };
 
 }  // namespace vr

@@ -43,10 +43,12 @@ public:
     PosixOutputFile& operator=(const PosixOutputFile&) = delete;
 
     void Write(const std::uint8_t* data, std::size_t size) override {
-        if (buffer_.size() + size > kBufferSize) {
+        // A large piece goes out at once, after what is buffered: copying it into the buffer
+        // first gains nothing.
+        if (buffer_.size() + size > kBufferSize || size >= kBufferSize / 2) {
             Flush();
         }
-        if (size >= kBufferSize) {
+        if (size >= kBufferSize / 2) {
             WriteAll(data, size);
             return;
         }
@@ -97,14 +99,17 @@ public:
 private:
     static constexpr std::size_t kBufferSize = 64 * 1024;
 
+    // The buffer is emptied whether or not the write succeeds: data that could not be written
+    // is not written again by a later flush.
     void Flush() {
         if (buffer_.empty()) {
             return;
         }
-        std::vector<std::uint8_t> pending;
-        pending.swap(buffer_);
-        buffer_.reserve(kBufferSize);
-        WriteAll(pending.data(), pending.size());
+        struct Empty {
+            std::vector<std::uint8_t>& buffer;
+            ~Empty() { buffer.clear(); }
+        } empty{buffer_};
+        WriteAll(buffer_.data(), buffer_.size());
     }
 
     void WriteAll(const std::uint8_t* data, std::size_t size) {

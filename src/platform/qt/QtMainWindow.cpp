@@ -70,7 +70,13 @@ QtMainWindow::QtMainWindow(QtToolkit& toolkit) : toolkit_(toolkit) {
     BuildDesign();
     tmr_.setTimerType(Qt::PreciseTimer);
     tmr_.setInterval(std::max(design::kTimerIntervalMs, kTimerMinimumMs));
-    connect(&tmr_, &QTimer::timeout, this, [this] { Forward(onTick); });
+    connect(&tmr_, &QTimer::timeout, this, [this] {
+        if (!timerEnabled_) {
+            tmr_.stop();
+            return;
+        }
+        Forward(onTick);
+    });
 }
 
 void QtMainWindow::BuildDesign() {
@@ -190,16 +196,22 @@ WindowHandle QtMainWindow::GetHandle() const {
     return handle_;
 }
 
+// Every tick switches the timer off and on again around its poll. The Qt timer itself keeps
+// running through that and stops only when it fires while switched off, so that an idle tick
+// does not unregister and register a timer: the next tick still comes one interval after the
+// last one began, and never sooner.
 void QtMainWindow::SetTimerEnabled(bool enabled) {
-    if (!enabled) {
-        tmr_.stop();
-    } else if (!tmr_.isActive() && !destroyed_) {
+    if (enabled && destroyed_) {
+        return;
+    }
+    timerEnabled_ = enabled;
+    if (enabled && !tmr_.isActive()) {
         tmr_.start();
     }
 }
 
 bool QtMainWindow::TimerEnabled() const {
-    return tmr_.isActive();
+    return timerEnabled_;
 }
 
 void QtMainWindow::PopupTrayMenu() {
@@ -213,6 +225,7 @@ void QtMainWindow::PopupTrayMenu() {
 
 void QtMainWindow::Destroy() {
     destroyed_ = true;
+    timerEnabled_ = false;
     tmr_.stop();
     hide();
     QCoreApplication::exit(0);

@@ -66,6 +66,7 @@ private:
     IconHandle icon_ = 0;
     WindowState state_ = WindowState::Normal;
     bool destroyed_ = false;
+    bool timerEnabled_ = false;
     QTimer tmr_;
     QPushButton* cmdSave_ = nullptr;
     QPushButton* cmdExit_ = nullptr;
