@@ -15,11 +15,9 @@ namespace vr::test {
 
 namespace {
 
-void WriteFile(const std::filesystem::path& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary);
-    out << content;
-    if (!out) {
-        throw std::runtime_error("cannot write " + path.string());
+void Check(bool ok, const std::string& what) {
+    if (!ok) {
+        throw std::runtime_error("fake hidraw tree: " + what + " failed");
     }
 }
 
@@ -27,12 +25,10 @@ void WriteFile(const std::filesystem::path& path, const std::string& content) {
 
 FakeHidrawTree::FakeHidrawTree() {
     std::string pattern = (std::filesystem::temp_directory_path() / "vr-hidraw-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
+    Check(::mkdtemp(pattern.data()) != nullptr, "mkdtemp");
     root_ = pattern;
-    std::filesystem::create_directories(root_ / "sys/class/hidraw");
-    std::filesystem::create_directories(root_ / "dev");
+    std::filesystem::create_directories(SysfsDir());
+    std::filesystem::create_directories(DeviceDir());
 }
 
 FakeHidrawTree::~FakeHidrawTree() {
@@ -56,17 +52,18 @@ void FakeHidrawTree::AddNode(unsigned number, std::uint16_t vendor, std::uint16_
                   "DRIVER=hid-generic\nHID_ID=0003:%08X:%08X\nHID_NAME=Test device\n", vendor,
                   product);
     AddUevent(number, uevent);
-    const auto device = root_ / "sys/class/hidraw" / ("hidraw" + std::to_string(number)) / "device";
-    WriteFile(device / "report_descriptor", std::string(descriptor.begin(), descriptor.end()));
-    if (::mkfifo(NodePath(number).c_str(), 0600) != 0 && errno != EEXIST) {
-        throw std::runtime_error("mkfifo failed");
-    }
+    std::ofstream(SysfsDir() + "/hidraw" + std::to_string(number) + "/device/report_descriptor",
+                  std::ios::binary)
+        .write(reinterpret_cast<const char*>(descriptor.data()),
+               static_cast<std::streamsize>(descriptor.size()));
+    Check(::mkfifo(NodePath(number).c_str(), 0600) == 0 || errno == EEXIST, "mkfifo");
 }
 
 void FakeHidrawTree::AddUevent(unsigned number, const std::string& uevent) {
-    const auto device = root_ / "sys/class/hidraw" / ("hidraw" + std::to_string(number)) / "device";
+    const auto device = SysfsDir() + "/hidraw" + std::to_string(number) + "/device";
     std::filesystem::create_directories(device);
-    WriteFile(device / "uevent", uevent);
+    Check(static_cast<bool>(std::ofstream(device + "/uevent", std::ios::binary) << uevent),
+          "writing " + device);
 }
 
 LinuxHidPlatform::NodeOpener FakeHidrawTree::Opener() {
@@ -79,20 +76,18 @@ LinuxHidPlatform::NodeOpener FakeHidrawTree::Opener() {
         if (served == socketNodes_.end()) {
             return ::open(path.c_str(), flags);
         }
+        // The device side blocks, so that a burst of reports waits for the reader, not lost.
         int pair[2];
-        int type = SOCK_SEQPACKET | SOCK_CLOEXEC;
-        if ((flags & O_NONBLOCK) != 0) {
-            type |= SOCK_NONBLOCK;
-        }
-        if (::socketpair(AF_UNIX, type, 0, pair) != 0) {
+        if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
             return -1;
+        }
+        if ((flags & O_NONBLOCK) != 0) {
+            ::fcntl(pair[0], F_SETFL, O_NONBLOCK);
         }
         if (served->second >= 0) {
             ::close(served->second);
         }
         served->second = pair[1];
-        // The device side blocks, so that a burst of reports waits for the reader, not lost.
-        ::fcntl(pair[1], F_SETFL, ::fcntl(pair[1], F_GETFL) & ~O_NONBLOCK);
         return pair[0];
     };
 }
@@ -110,18 +105,16 @@ void FakeHidrawTree::Allow(unsigned number) {
 }
 
 void FakeHidrawTree::Send(unsigned number, const std::vector<std::uint8_t>& report) {
-    const int fd = socketNodes_.at(NodePath(number));
-    if (::send(fd, report.data(), report.size(), MSG_NOSIGNAL) !=
-        static_cast<ssize_t>(report.size())) {
-        throw std::runtime_error("send to the fake device failed");
-    }
+    Check(::send(socketNodes_.at(NodePath(number)), report.data(), report.size(), MSG_NOSIGNAL) ==
+              static_cast<ssize_t>(report.size()),
+          "send");
 }
 
 void FakeHidrawTree::Unplug(unsigned number) {
     int& fd = socketNodes_.at(NodePath(number));
     ::close(fd);
     fd = -1;
-    std::filesystem::remove_all(root_ / "sys/class/hidraw" / ("hidraw" + std::to_string(number)));
+    std::filesystem::remove_all(SysfsDir() + "/hidraw" + std::to_string(number));
     std::filesystem::remove(NodePath(number));
 }
 

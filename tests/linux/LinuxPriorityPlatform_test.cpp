@@ -4,8 +4,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <thread>
 
 namespace vr {
@@ -18,57 +17,34 @@ int NiceOf(pid_t thread) {
     return nice;
 }
 
-// A second thread, alive for the test, whose nice value must follow the process's class.
-class OtherThread {
-public:
-    OtherThread()
-        : thread_([this] {
-              std::unique_lock lock(mutex_);
-              tid_ = ::gettid();
-              changed_.notify_all();
-              changed_.wait(lock, [this] { return stop_; });
-          }) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return tid_ != 0; });
-    }
-    ~OtherThread() {
-        {
-            std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        changed_.notify_all();
-        thread_.join();
-    }
-    pid_t tid() const { return tid_; }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    pid_t tid_ = 0;
-    bool stop_ = false;
-    std::thread thread_;
-};
-
 TEST(LinuxPriorityPlatform, HighClassLowersEveryThreadsNiceAndNormalRestoresIt) {
-    OtherThread other;
+    // A second thread, alive for the test, whose nice value must follow the process's class.
+    std::promise<pid_t> otherTid;
+    std::promise<void> stop;
+    std::thread other([&otherTid, done = stop.get_future()] {
+        otherTid.set_value(::gettid());
+        done.wait();
+    });
+    const pid_t otherThread = otherTid.get_future().get();
+
     LinuxPriorityPlatform priority;
     const int start = priority.StartNice();
     std::uint32_t pid = 0;
     priority.GetWindowThreadProcessId(1, &pid);
     EXPECT_EQ(pid, static_cast<std::uint32_t>(::getpid()));
     const Handle process = priority.OpenProcess(PROCESS_ALL_ACCESS, false, pid);
-    ASSERT_GT(process, 0);
-
+    EXPECT_GT(process, 0);
     // Lowering needs CAP_SYS_NICE (or a nice limit that allows it); refused, nothing changes.
     const bool raised = priority.SetPriorityClass(process, HIGH_PRIORITY_CLASS);
     const int high = raised ? std::min(start, LinuxPriorityPlatform::kHighNice) : start;
     EXPECT_EQ(NiceOf(::gettid()), high);
-    EXPECT_EQ(NiceOf(other.tid()), high);
-
+    EXPECT_EQ(NiceOf(otherThread), high);
     EXPECT_TRUE(priority.SetPriorityClass(process, NORMAL_PRIORITY_CLASS));
     EXPECT_EQ(NiceOf(::gettid()), start);
-    EXPECT_EQ(NiceOf(other.tid()), start);
+    EXPECT_EQ(NiceOf(otherThread), start);
     EXPECT_TRUE(priority.CloseHandle(process));
+    stop.set_value();
+    other.join();
 }
 
 TEST(LinuxPriorityPlatform, RefusesOtherProcessesClassesAndHandles) {

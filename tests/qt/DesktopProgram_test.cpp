@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMessageBox>
 #include <QTest>
 
@@ -17,9 +16,6 @@ namespace vr::qttest {
 namespace {
 
 using desktop::DesktopProgram;
-
-constexpr std::uint16_t kVendor = 0x11D2;
-constexpr std::uint16_t kProduct = 0x0001;
 
 // The whole program on the real Qt widgets, with a scripted adapter and real files in a fresh
 // folder that serves as the temporary folder and the current folder.
@@ -42,8 +38,8 @@ protected:
     void PlugInAdapter(std::deque<FakeStep> script) {
         FakeHidInterface adapter;
         adapter.path = "/dev/hidraw3";
-        adapter.vendor = kVendor;
-        adapter.product = kProduct;
+        adapter.vendor = 0x11D2;
+        adapter.product = 0x0001;
         hid.interfaces.push_back(adapter);
         hid.script = std::move(script);
     }
@@ -60,10 +56,8 @@ TEST_F(ProgramTest, ReceivesATransferSavesItAsCsvAndGoesBackToPolling) {
     Load();
     // No tray on this desktop: the window waits minimised on the taskbar instead.
     EXPECT_FALSE(p.Main().InTray());
-    EXPECT_EQ(window.GetWindowState(), WindowState::Minimized);
     EXPECT_TRUE(window.isMinimized());
     EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(p.Main().TrayIconData().hIcon, window.GetIcon());
     ASSERT_TRUE(SpinUntil([&] { return Shows(keyDisconnected); }));
 
     PlugInAdapter({FakeStep::Report(0, {'1', '0', ',', '2', '0', '\r', '\n', 0x00}),

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QMenu>
 #include <QTest>
 #include <QWidget>
 
@@ -27,10 +26,6 @@ ModalScript::ModalScript(std::vector<ModalStep> steps, int boundMs)
     timer_.setInterval(kLookIntervalMs);
     connect(&timer_, &QTimer::timeout, this, &ModalScript::Look);
     timer_.start();
-}
-
-ModalScript::~ModalScript() {
-    timer_.stop();
 }
 
 void ModalScript::Look() {

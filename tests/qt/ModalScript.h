@@ -12,24 +12,21 @@ class QWidget;
 
 namespace vr::qttest {
 
-// One answer to a modal window (a dialog's exec, a message box, a popup menu): the object name of
-// the window it expects and what to do with it.
+// One answer to a modal window (a dialog, a message box, a popup menu): the object name of the
+// window it expects and what to do with it.
 struct ModalStep {
     QString name;
     std::function<void(QWidget*)> act;
 };
 
-// Answers modal windows from inside their event loops, in order. Each look is bounded: when the
-// expected window does not come up in time, every modal and popup window is closed and the
-// script counts as failed, so that no test can hang. A modal window that no step expects is closed
-// at once and fails the script too.
+// Answers modal windows from inside their event loops, in order. When an expected window does not
+// come up within the bound, or one nobody expected does, every modal and popup window is closed
+// and the script counts as failed, so that no test can hang.
 class ModalScript : public QObject {
 public:
     explicit ModalScript(std::vector<ModalStep> steps, int boundMs = 10000);
-    ~ModalScript() override;
 
     bool Finished() const { return next_ == steps_.size() && !failed_; }
-    bool Failed() const { return failed_; }
     // Object names of the modal windows seen, answered or not.
     const QStringList& Seen() const { return seen_; }
 

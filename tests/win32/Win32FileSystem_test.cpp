@@ -46,21 +46,24 @@ protected:
     Win32FileSystem files;
 };
 
-TEST_F(Win32FileSystemTest, TempFolderIsTheSystemsWithItsBackslashAndNothingAfter) {
+TEST_F(Win32FileSystemTest, TempFolderEndsInItsBackslashAndCurrentFolderIsTheProcesss) {
     const std::string temp = files.TempFolder();
     ASSERT_FALSE(temp.empty());
     EXPECT_EQ(temp.back(), '\\');
     EXPECT_EQ(temp.find('\0'), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_directory(temp));
+    EXPECT_EQ(std::filesystem::path(files.CurrentFolder()), std::filesystem::current_path());
 }
 
 TEST_F(Win32FileSystemTest, FileExistsCountsOnlyOrdinaryFiles) {
-    Write("plain.csv", "x");
-    Write("readonly.csv", "x", FILE_ATTRIBUTE_READONLY);
-    Write("archive.csv", "x", FILE_ATTRIBUTE_ARCHIVE);
-    Write("hidden.csv", "x", FILE_ATTRIBUTE_HIDDEN);
-    Write("system.csv", "x", FILE_ATTRIBUTE_SYSTEM);
-    Write("only-hidden.tmp", "x", FILE_ATTRIBUTE_HIDDEN);
+    for (const auto& [name, attributes] : {std::pair<const char*, DWORD>{"plain.csv", 0},
+                                           {"readonly.csv", FILE_ATTRIBUTE_READONLY},
+                                           {"archive.csv", FILE_ATTRIBUTE_ARCHIVE},
+                                           {"hidden.csv", FILE_ATTRIBUTE_HIDDEN},
+                                           {"system.csv", FILE_ATTRIBUTE_SYSTEM},
+                                           {"only-hidden.tmp", FILE_ATTRIBUTE_HIDDEN}}) {
+        Write(name, "x", attributes);
+    }
     std::filesystem::create_directory(Path("folder.csv"));
     const struct {
         std::string pattern;
@@ -123,7 +126,7 @@ TEST_F(Win32FileSystemTest, CaptureWithASecondNameOrAFolderInItsPlaceIsRefused) 
 TEST_F(Win32FileSystemTest, FailuresNameTheFileAndTheSystemsReason) {
     try {
         files.DeleteFile(Path("missing.csv"));
-        FAIL() << "deleting a missing file succeeded";
+        ADD_FAILURE() << "deleting a missing file succeeded";
     } catch (const FileError& error) {
         EXPECT_EQ(error.path(), Path("missing.csv"));
         EXPECT_EQ(error.cause(), SystemErrorText(ERROR_FILE_NOT_FOUND));
@@ -131,10 +134,6 @@ TEST_F(Win32FileSystemTest, FailuresNameTheFileAndTheSystemsReason) {
     }
     EXPECT_THROW(files.OpenForReading(Path("missing.csv")), FileError);
     EXPECT_THROW(files.OpenTarget(Path("nowhere\\out.csv")), FileError);
-}
-
-TEST_F(Win32FileSystemTest, CurrentFolderIsTheProcesss) {
-    EXPECT_EQ(std::filesystem::path(files.CurrentFolder()), std::filesystem::current_path());
 }
 
 }  // namespace

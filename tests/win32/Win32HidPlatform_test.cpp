@@ -67,16 +67,12 @@ TEST_F(OverlappedReadTest, ReportArrivesInTheBufferAndSignalsTheEvent) {
     EXPECT_EQ(hid.GetLastError(), ERROR_IO_PENDING);
     EXPECT_EQ(hid.WaitForSingleObject(event, 0), WAIT_TIMEOUT);  // the read reset it
 
-    Send(
-        "\x05"
-        "ABCDEFGH");
+    Send("\5ABCDEFGH");
     EXPECT_EQ(hid.WaitForSingleObject(event, 5000), WAIT_OBJECT_0);
     std::uint32_t got = 0;
     EXPECT_TRUE(hid.GetOverlappedResult(device, overlapped, &got, false));
     EXPECT_EQ(got, 9U);
-    EXPECT_EQ(std::string(buffer.begin(), buffer.end()),
-              "\x05"
-              "ABCDEFGH");
+    EXPECT_EQ(std::string(buffer.begin(), buffer.end()), "\5ABCDEFGH");
 }
 
 TEST_F(OverlappedReadTest, CancelledReadIsToldApartAndNeverWritesTheBufferAfterwards) {
@@ -87,9 +83,7 @@ TEST_F(OverlappedReadTest, CancelledReadIsToldApartAndNeverWritesTheBufferAfterw
     EXPECT_EQ(hid.GetLastError(), ERROR_OPERATION_ABORTED);
     EXPECT_EQ(got, 0U);
 
-    Send(
-        "\x01"
-        "12345678");                                              // nothing reads it any more
+    Send("\00112345678");                                         // nothing reads it any more
     EXPECT_EQ(hid.WaitForSingleObject(event, 0), WAIT_OBJECT_0);  // the cancellation completed
     EXPECT_EQ(buffer, (std::array<std::uint8_t, 9>{}));
 }
@@ -101,11 +95,7 @@ TEST_F(OverlappedReadTest, ClosingWithAReadOutstandingEndsItFirst) {
     device = kNoHandle;
     EXPECT_EQ(hid.OpenHandleCount(), 1U);  // the event
     DWORD written = 0;
-    EXPECT_EQ(::WriteFile(server,
-                          "\x01"
-                          "12345678",
-                          9, &written, nullptr),
-              FALSE);  // no reader
+    EXPECT_EQ(::WriteFile(server, "\00112345678", 9, &written, nullptr), FALSE);  // no reader
     EXPECT_EQ(buffer, (std::array<std::uint8_t, 9>{}));
 }
 
