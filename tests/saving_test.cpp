@@ -347,7 +347,8 @@ TEST_F(Saving, ExportKeepsEveryByteButFillerInOrder) {
             patterns += (mask & (1U << bit)) == 0 ? data : (bit % 2 == 0 ? '\x00' : '\xFF');
         }
     }
-    for (const std::size_t size : {1UL, 15UL, 16UL, 17UL, 2047UL, patterns.size()}) {
+    for (const std::size_t size : {std::size_t{1}, std::size_t{15}, std::size_t{16},
+                                   std::size_t{17}, std::size_t{2047}, patterns.size()}) {
         SCOPED_TRACE(size);
         ASSERT_EQ(Export(patterns.substr(0, size), false), ExportOutcome::Completed);
         EXPECT_EQ(ScratchFolder::ReadFile(target),

@@ -17,6 +17,8 @@ struct Guid {
     std::uint16_t Data2 = 0;
     std::uint16_t Data3 = 0;
     std::array<std::uint8_t, 8> Data4{};
+
+    friend bool operator==(const Guid&, const Guid&) = default;
 };
 
 struct SpDeviceInterfaceData {

@@ -20,10 +20,6 @@ constexpr std::uint32_t ERROR_NO_MORE_ITEMS = 259;
 constexpr std::uint32_t ERROR_IO_INCOMPLETE = 996;
 constexpr std::uint32_t ERROR_INVALID_USER_BUFFER = 1784;
 
-bool SameGuid(const Guid& a, const Guid& b) {
-    return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 && a.Data4 == b.Data4;
-}
-
 }  // namespace
 
 FakeStep FakeStep::Report(std::uint8_t reportId, const std::array<std::uint8_t, 8>& payload) {
@@ -145,7 +141,7 @@ bool FakeHidPlatform::HidD_FreePreparsedData(PreparsedData data) {
 Handle FakeHidPlatform::SetupDiGetClassDevsA(const Guid& classGuid, const char* /*enumerator*/,
                                              WindowHandle /*parent*/, std::uint32_t flags) {
     calls.emplace_back("SetupDiGetClassDevsA");
-    if (classDevsFail || !SameGuid(classGuid, kHidGuid) ||
+    if (classDevsFail || !(classGuid == kHidGuid) ||
         flags != (DIGCF_PRESENT | DIGCF_DEVICEINTERFACE)) {
         Fail(ERROR_INVALID_PARAMETER);
         return kInvalidHandle;
@@ -160,7 +156,7 @@ bool FakeHidPlatform::SetupDiEnumDeviceInterfaces(Handle set, const void* /*devi
     if (Find(set, Kind::DeviceInfoSet) == nullptr) {
         return Fail(ERROR_INVALID_HANDLE);
     }
-    if (data.cbSize != 28 || !SameGuid(classGuid, kHidGuid)) {
+    if (data.cbSize != 28 || !(classGuid == kHidGuid)) {
         return Fail(ERROR_INVALID_USER_BUFFER);
     }
     if (memberIndex >= interfaces.size()) {

@@ -9,9 +9,10 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/linux/HidrawReader.h"
+#include "platform/hidcommon/DeviceInterfaceSet.h"
 #include "platform/hidcommon/ReportDescriptor.h"
 #include "platform/hidcommon/Win32Errors.h"
+#include "platform/linux/HidrawReader.h"
 
 namespace vr {
 
@@ -42,21 +43,10 @@ private:
     std::unique_ptr<HidrawReader> reader_;
 };
 
-// A snapshot of the interfaces present when the set was made, as on Windows.
-struct DeviceInterfaceSet {
-    std::vector<std::string> paths;
-};
-
 namespace {
 
-constexpr Guid kHidGuid{
-    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 constexpr std::uint16_t kAdapterVendorId = 0x11D2;
 constexpr std::uint16_t kAdapterProductId = 0x0001;
-constexpr std::uint32_t kInterfaceDataSize = 28;
-constexpr std::uint32_t kDetailDataSize = 5;  // cbSize of the detail record on 32-bit Windows
-constexpr std::uint32_t kDevicePathOffset = 4;
-constexpr std::uint32_t SPINT_ACTIVE = 1;
 constexpr std::uint32_t kMinInputBuffers = 2;
 constexpr std::uint32_t kMaxInputBuffers = 512;
 
@@ -70,10 +60,6 @@ bool Succeed() {
 bool Fail(std::uint32_t error) {
     tLastError = error;
     return false;
-}
-
-bool operator==(const Guid& a, const Guid& b) {
-    return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 && a.Data4 == b.Data4;
 }
 
 int OpenFlags(std::uint32_t access, bool overlapped) {
@@ -140,7 +126,7 @@ std::shared_ptr<T> LinuxHidPlatform::Find(Handle handle) const {
 // --- HID class driver ---
 
 void LinuxHidPlatform::HidD_GetHidGuid(Guid& guid) {
-    guid = kHidGuid;
+    guid = kHidInterfaceGuid;
     tLastError = ERROR_SUCCESS;
 }
 
@@ -210,7 +196,7 @@ Handle LinuxHidPlatform::SetupDiGetClassDevsA(const Guid& classGuid, const char*
     auto set = std::make_shared<DeviceInterfaceSet>();
     // Only HID interfaces exist here: any other class, or a set of devices rather than of
     // interfaces, is empty. Every listed node is present, with or without DIGCF_PRESENT.
-    if (classGuid == kHidGuid && (flags & DIGCF_DEVICEINTERFACE) != 0) {
+    if (ListsHidInterfaces(classGuid, flags)) {
         for (const std::string& node : sysfs_.NodeNames()) {
             set->paths.push_back(deviceDir_ + "/" + node);
         }
@@ -231,16 +217,8 @@ bool LinuxHidPlatform::SetupDiEnumDeviceInterfaces(Handle set, const void* /*dev
     if (!interfaces) {
         return Fail(ERROR_INVALID_HANDLE);
     }
-    if (data.cbSize != kInterfaceDataSize) {
-        return Fail(ERROR_INVALID_USER_BUFFER);
-    }
-    if (!(classGuid == kHidGuid) || memberIndex >= interfaces->paths.size()) {
-        return Fail(ERROR_NO_MORE_ITEMS);
-    }
-    data.InterfaceClassGuid = kHidGuid;
-    data.Flags = SPINT_ACTIVE;
-    data.Reserved = memberIndex + 1;  // which interface of the set the record names
-    return Succeed();
+    const std::uint32_t error = EnumDeviceInterface(*interfaces, classGuid, memberIndex, data);
+    return error == ERROR_SUCCESS ? Succeed() : Fail(error);
 }
 
 bool LinuxHidPlatform::SetupDiGetDeviceInterfaceDetailA(Handle set, SpDeviceInterfaceData& data,
@@ -252,31 +230,9 @@ bool LinuxHidPlatform::SetupDiGetDeviceInterfaceDetailA(Handle set, SpDeviceInte
     if (!interfaces) {
         return Fail(ERROR_INVALID_HANDLE);
     }
-    if (data.cbSize != kInterfaceDataSize || data.Reserved == 0 ||
-        data.Reserved > interfaces->paths.size()) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
-    const std::string& path = interfaces->paths[data.Reserved - 1];
-    const auto needed = static_cast<std::uint32_t>(kDevicePathOffset + path.size() + 1);
-    if (requiredSize != nullptr) {
-        *requiredSize = needed;
-    }
-    if (detail == nullptr) {
-        return Fail(detailSize == 0 ? ERROR_INSUFFICIENT_BUFFER : ERROR_INVALID_USER_BUFFER);
-    }
-    if (detailSize < kDevicePathOffset) {
-        return Fail(ERROR_INVALID_USER_BUFFER);
-    }
-    const std::uint32_t cbSize = std::uint32_t{detail[0]} | std::uint32_t{detail[1]} << 8 |
-                                 std::uint32_t{detail[2]} << 16 | std::uint32_t{detail[3]} << 24;
-    if (cbSize != kDetailDataSize) {
-        return Fail(ERROR_INVALID_USER_BUFFER);
-    }
-    if (detailSize < needed) {
-        return Fail(ERROR_INSUFFICIENT_BUFFER);
-    }
-    std::memcpy(detail + kDevicePathOffset, path.c_str(), path.size() + 1);
-    return Succeed();
+    const std::uint32_t error =
+        GetDeviceInterfaceDetail(*interfaces, data, detail, detailSize, requiredSize);
+    return error == ERROR_SUCCESS ? Succeed() : Fail(error);
 }
 
 bool LinuxHidPlatform::SetupDiDestroyDeviceInfoList(Handle set) {

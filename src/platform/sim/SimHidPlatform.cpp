@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 
+#include "platform/hidcommon/DeviceInterfaceSet.h"
 #include "platform/hidcommon/ReportDescriptor.h"
 #include "platform/hidcommon/Win32Errors.h"
 
@@ -41,25 +42,12 @@ struct SimHidPlatform::File {
 };
 
 // A snapshot of the interfaces present when the set was made, as on Windows.
-struct SimHidPlatform::InterfaceSet {
-    std::vector<std::string> paths;
-};
 
 namespace {
 
-constexpr Guid kHidGuid{
-    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
-constexpr std::uint32_t kInterfaceDataSize = 28;
-constexpr std::uint32_t kDetailDataSize = 5;  // cbSize of the detail record on 32-bit Windows
-constexpr std::uint32_t kDevicePathOffset = 4;
-constexpr std::uint32_t SPINT_ACTIVE = 1;
 constexpr std::uint32_t kMinInputBuffers = 2;
 constexpr std::uint32_t kMaxInputBuffers = 512;
 constexpr std::uint16_t kDeviceVersion = 0x0100;
-
-bool operator==(const Guid& a, const Guid& b) {
-    return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 && a.Data4 == b.Data4;
-}
 
 std::string InterfacePath(std::uint16_t vendor, std::uint16_t product, std::size_t index) {
     char path[96];
@@ -229,7 +217,7 @@ const SimInterface* SimHidPlatform::PresentInterface(const std::string& path) co
 // --- HID class driver ---
 
 void SimHidPlatform::HidD_GetHidGuid(Guid& guid) {
-    guid = kHidGuid;
+    guid = kHidInterfaceGuid;
     Succeed();
 }
 
@@ -293,8 +281,8 @@ bool SimHidPlatform::HidD_FreePreparsedData(PreparsedData data) {
 Handle SimHidPlatform::SetupDiGetClassDevsA(const Guid& classGuid, const char* /*enumerator*/,
                                             WindowHandle /*parent*/, std::uint32_t flags) {
     Pump();
-    auto set = std::make_shared<InterfaceSet>();
-    if (classGuid == kHidGuid && (flags & DIGCF_DEVICEINTERFACE) != 0) {
+    auto set = std::make_shared<DeviceInterfaceSet>();
+    if (ListsHidInterfaces(classGuid, flags)) {
         for (const SimInterface& candidate : interfaces_) {
             if (!candidate.scenarioDevice || present_) {
                 set->paths.push_back(candidate.path);
@@ -313,20 +301,12 @@ Handle SimHidPlatform::SetupDiGetClassDevsA(const Guid& classGuid, const char* /
 bool SimHidPlatform::SetupDiEnumDeviceInterfaces(Handle set, const void* /*deviceInfo*/,
                                                  const Guid& classGuid, std::uint32_t memberIndex,
                                                  SpDeviceInterfaceData& data) {
-    const auto interfaces = Find<InterfaceSet>(set);
+    const auto interfaces = Find<DeviceInterfaceSet>(set);
     if (!interfaces) {
         return Fail(ERROR_INVALID_HANDLE);
     }
-    if (data.cbSize != kInterfaceDataSize) {
-        return Fail(ERROR_INVALID_USER_BUFFER);
-    }
-    if (!(classGuid == kHidGuid) || memberIndex >= interfaces->paths.size()) {
-        return Fail(ERROR_NO_MORE_ITEMS);
-    }
-    data.InterfaceClassGuid = kHidGuid;
-    data.Flags = SPINT_ACTIVE;
-    data.Reserved = memberIndex + 1;  // which interface of the set the record names
-    return Succeed();
+    const std::uint32_t error = EnumDeviceInterface(*interfaces, classGuid, memberIndex, data);
+    return error == ERROR_SUCCESS ? Succeed() : Fail(error);
 }
 
 bool SimHidPlatform::SetupDiGetDeviceInterfaceDetailA(Handle set, SpDeviceInterfaceData& data,
@@ -334,39 +314,17 @@ bool SimHidPlatform::SetupDiGetDeviceInterfaceDetailA(Handle set, SpDeviceInterf
                                                       std::uint32_t detailSize,
                                                       std::uint32_t* requiredSize,
                                                       const void* /*deviceInfo*/) {
-    const auto interfaces = Find<InterfaceSet>(set);
+    const auto interfaces = Find<DeviceInterfaceSet>(set);
     if (!interfaces) {
         return Fail(ERROR_INVALID_HANDLE);
     }
-    if (data.cbSize != kInterfaceDataSize || data.Reserved == 0 ||
-        data.Reserved > interfaces->paths.size()) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
-    const std::string& path = interfaces->paths[data.Reserved - 1];
-    const auto needed = static_cast<std::uint32_t>(kDevicePathOffset + path.size() + 1);
-    if (requiredSize != nullptr) {
-        *requiredSize = needed;
-    }
-    if (detail == nullptr) {
-        return Fail(detailSize == 0 ? ERROR_INSUFFICIENT_BUFFER : ERROR_INVALID_USER_BUFFER);
-    }
-    if (detailSize < kDevicePathOffset) {
-        return Fail(ERROR_INVALID_USER_BUFFER);
-    }
-    const std::uint32_t cbSize = std::uint32_t{detail[0]} | std::uint32_t{detail[1]} << 8 |
-                                 std::uint32_t{detail[2]} << 16 | std::uint32_t{detail[3]} << 24;
-    if (cbSize != kDetailDataSize) {
-        return Fail(ERROR_INVALID_USER_BUFFER);
-    }
-    if (detailSize < needed) {
-        return Fail(ERROR_INSUFFICIENT_BUFFER);
-    }
-    std::memcpy(detail + kDevicePathOffset, path.c_str(), path.size() + 1);
-    return Succeed();
+    const std::uint32_t error =
+        GetDeviceInterfaceDetail(*interfaces, data, detail, detailSize, requiredSize);
+    return error == ERROR_SUCCESS ? Succeed() : Fail(error);
 }
 
 bool SimHidPlatform::SetupDiDestroyDeviceInfoList(Handle set) {
-    if (!Find<InterfaceSet>(set)) {
+    if (!Find<DeviceInterfaceSet>(set)) {
         return Fail(ERROR_INVALID_HANDLE);
     }
     handles_.Remove(set);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "adapter/HidPlatform.h"
+#include "platform/hidcommon/DeviceInterfaceSet.h"
 #include "platform/hidcommon/Event.h"
 #include "platform/hidcommon/HandleTable.h"
 #include "platform/sim/Clock.h"
@@ -88,9 +89,8 @@ public:
 
 private:
     struct File;
-    struct InterfaceSet;
-    using Object =
-        std::variant<std::shared_ptr<File>, std::shared_ptr<Event>, std::shared_ptr<InterfaceSet>>;
+    using Object = std::variant<std::shared_ptr<File>, std::shared_ptr<Event>,
+                                std::shared_ptr<DeviceInterfaceSet>>;
 
     template <typename T>
     std::shared_ptr<T> Find(Handle handle) const;
