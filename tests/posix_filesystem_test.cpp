@@ -12,7 +12,6 @@
 
 #include "mainwindow/SupportFunctions.h"
 #include "posix/PosixFileSystem.h"
-#include "shared/ProgramState.h"
 #include "support/ScratchFolder.h"
 
 namespace vr {
@@ -26,10 +25,7 @@ TEST(PosixFileExists, OrdinaryFilesMatchAndNothingElseDoes) {
     ScratchFolder scratch;
     const std::string d = scratch.Path("");
     ScratchFolder::WriteFile(d + "data.csv", "x");
-    ScratchFolder::WriteFile(d + ".hidden.csv",
-                             "x");  // no hidden attribute here: it would be overwritten
-    ScratchFolder::WriteFile(d + "readonly.csv", "x");
-    fs::permissions(d + "readonly.csv", fs::perms::owner_read);
+    ScratchFolder::WriteFile(d + ".hidden.csv", "x");  // not hidden here: it would be overwritten
     ScratchFolder::WriteFile(d + "unreadable.csv", "x");
     fs::permissions(d + "unreadable.csv", fs::perms::none);
     fs::create_directory(d + "folder");
@@ -39,38 +35,32 @@ TEST(PosixFileExists, OrdinaryFilesMatchAndNothingElseDoes) {
     fs::create_symlink(d + "gone.csv", d + "dangling");
     ASSERT_EQ(::mkfifo((d + "pipe").c_str(), 0600), 0);
 
-    struct Case {
+    const struct {
         std::string path;
         bool exists;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {d + "data.csv", true},
         {d + ".hidden.csv", true},
-        {d + "readonly.csv", true},
         {d + "unreadable.csv", true},
         {d + "link-to-file", true},  // saving there would overwrite the file it points to
         {d + "folder", false},
-        {d + "folder/", false},
         {d + "link-to-folder", false},
         {d + "dangling", false},
         {d + "pipe", false},
         {d + "missing.csv", false},
-        {d + "missing/data.csv", false},
         {d + "data.csv/x", false},
         {d + std::string(300, 'n'), false},
         {d + std::string("data.csv\0.txt", 13), false},
         {d + "*.csv", true},
-        {d + "d?ta.csv", true},
         {d + "*.txt", false},
         {d + "link-to-f*", true},
         {d + "link-to-fo*", false},
         {d + "p*", false},
-        {d + "folder/*", false},  // only a folder inside
-        {d + "missing/*.csv", false},
+        {d + "folder/*", false},     // only a folder inside
         {d + "fold*/inner", false},  // wildcards only in the last part
     };
     PosixFileSystem files;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(files.FileExists(c.path), c.exists) << c.path;
     }
 }
@@ -80,20 +70,6 @@ TEST(PosixWildcardMatch, StarStaysAWildcardWhereTheNameHoldsAStar) {
     EXPECT_TRUE(posix::WildcardMatch("*x", "**x"));
     EXPECT_TRUE(posix::WildcardMatch("a*", "a*"));
     EXPECT_FALSE(posix::WildcardMatch("*y", "*x"));
-}
-
-TEST(PosixFileExists, FileInAFolderThatCannotBeSearchedIsNotFound) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root searches every folder";
-    }
-    ScratchFolder scratch;
-    fs::create_directory(scratch.Path("") + "locked");
-    ScratchFolder::WriteFile(scratch.Path("") + "locked/data.csv", "x");
-    fs::permissions(scratch.Path("") + "locked", fs::perms::none);
-    PosixFileSystem files;
-    EXPECT_FALSE(files.FileExists(scratch.Path("") + "locked/data.csv"));
-    EXPECT_FALSE(files.FileExists(scratch.Path("") + "locked/*.csv"));
-    fs::permissions(scratch.Path("") + "locked", fs::perms::owner_all);
 }
 
 // Sets environment variables for one test and puts the old values back afterwards.
@@ -128,31 +104,22 @@ unsigned Mode(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777U : 0U;
 }
 
-TEST(PosixTempFolder, UsesThePrivateRuntimeFolderWithOneTrailingSeparator) {
-    EnvironmentGuard env;
-    ScratchFolder runtime;
-    ::chmod(runtime.Path("").c_str(), 0700);
-    for (const std::string& given :
-         {runtime.Path(""), runtime.Path("").substr(0, runtime.Path("").size() - 1)}) {
-        EnvironmentGuard::Put("XDG_RUNTIME_DIR", given);
-        PosixFileSystem files;
-        EXPECT_EQ(files.TempFolder(), runtime.Path("")) << given;
-    }
-}
-
-TEST(PosixTempFolder, FallsBackToAPrivateFolderOfItsOwnUnderTmpdir) {
+TEST(PosixTempFolder, UsesThePrivateRuntimeFolderElseAPrivateFolderOfItsOwnUnderTmpdir) {
     EnvironmentGuard env;
     ScratchFolder runtime;
     ScratchFolder tmp;
+    ::chmod(runtime.Path("").c_str(), 0700);
+    const std::string withoutSlash = runtime.Path("").substr(0, runtime.Path("").size() - 1);
+    EnvironmentGuard::Put("XDG_RUNTIME_DIR", withoutSlash);
+    EXPECT_EQ(PosixFileSystem().TempFolder(), runtime.Path(""));  // one trailing separator
+
     ::chmod(runtime.Path("").c_str(), 0755);  // readable by others: not private
-    EnvironmentGuard::Put("XDG_RUNTIME_DIR", runtime.Path(""));
     EnvironmentGuard::Put("TMPDIR", tmp.Path("").substr(0, tmp.Path("").size() - 1));
     PosixFileSystem files;
     const std::string expected = tmp.Path("") + "verada-rede-" + std::to_string(::geteuid()) + "/";
     EXPECT_EQ(files.TempFolder(), expected);
     EXPECT_EQ(Mode(expected), 0700U);
     EXPECT_EQ(files.TempFolder(), expected);  // the second start finds it again
-    EXPECT_EQ(TempFolder(files) + kCaptureFileName, expected + "vrtemp.csv");
 }
 
 TEST(PosixTempFolder, RefusesAFolderThatIsNotTheUsersOwnPrivateFolder) {
@@ -192,24 +159,18 @@ TEST(PosixTempFolder, RefusesAFolderThatIsNotTheUsersOwnPrivateFolder) {
     }
 }
 
-// A file system whose every look-up fails, counting how often it was asked.
-class FailingFileSystem : public PosixFileSystem {
-public:
-    bool FileExists(const std::string&) override {
-        ++lookups;
-        throw std::runtime_error("drive not ready");
-    }
+// The portable look-ups never pass an empty path on and never let a failure escape.
+struct FailingFileSystem : PosixFileSystem {
+    bool FileExists(const std::string&) override { throw std::runtime_error("drive not ready"); }
     std::string TempFolder() override { throw std::runtime_error("no folder"); }
-    int lookups = 0;
 };
 
 TEST(SupportFunctions, EmptyPathIsNotLookedUpAndNoFailureEscapes) {
-    FailingFileSystem files;
-    EXPECT_FALSE(FileExists(files, ""));
-    EXPECT_EQ(files.lookups, 0);
-    EXPECT_FALSE(FileExists(files, "/x/y.csv"));
-    EXPECT_EQ(files.lookups, 1);
-    EXPECT_EQ(TempFolder(files), "");
+    FailingFileSystem failing;
+    EXPECT_FALSE(FileExists(failing, "/x/y.csv"));
+    EXPECT_EQ(TempFolder(failing), "");
+    PosixFileSystem files;
+    EXPECT_FALSE(FileExists(files, ""));  // would name the working folder
 }
 
 // Small writes are buffered and large ones go out at once: the file holds every piece in the
