@@ -11,7 +11,7 @@
 #include "headless/HeadlessToolkit.h"
 #include "posix/PosixFileSystem.h"
 #include "saving/ExportCaptureFile.h"
-#include "support/SavingWindow.h"
+#include "support/TestWindow.h"
 #include "support/ScratchFolder.h"
 
 namespace vr::fuzz {
@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     headless::HeadlessToolkit toolkit;
     headless::HeadlessForms forms;
     ProgramState state;
-    test::SavingWindow window(toolkit, state);
+    test::TestWindow window(toolkit, state);
     const ExportOutcome outcome = ExportCaptureFile(files, forms, window, capture, target, append);
     Require(outcome == ExportOutcome::Completed, "export did not complete");
 

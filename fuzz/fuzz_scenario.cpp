@@ -15,7 +15,8 @@
 #include "platform/sim/SimHidPlatform.h"
 #include "posix/PosixFileSystem.h"
 #include "shared/Errors.h"
-#include "support/FakeMainWindow.h"
+#include "headless/HeadlessToolkit.h"
+#include "support/TestWindow.h"
 #include "support/ScratchFolder.h"
 
 namespace {
@@ -64,8 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vr::sim::SimHidPlatform hid(scenario, clock);
     NoPriority priority;
     TempIn files(scratch.Path(""));
-    vr::FakeMainWindow window;
+    vr::headless::HeadlessToolkit toolkit;
     vr::ProgramState state;
+    vr::test::TestWindow window(toolkit, state);
     state.CaptureFilePath = scratch.Path("vrtemp.csv");
     for (int poll = 0; poll < 16 && !hid.ScenarioFinished(); ++poll) {
         {
