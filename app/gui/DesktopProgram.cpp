@@ -25,16 +25,11 @@ DesktopProgram::DesktopProgram(Platform platform) : platform_(std::move(platform
 }
 
 void DesktopProgram::WireWindow() {
-    window_.onResize = [this] { main_->Form_Resize(); };
+    ConnectHandlers(window_, *main_);
     window_.onTick = [this] {
         main_->tmr_Timer();
         TellDiagnosisOnce();
     };
-    window_.onCloseRequest = [this] { main_->CloseBox_Click(); };
-    window_.onSave = [this] { main_->cmdSave_Click(); };
-    window_.onExit = [this] { main_->cmdExit_Click(); };
-    window_.onAbout = [this] { main_->mnuHelpAbout_Click(); };
-    window_.onPopupExit = [this] { main_->mPopExit_Click(); };
     // The tray reports a click as the shell of the original platform does: as a mouse move over
     // the window whose x is the number of the mouse message.
     toolkit_.onTrayEvent = [this](int eventNumber) {

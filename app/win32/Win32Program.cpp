@@ -25,13 +25,7 @@ Win32Program::Win32Program(HINSTANCE instance, Platform platform)
 }
 
 void Win32Program::WireWindow() {
-    window_.onResize = [this] { main_->Form_Resize(); };
-    window_.onTick = [this] { main_->tmr_Timer(); };
-    window_.onCloseRequest = [this] { main_->CloseBox_Click(); };
-    window_.onSave = [this] { main_->cmdSave_Click(); };
-    window_.onExit = [this] { main_->cmdExit_Click(); };
-    window_.onAbout = [this] { main_->mnuHelpAbout_Click(); };
-    window_.onPopupExit = [this] { main_->mPopExit_Click(); };
+    ConnectHandlers(window_, *main_);
     // Mouse moves over the window, and the tray's events, which the shell reports the same way.
     window_.onMouseMove = [this](int button, int shift, float x, float y) {
         main_->Form_MouseMove(button, shift, x, y);

@@ -382,4 +382,14 @@ void frmMain::CompleteUnload() {
     unloaded_ = true;
 }
 
+void ConnectHandlers(MainWindowHooks& hooks, frmMain& form) {
+    hooks.onResize = [&form] { form.Form_Resize(); };
+    hooks.onTick = [&form] { form.tmr_Timer(); };
+    hooks.onCloseRequest = [&form] { form.CloseBox_Click(); };
+    hooks.onSave = [&form] { form.cmdSave_Click(); };
+    hooks.onExit = [&form] { form.cmdExit_Click(); };
+    hooks.onAbout = [&form] { form.mnuHelpAbout_Click(); };
+    hooks.onPopupExit = [&form] { form.mPopExit_Click(); };
+}
+
 }  // namespace vr

@@ -129,4 +129,7 @@ private:
     int handlerDepth_ = 0;
 };
 
+// Wires a backend's report of each user action to the form's handler of that action.
+void ConnectHandlers(MainWindowHooks& hooks, frmMain& form);
+
 }  // namespace vr

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -44,6 +45,18 @@ struct NotifyIconData {
     std::uint32_t uCallbackMessage = 0;
     IconHandle hIcon = 0;
     std::array<char, 64> szTip{};
+};
+
+// The user's actions on the main window as a backend reports them; the program wires each to
+// frmMain's handler of the same action.
+struct MainWindowHooks {
+    std::function<void()> onResize;        // Form_Resize: the user changed the window's state
+    std::function<void()> onTick;          // tmr_Timer
+    std::function<void()> onCloseRequest;  // the close box or the system menu's Close
+    std::function<void()> onSave;          // cmdSave_Click
+    std::function<void()> onExit;          // cmdExit_Click
+    std::function<void()> onAbout;         // mnuHelpAbout_Click
+    std::function<void()> onPopupExit;     // mPopExit_Click
 };
 
 // The main window. Sizes and positions are in pixels.

@@ -13,19 +13,11 @@ namespace vr::qt {
 
 // frmMain on Qt: lays out the window's design and forwards the user's actions to the hooks,
 // which the program wires to the core's handlers.
-class QtMainWindow : public QMainWindow, public MainWindowView {
+class QtMainWindow : public QMainWindow, public MainWindowView, public MainWindowHooks {
     Q_OBJECT
 
 public:
     explicit QtMainWindow(QtToolkit& toolkit);
-
-    std::function<void()> onResize;        // Form_Resize: the user changed the window's state
-    std::function<void()> onTick;          // tmr_Timer
-    std::function<void()> onCloseRequest;  // the close box or the system menu's Close
-    std::function<void()> onSave;          // cmdSave_Click
-    std::function<void()> onExit;          // cmdExit_Click
-    std::function<void()> onAbout;         // mnuHelpAbout_Click
-    std::function<void()> onPopupExit;     // mPopExit_Click
 
     QPushButton* saveButton() const { return cmdSave_; }
     QPushButton* exitButton() const { return cmdExit_; }

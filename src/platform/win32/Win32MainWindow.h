@@ -12,18 +12,11 @@ namespace vr::win32 {
 
 // frmMain on Win32: lays out the window's design and forwards the user's actions to the hooks,
 // which the program wires to the core's handlers.
-class Win32MainWindow : public Win32Window, public MainWindowView {
+class Win32MainWindow : public Win32Window, public MainWindowView, public MainWindowHooks {
 public:
     explicit Win32MainWindow(Win32Toolkit& toolkit);
     ~Win32MainWindow() override;
 
-    std::function<void()> onResize;        // Form_Resize: the user changed the window's state
-    std::function<void()> onTick;          // tmr_Timer
-    std::function<void()> onCloseRequest;  // the close box or the system menu's Close
-    std::function<void()> onSave;          // cmdSave_Click
-    std::function<void()> onExit;          // cmdExit_Click
-    std::function<void()> onAbout;         // mnuHelpAbout_Click
-    std::function<void()> onPopupExit;     // mPopExit_Click
     // Form_MouseMove, in pixels. The tray reports its events this way: the shell sends the
     // callback message WM_MOUSEMOVE with the event's message number where x would be.
     std::function<void(int button, int shift, float x, float y)> onMouseMove;
