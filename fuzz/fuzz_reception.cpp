@@ -27,6 +27,12 @@ std::string Filtered(const std::string& bytes) {
     return kept;
 }
 
+// Whether `tail` is what is left of `whole` after whole reports were taken from its front.
+bool EndsWith(const std::string& whole, const std::string& tail) {
+    return whole.size() >= tail.size() && (whole.size() - tail.size()) % 8 == 0 &&
+           whole.compare(whole.size() - tail.size(), tail.size(), tail) == 0;
+}
+
 // The user's action inside the DoEvents the fuzzer picked.
 void Act(ProgramRig& rig, std::uint8_t what) {
     switch (what % 5) {
@@ -151,14 +157,18 @@ private:
         bool saved = false;
         if (csv && capture != captured_) {
             // A save completed: it took the reports that had arrived until then, once (filler
-            // bytes only leave the file as it was); the capture holds those that arrived after.
+            // bytes only leave the file as it was); the capture holds those that arrived after,
+            // unless the user discarded them too in the same tick.
             const std::string base = savedCsv_.empty() ? std::string(kCsvHeader) : savedCsv_;
-            for (std::size_t k = 8; k <= captured_.size(); k += 8) {
-                if (*csv == base + Filtered(captured_.substr(0, k)) &&
-                    capture == captured_.substr(k)) {
-                    captured_.erase(0, k);
-                    saved = true;
-                    break;
+            const bool discarded = Discards() > discards_;
+            for (const bool exact : {true, false}) {
+                for (std::size_t k = 8; !saved && k <= captured_.size(); k += 8) {
+                    const std::string after = captured_.substr(k);
+                    if (*csv == base + Filtered(captured_.substr(0, k)) &&
+                        (exact ? capture == after : discarded && EndsWith(after, capture))) {
+                        captured_.erase(0, k);
+                        saved = true;
+                    }
                 }
             }
         }
@@ -170,11 +180,7 @@ private:
             // Only the user's discard removes data that was not saved; what is left arrived
             // after it.
             Require(Discards() > discards_, "captured data vanished");
-            Require(captured_.size() >= capture.size() &&
-                        (captured_.size() - capture.size()) % 8 == 0 &&
-                        captured_.compare(captured_.size() - capture.size(), capture.size(),
-                                          capture) == 0,
-                    "the capture does not hold what arrived");
+            Require(EndsWith(captured_, capture), "the capture does not hold what arrived");
             captured_ = capture;
         }
         discards_ = Discards();
