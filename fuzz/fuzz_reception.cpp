@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "FuzzInput.h"
 #include "mainwindow/frmMain.h"
@@ -25,12 +26,6 @@ std::string Filtered(const std::string& bytes) {
         }
     }
     return kept;
-}
-
-// Whether `tail` is what is left of `whole` after whole reports were taken from its front.
-bool EndsWith(const std::string& whole, const std::string& tail) {
-    return whole.size() >= tail.size() && (whole.size() - tail.size()) % 8 == 0 &&
-           whole.compare(whole.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // The user's action inside the DoEvents the fuzzer picked.
@@ -138,6 +133,39 @@ private:
         Check();
     }
 
+    // Whether the reports that arrived (`captured_`) are all in their place: the capture holds the
+    // newest of them; the older ones were saved, once and in order (filler bytes aside), into
+    // `written`. Only the user's discard removes reports that were not saved: without one, the
+    // saves took all the older reports; with one, they took some runs of them.
+    bool Accounted(const std::string& written, const std::string& capture, bool discarded) const {
+        for (std::size_t kept = 0; kept <= captured_.size(); kept += 8) {
+            if (captured_.compare(kept, std::string::npos, capture) != 0) {
+                continue;
+            }
+            if (!discarded) {
+                if (Filtered(captured_.substr(0, kept)) == written) {
+                    return true;
+                }
+                continue;
+            }
+            // How much of `written` some choice of the older reports gives.
+            std::vector<bool> reach(written.size() + 1, false);
+            reach[0] = true;
+            for (std::size_t at = 0; at < kept; at += 8) {
+                const std::string data = Filtered(captured_.substr(at, 8));
+                for (std::size_t p = written.size() + 1; p-- > 0;) {
+                    if (reach[p] && written.compare(p, data.size(), data) == 0) {
+                        reach[p + data.size()] = true;
+                    }
+                }
+            }
+            if (reach[written.size()]) {
+                return true;
+            }
+        }
+        return false;
+    }
+
     int Discards() const {
         int discards = 0;
         for (const auto& box : rig_.toolkit.messageBoxes) {
@@ -154,35 +182,18 @@ private:
         Require(rig_.hid.priorityClass == NORMAL_PRIORITY_CLASS, "priority left raised");
         const std::string capture = ScratchFolder::ReadFile(rig_.CapturePath()).value_or("");
         const auto csv = ScratchFolder::ReadFile(rig_.scratch.Path("out.csv"));
-        bool saved = false;
-        if (csv && capture != captured_) {
-            // A save completed: it took the reports that had arrived until then, once (filler
-            // bytes only leave the file as it was); the capture holds those that arrived after,
-            // unless the user discarded them too in the same tick.
-            const std::string base = savedCsv_.empty() ? std::string(kCsvHeader) : savedCsv_;
-            const bool discarded = Discards() > discards_;
-            for (const bool exact : {true, false}) {
-                for (std::size_t k = 8; !saved && k <= captured_.size(); k += 8) {
-                    const std::string after = captured_.substr(k);
-                    if (*csv == base + Filtered(captured_.substr(0, k)) &&
-                        (exact ? capture == after : discarded && EndsWith(after, capture))) {
-                        captured_.erase(0, k);
-                        saved = true;
-                    }
-                }
-            }
-        }
+        // What the saves of this tick added to the CSV file; a save never changes what the file
+        // held before it.
+        std::string written;
         if (csv) {
-            Require(saved || *csv == savedCsv_, "the CSV file does not hold the data once");
+            const std::string base = savedCsv_.empty() ? std::string(kCsvHeader) : savedCsv_;
+            Require(csv->starts_with(base), "the CSV file lost what it held");
+            written = csv->substr(base.size());
             savedCsv_ = *csv;
         }
-        if (capture != captured_) {
-            // Only the user's discard removes data that was not saved; what is left arrived
-            // after it.
-            Require(Discards() > discards_, "captured data vanished");
-            Require(EndsWith(captured_, capture), "the capture does not hold what arrived");
-            captured_ = capture;
-        }
+        Require(Accounted(written, capture, Discards() > discards_),
+                "the reports that arrived are not where they belong");
+        captured_ = capture;
         discards_ = Discards();
         if (rig_.view.destroyed) {
             return;
