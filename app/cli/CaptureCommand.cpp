@@ -114,6 +114,13 @@ int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& e
         UserCaptureFile userFile(*native);
         FileSystem& files = options.out ? static_cast<FileSystem&>(userFile) : *native;
         const std::string path = options.out ? *options.out : files.TempFolder() + kCaptureFileName;
+        // The tray program's capture file is its own while it runs: it may hold unsaved data.
+        const std::shared_ptr<const void> lock = options.out ? nullptr : LockCaptureFile(path);
+        if (!options.out && !lock) {
+            return Fail(err, "the capture file \"" + path +
+                                 "\" is in use by Verada Rede, which is running; close it, or "
+                                 "capture into another file with --out FILE");
+        }
         const std::uint64_t before = FileLength(files, path);
         const auto limit = std::chrono::duration_cast<sim::Microseconds>(
             std::chrono::duration<double>(options.timeoutSeconds));

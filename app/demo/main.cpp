@@ -15,11 +15,13 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("Verada Rede"));
 
+    vr::posix::PosixFileSystem files;
     vr::sim::RealClock clock;
     vr::sim::SimHidPlatform hid(vr::sim::ParseScenario(vr::demo::kDemoScenario), clock);
     vr::LinuxPriorityPlatform priority;
-    vr::posix::PosixFileSystem files;
     vr::desktop::DesktopProgram program({hid, priority, files});
-    program.Start();
+    if (!program.Start()) {
+        return 1;
+    }
     return QApplication::exec();
 }

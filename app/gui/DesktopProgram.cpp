@@ -1,6 +1,7 @@
 #include "DesktopProgram.h"
 
 #include "adapter/USBAdapter.h"
+#include "mainwindow/SupportFunctions.h"
 #include "shared/Version.h"
 
 namespace vr::desktop {
@@ -37,8 +38,15 @@ void DesktopProgram::WireWindow() {
     };
 }
 
-void DesktopProgram::Start() {
+bool DesktopProgram::Start() {
+    captureLock_ =
+        std::make_unique<posix::CaptureFileLock>(TempFolder(platform_.files) + kCaptureFileName);
+    if (captureLock_->GetState() == posix::CaptureFileLock::State::HeldByAnother) {
+        toolkit_.MsgBox(kAlreadyRunningMessage, vbOKOnly + vbInformation, kAppTitle);
+        return false;
+    }
     QTimer::singleShot(0, &window_, [this] { main_->Form_Load(); });
+    return true;
 }
 
 void DesktopProgram::TellDiagnosisOnce() {

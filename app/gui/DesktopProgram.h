@@ -9,6 +9,7 @@
 #include "about/frmAbout.h"
 #include "adapter/HidPlatform.h"
 #include "mainwindow/frmMain.h"
+#include "posix/CaptureFileLock.h"
 #include "qt/QtForms.h"
 #include "qt/QtMainWindow.h"
 #include "qt/QtToolkit.h"
@@ -36,8 +37,10 @@ public:
     DesktopProgram(const DesktopProgram&) = delete;
     DesktopProgram& operator=(const DesktopProgram&) = delete;
 
-    // Loads the main window once the event loop runs.
-    void Start();
+    // Takes the capture file for this copy of the program and loads the main window once the
+    // event loop runs. False, after telling the user, when another copy already holds the capture
+    // file: a second copy would delete the data the first has not saved yet.
+    bool Start();
 
     frmMain& Main() { return *main_; }
     qt::QtMainWindow& Window() { return window_; }
@@ -49,6 +52,8 @@ private:
     void TellDiagnosisOnce();
 
     Platform platform_;
+    // Released last, after everything that may touch the capture file.
+    std::unique_ptr<posix::CaptureFileLock> captureLock_;
     ProgramState state_;
     qt::QtToolkit toolkit_;
     qt::QtMainWindow window_{toolkit_};

@@ -3,9 +3,13 @@
 #include <QApplication>
 
 #include "DesktopProgram.h"
+#include "mainwindow/SupportFunctions.h"
 #include "platform/linux/LinuxHidPlatform.h"
 #include "platform/linux/LinuxPriorityPlatform.h"
+#include "posix/CaptureFileLock.h"
 #include "posix/PosixFileSystem.h"
+#include "shared/ProgramState.h"
+#include "shared/Version.h"
 
 int main(int argc, char** argv) {
     // Qt's own event loop rather than GLib's: the tray program wakes a hundred times a second,
@@ -21,11 +25,13 @@ int main(int argc, char** argv) {
     // Lets the desktop match the windows to the installed desktop entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.zorvik.VeradaRede"));
 
+    vr::posix::PosixFileSystem files;
     vr::LinuxHidPlatform hid;
     vr::LinuxPriorityPlatform priority;
-    vr::posix::PosixFileSystem files;
     vr::desktop::DesktopProgram program(
         {hid, priority, files, [&hid] { return hid.TakePermissionDiagnosis(); }});
-    program.Start();
+    if (!program.Start()) {
+        return 1;
+    }
     return QApplication::exec();
 }

@@ -17,4 +17,8 @@ struct ProgramState {
 
 inline constexpr const char* kCaptureFileName = "vrtemp.csv";
 
+// Told when the program starts while another copy of it already holds the capture file.
+inline constexpr const char* kAlreadyRunningMessage =
+    "Verada Rede is already running: its icon is in the notification area.";
+
 }  // namespace vr

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+namespace vr::win32 {
+
+// Keeps the capture file to one program at a time. The program deletes a capture file left over
+// from an earlier run when it starts and appends every report to it, so a second copy started
+// beside a running one would delete the data the first has not saved yet, and both would append
+// the same reports. The lock is "<capture file>.lock" opened with no sharing, deleted when the
+// holder ends, however it ends.
+class CaptureFileLock {
+public:
+    enum class State {
+        Held,           // this program holds the capture file
+        HeldByAnother,  // another program holds it: leave the capture file alone
+        Unavailable,    // the lock file cannot be made (no usable folder): nobody can hold it
+    };
+
+    // Takes the lock of the capture file at `capturePath`; an empty path gives Unavailable.
+    explicit CaptureFileLock(const std::string& capturePath);
+    ~CaptureFileLock();
+    CaptureFileLock(const CaptureFileLock&) = delete;
+    CaptureFileLock& operator=(const CaptureFileLock&) = delete;
+
+    State GetState() const { return state_; }
+
+private:
+    void* handle_ = nullptr;
+    State state_ = State::Unavailable;
+};
+
+}  // namespace vr::win32

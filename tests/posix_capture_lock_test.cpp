@@ -1,0 +1,64 @@
+// The lock that keeps the capture file to one copy of the program.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "posix/CaptureFileLock.h"
+#include "support/ScratchFolder.h"
+
+namespace vr {
+namespace {
+
+using posix::CaptureFileLock;
+using State = CaptureFileLock::State;
+using test::ScratchFolder;
+
+// What a lock taken in a separate process finds, as a second copy of the program would.
+State StateInAnotherProcess(const std::string& capturePath) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const CaptureFileLock lock(capturePath);
+        ::_exit(static_cast<int>(lock.GetState()));
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return static_cast<State>(WEXITSTATUS(status));
+}
+
+TEST(CaptureFileLock, OneHolderAtATimeUntilItEnds) {
+    const ScratchFolder folder;
+    const std::string capture = folder.Path("vrtemp.csv");
+    auto first = std::make_unique<CaptureFileLock>(capture);
+    ASSERT_EQ(first->GetState(), State::Held);
+    EXPECT_EQ(StateInAnotherProcess(capture), State::HeldByAnother);
+    EXPECT_EQ(CaptureFileLock(capture).GetState(), State::HeldByAnother);
+    // Another capture file is another lock.
+    EXPECT_EQ(CaptureFileLock(folder.Path("other.csv")).GetState(), State::Held);
+
+    first.reset();
+    EXPECT_EQ(StateInAnotherProcess(capture), State::Held);
+    struct stat st {};
+    ASSERT_EQ(::stat((capture + ".lock").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777U, 0600U);
+    // The lock never touches the capture file itself.
+    EXPECT_FALSE(std::filesystem::exists(capture));
+}
+
+TEST(CaptureFileLock, NoUsableLockFileMeansNobodyHoldsIt) {
+    const ScratchFolder folder;
+    EXPECT_EQ(CaptureFileLock("").GetState(), State::Unavailable);
+    EXPECT_EQ(CaptureFileLock(folder.Path("missing/vrtemp.csv")).GetState(), State::Unavailable);
+    // A link planted at the lock's path is not followed: its target is neither made nor locked.
+    const std::string capture = folder.Path("vrtemp.csv");
+    std::filesystem::create_symlink(folder.Path("elsewhere"), capture + ".lock");
+    EXPECT_EQ(CaptureFileLock(capture).GetState(), State::Unavailable);
+    EXPECT_FALSE(std::filesystem::exists(folder.Path("elsewhere")));
+}
+
+}  // namespace
+}  // namespace vr

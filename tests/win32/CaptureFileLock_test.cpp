@@ -1,0 +1,38 @@
+// The lock that keeps the capture file to one copy of the program, on the real file system.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "platform/win32/CaptureFileLock.h"
+
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+
+namespace vr::win32 {
+namespace {
+
+using State = CaptureFileLock::State;
+
+TEST(Win32CaptureFileLock, OneHolderAtATimeAndNothingLeftBehind) {
+    std::random_device random;
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("verada-lock-" + std::to_string(random()));
+    std::filesystem::create_directory(folder);
+    const std::string capture = (folder / "vrtemp.csv").string();
+
+    auto first = std::make_unique<CaptureFileLock>(capture);
+    ASSERT_EQ(first->GetState(), State::Held);
+    EXPECT_EQ(CaptureFileLock(capture).GetState(), State::HeldByAnother);
+    first.reset();
+    EXPECT_FALSE(std::filesystem::exists(capture + ".lock"));
+    EXPECT_EQ(CaptureFileLock(capture).GetState(), State::Held);
+
+    EXPECT_EQ(CaptureFileLock("").GetState(), State::Unavailable);
+    EXPECT_EQ(CaptureFileLock((folder / "missing" / "vrtemp.csv").string()).GetState(),
+              State::Unavailable);
+    std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace vr::win32
