@@ -1,4 +1,6 @@
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 #include "Commands.h"
 #include "ConsoleForms.h"
@@ -6,6 +8,7 @@
 #include "HidBackend.h"
 #include "saving/ExportCaptureFile.h"
 #include "shared/ForwardingFileSystem.h"
+#include "shared/ProgramState.h"
 
 namespace vr::cli {
 namespace {
@@ -26,12 +29,29 @@ private:
     std::string capture_;
 };
 
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error);
+}
+
 }  // namespace
 
 int RunExport(const ExportOptions& options, std::ostream& err) {
     const std::unique_ptr<FileSystem> native = NewNativeFileSystem();
     KeepCapture keeping(*native, options.capture);
     FileSystem& files = options.keepCapture ? static_cast<FileSystem&>(keeping) : *native;
+    // The export deletes the capture file: never the tray program's while it runs, whose data
+    // would then be gone from under it.
+    const std::string trayCapture = native->TempFolder() + kCaptureFileName;
+    std::shared_ptr<const void> lock;
+    if (!options.keepCapture && SameFile(options.capture, trayCapture)) {
+        lock = LockCaptureFile(trayCapture);
+        if (!lock) {
+            return Fail(err, "\"" + options.capture +
+                                 "\" is the capture file of Verada Rede, which is running; save it "
+                                 "from the program, or export a copy with --keep-capture");
+        }
+    }
     ConsoleForms forms(err);
     ConsoleWindow window;
     try {
