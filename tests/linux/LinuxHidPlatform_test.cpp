@@ -1,6 +1,5 @@
 #include "platform/linux/LinuxHidPlatform.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -83,15 +82,8 @@ std::vector<std::uint8_t> Report(std::uint8_t id, unsigned serial) {
     return report;
 }
 
-std::size_t CountEntries(const char* dir) {
-    std::size_t count = 0;
-    if (DIR* d = ::opendir(dir)) {
-        while (::readdir(d) != nullptr) {
-            ++count;
-        }
-        ::closedir(d);
-    }
-    return count;
+std::ptrdiff_t CountEntries(const char* dir) {
+    return std::distance(std::filesystem::directory_iterator(dir), {});
 }
 
 // The class folder is read afresh on every enumeration, in node-number order: nodes that come
@@ -367,8 +359,8 @@ TEST(Reception, QueueKeepsTheNewestReportsUpToItsSizeAndDeliversThemBeforeTheRem
 TEST(Reception, ClosingStopsTheReaderAndLeavesNothingOpen) {
     Adapter a;
     ASSERT_TRUE(a.hid.CloseHandle(a.device));
-    const std::size_t fds = CountEntries("/proc/self/fd");
-    const std::size_t threads = CountEntries("/proc/self/task");
+    const auto fds = CountEntries("/proc/self/fd");
+    const auto threads = CountEntries("/proc/self/task");
     for (int round = 0; round < 20; ++round) {
         const Handle device = Open(a.hid, a.tree.NodePath(0), FILE_FLAG_OVERLAPPED);
         ASSERT_GT(device, 0);
