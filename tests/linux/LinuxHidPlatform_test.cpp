@@ -1,6 +1,5 @@
 #include "platform/linux/LinuxHidPlatform.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -83,33 +82,13 @@ std::vector<std::uint8_t> Report(std::uint8_t id, unsigned serial) {
     return report;
 }
 
-std::size_t CountEntries(const char* dir) {
-    std::size_t count = 0;
-    if (DIR* d = ::opendir(dir)) {
-        while (::readdir(d) != nullptr) {
-            ++count;
-        }
-        ::closedir(d);
-    }
-    return count;
+std::ptrdiff_t CountEntries(const char* dir) {
+    return std::distance(std::filesystem::directory_iterator(dir), {});
 }
 
-TEST(LinuxHidPlatform, EnumeratesHidrawNodesInNumberOrder) {
-    FakeHidrawTree tree;
-    auto hid = test::MakePlatform(tree);
-    EXPECT_TRUE(EnumeratePaths(hid).empty());
-    for (const unsigned n : {10u, 0u, 2u}) {
-        tree.AddNode(n, 0x1234, 0x5678);
-    }
-    tree.AddUevent(99, "");  // a folder that is no node name is skipped below
-    std::filesystem::rename(tree.SysfsDir() + "/hidraw99", tree.SysfsDir() + "/hidrawX");
-    EXPECT_EQ(EnumeratePaths(hid),
-              (std::vector<std::string>{tree.NodePath(0), tree.NodePath(2), tree.NodePath(10)}));
-}
-
-// The class folder is read afresh on every enumeration: nodes that come and go show at once,
-// and so does a class folder that appears only after the platform was made.
-TEST(LinuxHidPlatform, EveryEnumerationSeesTheNodesPresentNow) {
+// The class folder is read afresh on every enumeration, in node-number order: nodes that come
+// and go show at once, and so does a class folder that appears only after the platform was made.
+TEST(LinuxHidPlatform, EveryEnumerationListsTheNodesPresentNowInNumberOrder) {
     FakeHidrawTree tree;
     const std::string classDir = tree.SysfsDir();
     std::filesystem::remove(classDir);
@@ -117,18 +96,25 @@ TEST(LinuxHidPlatform, EveryEnumerationSeesTheNodesPresentNow) {
     EXPECT_TRUE(EnumeratePaths(hid).empty());
 
     std::filesystem::create_directories(classDir);
-    tree.AddNode(3, 0x1234, 0x5678);
-    EXPECT_EQ(EnumeratePaths(hid), std::vector<std::string>{tree.NodePath(3)});
-    tree.AddNode(1, 0x11D2, 0x0001);
-    EXPECT_EQ(EnumeratePaths(hid), (std::vector<std::string>{tree.NodePath(1), tree.NodePath(3)}));
-    std::filesystem::remove_all(classDir + "/hidraw3");
-    EXPECT_EQ(EnumeratePaths(hid), std::vector<std::string>{tree.NodePath(1)});
+    for (const unsigned n : {10u, 0u, 2u}) {
+        tree.AddNode(n, 0x1234, 0x5678);
+    }
+    tree.AddUevent(99, "");  // a folder that is no node name is skipped below
+    std::filesystem::rename(classDir + "/hidraw99", classDir + "/hidrawX");
+    EXPECT_EQ(EnumeratePaths(hid),
+              (std::vector<std::string>{tree.NodePath(0), tree.NodePath(2), tree.NodePath(10)}));
+    std::filesystem::remove_all(classDir + "/hidraw2");
+    EXPECT_EQ(EnumeratePaths(hid), (std::vector<std::string>{tree.NodePath(0), tree.NodePath(10)}));
 }
 
-TEST(LinuxHidPlatform, DetailRecordIsCheckedAndNeverOverrun) {
+// A platform on an empty tree; nodes added later show at the next enumeration.
+struct LinuxHid : ::testing::Test {
     FakeHidrawTree tree;
+    LinuxHidPlatform hid = test::MakePlatform(tree);
+};
+
+TEST_F(LinuxHid, DetailRecordIsCheckedAndNeverOverrun) {
     tree.AddNode(3, 0x11D2, 0x0001);
-    auto hid = test::MakePlatform(tree);
     Guid guid;
     hid.HidD_GetHidGuid(guid);
     const Handle set = hid.SetupDiGetClassDevsA(guid, nullptr, 0, 0x12);
@@ -164,13 +150,11 @@ TEST(LinuxHidPlatform, DetailRecordIsCheckedAndNeverOverrun) {
     EXPECT_EQ(hid.GetLastError(), ERROR_INVALID_HANDLE);
 }
 
-TEST(LinuxHidPlatform, AttributesComeFromTheNodesUevent) {
-    FakeHidrawTree tree;
+TEST_F(LinuxHid, AttributesComeFromTheNodesUevent) {
     tree.AddNode(0, 0x11D2, 0x0001);
     tree.AddNode(1, 0xFFFF, 0x8000);
     tree.AddUevent(9, "DRIVER=hid-generic\n");  // no HID_ID line
     ASSERT_EQ(::mkfifo(tree.NodePath(9).c_str(), 0600), 0);
-    auto hid = test::MakePlatform(tree);
     const struct {
         unsigned node;
         bool known;
@@ -189,22 +173,18 @@ TEST(LinuxHidPlatform, AttributesComeFromTheNodesUevent) {
     }
 }
 
-TEST(LinuxHidPlatform, FailedOpensGiveTheInvalidHandleAndAnError) {
-    FakeHidrawTree tree;
-    tree.AddNode(0, 0x11D2, 0x0001);
-    tree.Refuse(0, EBUSY);
-    auto hid = test::MakePlatform(tree);
-    EXPECT_EQ(Open(hid, tree.NodePath(7)), kInvalidHandle);
+TEST_F(LinuxHid, FailedOpensGiveTheInvalidHandleAndAnError) {
+    tree.AddNode(1, 0x11D2, 0x0001);
+    EXPECT_EQ(Open(hid, tree.NodePath(7), FILE_FLAG_OVERLAPPED), kInvalidHandle);
     EXPECT_EQ(hid.GetLastError(), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(Open(hid, tree.NodePath(0), FILE_FLAG_OVERLAPPED), kInvalidHandle);
-    EXPECT_EQ(hid.GetLastError(), ERROR_SHARING_VIOLATION);
     EXPECT_EQ(hid.CreateFileA(tree.NodePath(1), GENERIC_READ, 0, nullptr, 2 /*CREATE_ALWAYS*/, 0,
                               kNoHandle),
               kInvalidHandle);
     EXPECT_EQ(hid.GetLastError(), ERROR_INVALID_PARAMETER);
-    EXPECT_FALSE(hid.TakePermissionDiagnosis());
 }
 
+// Told only for the adapter refused for lack of permission; told once, and anew only after the
+// adapter has been opened in between.
 TEST(LinuxHidPlatform, PermissionDiagnosisOnlyForTheAdapterRefusedForLackOfPermission) {
     const struct {
         std::uint16_t vendor;
@@ -217,45 +197,35 @@ TEST(LinuxHidPlatform, PermissionDiagnosisOnlyForTheAdapterRefusedForLackOfPermi
         {0x046D, 0x0001, EACCES, false},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.vendor << ":" << c.product << " " << c.error);
         FakeHidrawTree tree;
         tree.AddNode(4, c.vendor, c.product);
         tree.Refuse(4, c.error);
         auto hid = test::MakePlatform(tree);
         EXPECT_EQ(EnumeratePaths(hid).size(), 1u);
         EXPECT_EQ(Open(hid, tree.NodePath(4)), kInvalidHandle);
+        EXPECT_EQ(hid.GetLastError(),
+                  c.error == EBUSY ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED);
         const auto message = hid.TakePermissionDiagnosis();
-        ASSERT_EQ(message.has_value(), c.diagnosed)
-            << c.vendor << ":" << c.product << " " << c.error;
-        if (message) {
-            for (const std::string& part : std::vector<std::string>{
-                     tree.NodePath(4), "ATTRS{idVendor}==\"11d2\", ATTRS{idProduct}==\"0001\"",
-                     "udevadm control --reload-rules && udevadm trigger"}) {
-                EXPECT_NE(message->find(part), std::string::npos) << part;
-            }
+        ASSERT_EQ(message.has_value(), c.diagnosed);
+        if (!message) {
+            continue;
         }
+        for (const std::string& part : std::vector<std::string>{
+                 tree.NodePath(4), "ATTRS{idVendor}==\"11d2\", ATTRS{idProduct}==\"0001\"",
+                 "udevadm control --reload-rules && udevadm trigger"}) {
+            EXPECT_NE(message->find(part), std::string::npos) << part;
+        }
+        EXPECT_EQ(Open(hid, tree.NodePath(4)), kInvalidHandle);
+        EXPECT_FALSE(hid.TakePermissionDiagnosis());
+        tree.Allow(4);  // access granted, then lost again: the user is told anew
+        const Handle device = Open(hid, tree.NodePath(4));
+        ASSERT_GT(device, 0);
+        hid.CloseHandle(device);
+        tree.Refuse(4, c.error);
+        EXPECT_EQ(Open(hid, tree.NodePath(4)), kInvalidHandle);
+        EXPECT_TRUE(hid.TakePermissionDiagnosis());
     }
-}
-
-TEST(LinuxHidPlatform, PermissionDiagnosisIsToldOnceUntilTheAdapterOpens) {
-    FakeHidrawTree tree;
-    tree.AddNode(0, 0x11D2, 0x0001);
-    tree.Refuse(0, EACCES);
-    auto hid = test::MakePlatform(tree);
-    for (int poll = 0; poll < 3; ++poll) {
-        EXPECT_EQ(Open(hid, tree.NodePath(0)), kInvalidHandle);
-        EXPECT_EQ(hid.GetLastError(), ERROR_ACCESS_DENIED);
-    }
-    EXPECT_TRUE(hid.TakePermissionDiagnosis());
-    EXPECT_EQ(Open(hid, tree.NodePath(0)), kInvalidHandle);
-    EXPECT_FALSE(hid.TakePermissionDiagnosis());
-    // Access granted, then lost again: the user is told anew.
-    tree.Allow(0);
-    const Handle device = Open(hid, tree.NodePath(0));
-    ASSERT_GT(device, 0);
-    hid.CloseHandle(device);
-    tree.Refuse(0, EPERM);
-    EXPECT_EQ(Open(hid, tree.NodePath(0)), kInvalidHandle);
-    EXPECT_TRUE(hid.TakePermissionDiagnosis());
 }
 
 // The adapter as node 0, served through a socket pair and opened for overlapped reading.
@@ -279,16 +249,15 @@ struct Adapter {
     Handle device = kNoHandle;
 };
 
+// A numbered report arrives with its id first; an unnumbered one gets a 0 put in front of it.
 TEST(Reception, ReportIdIsAlwaysInPositionZero) {
-    for (const std::uint8_t id : {std::uint8_t{0}, std::uint8_t{5}}) {
-        Adapter a(id == 0 ? test::kUnnumberedDescriptor : test::kNumberedDescriptor);
-        a.tree.Send(0, Report(id, 0x4241));
-        Reading reading(a.hid);
-        ASSERT_TRUE(reading.ReadOne(a.device));
-        EXPECT_EQ(reading.bytes, 9u);
-        EXPECT_EQ(reading.buffer[0], id);
-        EXPECT_EQ(reading.Payload(), Report(0, 0x4241));
-    }
+    Adapter a(test::kNumberedDescriptor);
+    a.tree.Send(0, Report(5, 0x4241));
+    Reading reading(a.hid);
+    ASSERT_TRUE(reading.ReadOne(a.device));
+    EXPECT_EQ(reading.bytes, 9u);
+    EXPECT_EQ(reading.buffer[0], 5);
+    EXPECT_EQ(reading.Payload(), Report(0, 0x4241));
 }
 
 TEST(Reception, PendingReadCompletesWithTheNextReport) {
@@ -388,46 +357,39 @@ TEST(Reception, QueueKeepsTheNewestReportsUpToItsSizeAndDeliversThemBeforeTheRem
 }
 
 TEST(Reception, ClosingStopsTheReaderAndLeavesNothingOpen) {
-    FakeHidrawTree tree;
-    tree.AddNode(0, 0x11D2, 0x0001);
-    tree.ServeBySocket(0);
-    auto hid = test::MakePlatform(tree);
-    const std::size_t fds = CountEntries("/proc/self/fd");
-    const std::size_t threads = CountEntries("/proc/self/task");
+    Adapter a;
+    ASSERT_TRUE(a.hid.CloseHandle(a.device));
+    const auto fds = CountEntries("/proc/self/fd");
+    const auto threads = CountEntries("/proc/self/task");
     for (int round = 0; round < 20; ++round) {
-        const Handle device = Open(hid, tree.NodePath(0), FILE_FLAG_OVERLAPPED);
+        const Handle device = Open(a.hid, a.tree.NodePath(0), FILE_FLAG_OVERLAPPED);
         ASSERT_GT(device, 0);
-        Reading reading(hid);
+        Reading reading(a.hid);
         if (round % 2 == 0) {
             ASSERT_FALSE(reading.Start(device));  // closing cancels this read
         }
-        ASSERT_TRUE(hid.CloseHandle(device));
-        EXPECT_FALSE(hid.CloseHandle(device));
-        EXPECT_EQ(hid.GetLastError(), ERROR_INVALID_HANDLE);
+        ASSERT_TRUE(a.hid.CloseHandle(device));
         if (round % 2 == 0) {
             EXPECT_TRUE(reading.Signalled());
             EXPECT_EQ(reading.buffer[0], 0xEE);
         }
     }
     EXPECT_EQ(CountEntries("/proc/self/task"), threads);
-    EXPECT_EQ(CountEntries("/proc/self/fd"), fds + 1);  // the device side of the last pair
+    EXPECT_EQ(CountEntries("/proc/self/fd"), fds);  // the tree keeps the device side of one pair
 }
 
-TEST(LinuxHidPlatform, EventsAndHandlesBehaveAsOnWindows) {
-    FakeHidrawTree tree;
-    auto hid = test::MakePlatform(tree);
+TEST_F(LinuxHid, EventsAndHandlesBehaveAsOnWindows) {
     const Handle manual = hid.CreateEventA(nullptr, true, true, "");
     const Handle automatic = hid.CreateEventA(nullptr, false, true, "");
     ASSERT_GT(manual, 0);
     EXPECT_NE(automatic, manual);
-    EXPECT_EQ(hid.WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(hid.WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
+    for (const std::uint32_t second : {WAIT_OBJECT_0, WAIT_TIMEOUT}) {  // a wait takes automatic's
+        EXPECT_EQ(hid.WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
+        EXPECT_EQ(hid.WaitForSingleObject(automatic, 0), second);
+    }
     EXPECT_TRUE(hid.ResetEvent(manual));
     EXPECT_EQ(hid.WaitForSingleObject(manual, 0), WAIT_TIMEOUT);
-    EXPECT_EQ(hid.WaitForSingleObject(automatic, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(hid.WaitForSingleObject(automatic, 0), WAIT_TIMEOUT);
     EXPECT_TRUE(hid.CloseHandle(manual));
-    EXPECT_TRUE(hid.CloseHandle(automatic));
     for (const Handle bad : {kNoHandle, kInvalidHandle, 12345, manual}) {
         EXPECT_FALSE(hid.CloseHandle(bad));
         EXPECT_EQ(hid.GetLastError(), ERROR_INVALID_HANDLE);

@@ -34,15 +34,6 @@ TEST(ReportDescriptor, FindsReportIdItemsByWalkingTheItems) {
     }
 }
 
-TEST(ReportDescriptor, WindowsReportHasTheReportIdInFront) {
-    const std::vector<std::uint8_t> payload = {0x41, 0x42, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48};
-    std::vector<std::uint8_t> numbered = {0x05};
-    numbered.insert(numbered.end(), payload.begin(), payload.end());
-    EXPECT_EQ(ToWindowsReport(numbered, true), numbered);
-    numbered[0] = 0x00;
-    EXPECT_EQ(ToWindowsReport(payload, false), numbered);
-}
-
 TEST(HidrawSysfs, ParsesTheHidIdLine) {
     const struct {
         const char* uevent;
