@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -190,6 +192,41 @@ TEST(CliExport, WritesTheCsvAndPrintsEveryStatusLineOrNamesTheFileThatFailed) {
     const std::string header = "Zorvik Technologies Verada logfile\r\n";
     EXPECT_EQ(ScratchFolder::ReadFile(target), csv + csv.substr(header.size()));
     EXPECT_FALSE(ScratchFolder::ReadFile(capture).has_value());
+}
+
+TEST(CliLock, ARunningTrayProgramsCaptureFileIsNeitherAddedToNorExported) {
+    ScratchFolder folder;
+    const std::string own = folder.Path("tmp/verada-rede-" + std::to_string(::geteuid()));
+    std::filesystem::create_directories(own);
+    std::filesystem::permissions(own, std::filesystem::perms::owner_all);
+    const std::string capture = own + "/vrtemp.csv";
+    ScratchFolder::WriteFile(capture, "unsaved");
+    // The tray program holds the lock beside its capture file.
+    const int held = ::open((capture + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+
+    const CliRun captured =
+        Cli(folder, {"capture", "--simulate", kScenarios + "/temperature-log.hid"});
+    EXPECT_EQ(captured.status, 1);
+    EXPECT_NE(captured.err.find("is in use by Verada Rede, which is running"), std::string::npos)
+        << captured.err;
+    const CliRun exported = Cli(folder, {"export", capture, folder.Path("out.csv")});
+    EXPECT_EQ(exported.status, 1);
+    EXPECT_NE(exported.err.find("is the capture file of Verada Rede, which is running"),
+              std::string::npos)
+        << exported.err;
+    EXPECT_EQ(ScratchFolder::ReadFile(capture), "unsaved");
+    EXPECT_FALSE(std::filesystem::exists(folder.Path("out.csv")));
+    // A copy may still be exported.
+    EXPECT_EQ(Cli(folder, {"export", "--keep-capture", capture, folder.Path("out.csv")}).status, 0);
+    EXPECT_EQ(ScratchFolder::ReadFile(capture), "unsaved");
+
+    // Once the tray program has ended, both go ahead.
+    ::close(held);
+    EXPECT_EQ(Cli(folder, {"capture", "--simulate", kScenarios + "/temperature-log.hid"}).status,
+              0);
+    EXPECT_EQ(Cli(folder, {"export", capture, folder.Path("out.csv")}).status, 0);
+    EXPECT_FALSE(std::filesystem::exists(capture));
 }
 
 TEST(CliList, ShowsTheInterfacesAndWhetherTheAdapterIsThere) {
