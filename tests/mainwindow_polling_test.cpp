@@ -87,48 +87,39 @@ TEST(MainWindowPolling, GateIsCheckedAfterTheTicksYield) {
     EXPECT_TRUE(rig.view.visible);
 }
 
-TEST(MainWindowPolling, UserMinimisingWithUnsavedDataIsAskedFirst) {
-    for (const int answer : {vbNo, vbYes}) {
+TEST(MainWindowPolling, UserMinimisingWithUnsavedDataIsAskedFirstButNotWhileASaveWrites) {
+    struct Case {
+        bool saving;
+        int answer;
+    };
+    for (const Case c : {Case{false, vbNo}, Case{false, vbYes}, Case{true, vbYes}}) {
+        SCOPED_TRACE(::testing::Message() << "saving " << c.saving << ", answer " << c.answer);
         MainWindowRig rig;
         rig.adapters.present = {true};
         rig.ReceiveOnRead(2);
         rig.LoadIntoTray();
-        rig.toolkit.QueueAnswer(answer);
+        rig.saveBusy = c.saving;
+        rig.toolkit.QueueAnswer(c.answer);
         rig.view.UserSetWindowState(WindowState::Minimized);
 
-        ASSERT_EQ(rig.toolkit.messageBoxes.size(), 1U);
-        const auto& box = rig.toolkit.messageBoxes[0];
-        EXPECT_EQ(box.prompt,
-                  "Downloaded data exists that has not been saved.\r\n\r\n"
-                  "Would you like to discard this unsaved data?");
-        EXPECT_EQ(box.style, 36);
-        EXPECT_EQ(box.title, "Verada Rede");
-        const bool kept = answer == vbNo;
+        ASSERT_EQ(rig.toolkit.messageBoxes.size(), c.saving ? 0U : 1U);
+        if (!c.saving) {
+            const auto& box = rig.toolkit.messageBoxes[0];
+            EXPECT_EQ(box.prompt,
+                      "Downloaded data exists that has not been saved.\r\n\r\n"
+                      "Would you like to discard this unsaved data?");
+            EXPECT_EQ(box.style, 36);
+            EXPECT_EQ(box.title, "Verada Rede");
+        }
+        const bool kept = c.saving || c.answer == vbNo;
         EXPECT_EQ(rig.state.UnsavedData, kept);
         EXPECT_EQ(ScratchFolder::ReadFile(rig.CapturePath()).has_value(), kept);
         EXPECT_EQ(rig.view.visible, kept);
         EXPECT_EQ(rig.view.state, kept ? WindowState::Normal : WindowState::Minimized);
         EXPECT_EQ(rig.view.timerEnabled, !kept);
-        if (!kept) {
-            rig.view.FireTimer();
-            EXPECT_EQ(rig.adapters.created, 2);  // polling again
-        }
+        rig.view.FireTimer();
+        EXPECT_EQ(rig.adapters.created, kept ? 1 : 2);  // polling again once the data is gone
     }
-}
-
-TEST(MainWindowPolling, MinimisingWhileASaveWritesKeepsTheWindowUpAndTheData) {
-    MainWindowRig rig;
-    rig.adapters.present = {true};
-    rig.ReceiveOnRead(2);
-    rig.LoadIntoTray();
-    rig.saveBusy = true;
-    rig.view.UserSetWindowState(WindowState::Minimized);
-
-    EXPECT_TRUE(rig.toolkit.messageBoxes.empty());  // no discard question mid-save
-    EXPECT_EQ(rig.view.state, WindowState::Normal);
-    EXPECT_TRUE(rig.view.visible);
-    EXPECT_TRUE(rig.state.UnsavedData);
-    EXPECT_TRUE(ScratchFolder::ReadFile(rig.CapturePath()).has_value());
 }
 
 TEST(MainWindowPolling, RestoringPausesAndMinimisingWithoutDataResumes) {

@@ -7,7 +7,6 @@ namespace vr::test {
 MainWindowRig::MainWindowRig()
     : form(MainWindowParts{view, toolkit, files, state, adapters.Factory(),
                            [this] {
-                               ++saveCommands;
                                if (onSave) {
                                    onSave();
                                }

@@ -24,10 +24,9 @@ struct MainWindowRig : ScratchFiles {
     ProgramState state;
     std::vector<std::string> log;  // adapter calls and reception steps, in order
     StubAdapters adapters{log};
-    int saveCommands = 0;
     int aboutBoxes = 0;
     bool saveBusy = false;         // what the save command reports while it writes
-    std::function<void()> onSave;  // what the save command does (after counting)
+    std::function<void()> onSave;  // what the save command does
     frmMain form;
 
     std::string CapturePath() const { return scratch.Path(kCaptureFileName); }
