@@ -43,8 +43,6 @@ TEST(MainWindowPolling, TransferShowsConnectedThenReceivingAndBringsTheWindowUp)
     EXPECT_EQ(trayIconAtRead, keyConnected);
     EXPECT_EQ(rig.log,
               (Log{"new", "init", "read", "read cancelled", "capture closed", "close", "release"}));
-    EXPECT_EQ(ScratchFolder::ReadFile(rig.CapturePath()),
-              std::string(8, 'A') + std::string(8, 'B') + std::string(8, 'C'));
     EXPECT_EQ(rig.view.state, WindowState::Normal);
     EXPECT_TRUE(rig.view.visible);
     EXPECT_EQ(rig.IconKey(), keyPaused);
@@ -122,20 +120,38 @@ TEST(MainWindowPolling, UserMinimisingWithUnsavedDataIsAskedFirstButNotWhileASav
     }
 }
 
-TEST(MainWindowPolling, RestoringPausesAndMinimisingWithoutDataResumes) {
-    MainWindowRig rig;
-    rig.LoadIntoTray();
-    rig.view.UserSetWindowState(WindowState::Normal);
-    EXPECT_TRUE(rig.view.visible);
-    EXPECT_FALSE(rig.view.timerEnabled);
-    EXPECT_EQ(rig.IconKey(), keyPaused);
-    EXPECT_EQ(rig.toolkit.KeyOfIcon(rig.toolkit.trayCalls.back().data.hIcon), keyPaused);
+// Without a tray the window stays minimised on the taskbar instead of hiding, and there is no
+// tray icon to change or remove.
+TEST(MainWindowPolling, RestoringPausesAndMinimisingWithoutDataResumesWithOrWithoutATray) {
+    for (const bool tray : {true, false}) {
+        SCOPED_TRACE(tray ? "tray" : "no tray");
+        MainWindowRig rig;
+        rig.toolkit.trayAvailable = tray;
+        rig.LoadIntoTray();
+        EXPECT_EQ(rig.form.InTray(), tray);
+        EXPECT_EQ(rig.view.state, WindowState::Minimized);
+        EXPECT_EQ(rig.view.visible, !tray);
+        EXPECT_EQ(rig.adapters.created, 1);  // polls while minimised
+        EXPECT_EQ(rig.IconKey(), keyDisconnected);
+        EXPECT_EQ(rig.CountTray(NIM_MODIFY), tray ? 1 : 0);
 
-    rig.view.UserSetWindowState(WindowState::Minimized);
-    EXPECT_TRUE(rig.toolkit.messageBoxes.empty());
-    EXPECT_FALSE(rig.view.visible);
-    EXPECT_TRUE(rig.view.timerEnabled);
-    EXPECT_EQ(rig.IconKey(), keyPaused);  // until the next poll
+        rig.view.UserSetWindowState(WindowState::Normal);
+        EXPECT_TRUE(rig.view.visible);
+        EXPECT_FALSE(rig.view.timerEnabled);
+        EXPECT_EQ(rig.IconKey(), keyPaused);
+        EXPECT_EQ(rig.CountTray(NIM_MODIFY), tray ? 2 : 0);
+        EXPECT_EQ(rig.toolkit.KeyOfIcon(rig.toolkit.trayCalls.back().data.hIcon), keyPaused);
+
+        rig.view.UserSetWindowState(WindowState::Minimized);
+        EXPECT_TRUE(rig.toolkit.messageBoxes.empty());
+        EXPECT_EQ(rig.view.visible, !tray);
+        EXPECT_TRUE(rig.view.timerEnabled);
+        EXPECT_EQ(rig.IconKey(), keyPaused);  // until the next poll
+
+        rig.form.cmdExit_Click();
+        EXPECT_TRUE(rig.view.destroyed);
+        EXPECT_EQ(rig.CountTray(NIM_DELETE), tray ? 1 : 0);
+    }
 }
 
 TEST(MainWindowPolling, TicksNeverNestEvenWhenTheTimerIsReArmedDuringAPoll) {

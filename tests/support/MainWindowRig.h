@@ -31,7 +31,6 @@ struct MainWindowRig : ScratchFiles {
 
     std::string CapturePath() const { return scratch.Path(kCaptureFileName); }
     std::string IconKey() const { return toolkit.KeyOfIcon(view.icon); }
-    std::vector<std::uint32_t> TrayMessages() const;
     int CountTray(std::uint32_t message) const;
     // A tray event as the shell reports it: a mouse move whose x is the message number.
     void TrayEvent(int message) { form.Form_MouseMove(0, 0, static_cast<float>(message), 0); }
