@@ -7,10 +7,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <iostream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -37,14 +35,12 @@ std::array<std::uint8_t, 8> Payload(int i) {
             '\n'};
 }
 
-FakeStep Report(int i) {
-    return FakeStep::Report(static_cast<std::uint8_t>(i % 3), Payload(i));
-}
-
-void ScriptReports(ProgramRig& rig, int from, int to) {
+// Reports [from, to), then `end`.
+void ScriptReports(ProgramRig& rig, int from, int to, FakeStep end = FakeStep::Silence()) {
     for (int i = from; i < to; ++i) {
-        rig.hid.script.push_back(Report(i));
+        rig.hid.script.push_back(FakeStep::Report(static_cast<std::uint8_t>(i % 3), Payload(i)));
     }
+    rig.hid.script.push_back(end);
 }
 
 // Payloads [from, to) as the capture file holds them.
@@ -59,21 +55,9 @@ std::string Captured(int from, int to) {
 
 // Payloads [from, to) as a CSV file holds them.
 std::string Exported(int from, int to) {
-    std::string kept;
-    for (const char c : Captured(from, to)) {
-        if (c != '\x00' && c != '\xFF') {
-            kept += c;
-        }
-    }
+    std::string kept = Captured(from, to);
+    std::erase_if(kept, [](char c) { return c == '\x00' || c == '\xFF'; });
     return kept;
-}
-
-int ReportsLeftInScript(const ProgramRig& rig) {
-    int left = 0;
-    for (const FakeStep& step : rig.hid.script) {
-        left += step.kind == FakeStep::Kind::Report ? 1 : 0;
-    }
-    return left;
 }
 
 std::string Contents(const std::string& path) {
@@ -116,12 +100,11 @@ public:
                   " bytes, expected " + std::to_string(expected.size()));
     }
     // New message boxes since `before` whose text contains `text`.
-    static int Messages(const ProgramRig& rig, std::size_t before, const std::string& text) {
-        int found = 0;
-        for (std::size_t i = before; i < rig.toolkit.messageBoxes.size(); ++i) {
-            found += rig.toolkit.messageBoxes[i].prompt.find(text) != std::string::npos ? 1 : 0;
-        }
-        return found;
+    static auto Messages(const ProgramRig& rig, std::size_t before, const std::string& text) {
+        const auto& boxes = rig.toolkit.messageBoxes;
+        return std::count_if(
+            boxes.begin() + static_cast<std::ptrdiff_t>(before), boxes.end(),
+            [&](const auto& box) { return box.prompt.find(text) != std::string::npos; });
     }
 
     std::vector<std::string> problems;
@@ -133,10 +116,9 @@ public:
     explicit Tally(std::string part) : part_(std::move(part)) {}
     void Add(const std::string& cell, const Cell& result) {
         ++run_;
-        if (result.problems.empty()) {
-            ++passed_;
-        } else if (failures_.size() < 10) {
-            failures_.push_back(cell + ": " + result.problems.front());
+        passed_ += result.problems.empty() ? 1 : 0;
+        if (!result.problems.empty() && run_ - passed_ <= 10) {
+            failures_ += "\n  " + cell + ": " + result.problems.front();
         }
     }
     void Report() const {
@@ -144,19 +126,15 @@ public:
                   << " passed" << std::endl;
         ::testing::Test::RecordProperty("cells_run", run_);
         ::testing::Test::RecordProperty("cells_passed", passed_);
-        std::ostringstream failures;
-        for (const std::string& failure : failures_) {
-            failures << "\n  " << failure;
-        }
         EXPECT_GT(run_, 0);
-        EXPECT_EQ(passed_, run_) << failures.str();
+        EXPECT_EQ(passed_, run_) << failures_;
     }
 
 private:
     std::string part_;
     int run_ = 0;
     int passed_ = 0;
-    std::vector<std::string> failures_;
+    std::string failures_;  // the first ten
 };
 
 // The user saves whatever waits, then the rest of the log arrives and is saved after it; in the
@@ -171,7 +149,6 @@ void FinishTheLog(ProgramRig& rig, Cell& cell, int stored) {
     if (stored < kReports) {
         rig.hid.script.clear();
         ScriptReports(rig, stored, kReports);
-        rig.hid.script.push_back(FakeStep::Silence());
         cell.Check(rig.Tick(), "the rest: no poll");
         cell.CheckSane(rig, "after the rest arrived");
         cell.Check(rig.state.UnsavedData, "the rest: nothing to save");
@@ -191,22 +168,19 @@ Cell RunReceptionCell(ReceptionFault fault, int k) {
     Cell cell;
     ProgramRig rig;
     cell.Check(rig.Load(), "load did not reach the tray");
-    ScriptReports(rig, 0, k);
     switch (fault) {
         case ReceptionFault::Removal:
-            rig.hid.script.push_back(FakeStep::Removal());
+            ScriptReports(rig, 0, k, FakeStep::Removal());
             break;
         case ReceptionFault::FailedWait:
-            rig.hid.script.push_back(FakeStep::FailedWait());
+            ScriptReports(rig, 0, k, FakeStep::FailedWait());
             break;
         case ReceptionFault::EmptyRead:
-            rig.hid.script.push_back(FakeStep::EmptyCompletion());
+            ScriptReports(rig, 0, k, FakeStep::EmptyCompletion());
             ScriptReports(rig, k, kReports);
-            rig.hid.script.push_back(FakeStep::Silence());
             break;
         case ReceptionFault::DiskFull:
-            ScriptReports(rig, k, kReports);
-            rig.hid.script.push_back(FakeStep::Silence());
+            ScriptReports(rig, 0, kReports);
             // The reception opens the capture, writes one report after another, and closes it:
             // the write of report k fails, or for k = 250 the close.
             rig.files.failAt = rig.files.ops.size() + 1 + static_cast<std::size_t>(k);
@@ -288,36 +262,21 @@ void CheckExited(const ProgramRig& rig, Cell& cell, const std::string& capture) 
 }
 
 bool Discarded(const ProgramRig& rig, std::size_t messages) {
-    for (std::size_t i = messages; i < rig.toolkit.messageBoxes.size(); ++i) {
-        const auto& box = rig.toolkit.messageBoxes[i];
-        if (box.prompt == kDiscardQuestion && box.answer == vbYes) {
-            return true;
-        }
-    }
-    return false;
+    const auto& boxes = rig.toolkit.messageBoxes;
+    return std::any_of(
+        boxes.begin() + static_cast<std::ptrdiff_t>(messages), boxes.end(),
+        [](const auto& box) { return box.prompt == kDiscardQuestion && box.answer == vbYes; });
 }
 
-int DoEventsDuring(const std::function<void(ProgramRig&)>& setUp,
-                   const std::function<void(ProgramRig&)>& step) {
-    ProgramRig rig;
-    setUp(rig);
-    const int before = rig.toolkit.doEventsCount;
-    step(rig);
-    return rig.toolkit.doEventsCount - before;
-}
-
-void ReceiveWholeLog(ProgramRig& rig) {
-    ScriptReports(rig, 0, kReports);
-    rig.hid.script.push_back(FakeStep::Silence());
-}
-
-TEST(FaultMatrix, UserActionsDuringAReception) {
-    Tally tally("exit, minimise and save at every yield of a reception");
-    const auto setUp = [](ProgramRig& rig) {
-        rig.Load();
-        ReceiveWholeLog(rig);
-    };
-    const int yields = DoEventsDuring(setUp, [](ProgramRig& rig) { rig.Tick(); });
+// Runs a fresh rig through `setUp`, then `run` with one user action at one of the yields `run`
+// makes, for every action at every such yield; `check` judges the outcome.
+template <typename SetUp, typename Run, typename Check>
+void AtEveryYield(Tally& tally, const std::string& what, SetUp setUp, Run run, Check check) {
+    ProgramRig probe;
+    setUp(probe);
+    const int before = probe.toolkit.doEventsCount;
+    run(probe);
+    const int yields = probe.toolkit.doEventsCount - before;
     for (const UserAction action : kActions) {
         for (int n = 1; n <= yields; ++n) {
             Cell cell;
@@ -325,112 +284,117 @@ TEST(FaultMatrix, UserActionsDuringAReception) {
             setUp(rig);
             const std::size_t messages = rig.toolkit.messageBoxes.size();
             rig.toolkit.QueueEventAtDoEvents(n, [&rig, action] { Act(rig, action); });
-            rig.Tick();
-            rig.forms.saveDialogAnswers.clear();
-            cell.CheckSane(rig, "after the reception");
-            const int arrived = kReports - ReportsLeftInScript(rig);
-            if (rig.view.destroyed) {
-                cell.Check(action == UserAction::ExitYes || !rig.state.UnsavedData || arrived == 0,
-                           "the program ended without the user's word");
-                CheckExited(rig, cell, Captured(0, arrived));
-            } else if (Discarded(rig, messages)) {
-                cell.Check(arrived == kReports, "data discarded while it was still arriving");
-                cell.Check(!ScratchFolder::ReadFile(rig.CapturePath()), "discarded data kept");
-            } else {
-                cell.Check(arrived == kReports, "the reception stopped early");
-                if (!ScratchFolder::ReadFile(rig.scratch.Path("out.csv"))) {
-                    cell.CheckCapture(rig, Captured(0, kReports), "after the reception");
-                }
-                FinishTheLog(rig, cell, kReports);
-            }
-            tally.Add(std::string(kActionNames[static_cast<int>(action)]) + " at yield " +
-                          std::to_string(n),
-                      cell);
+            run(rig);
+            check(rig, cell, action, messages);
+            tally.Add(
+                what + kActionNames[static_cast<int>(action)] + " at yield " + std::to_string(n),
+                cell);
         }
     }
+}
+
+// After a reception with the user's action inside it: the program ended only on the user's word
+// and kept what had arrived, or dropped the data only once it had all arrived, or has the whole
+// log, which the user can then save.
+void CheckAfterReception(ProgramRig& rig, Cell& cell, UserAction action, std::size_t messages) {
+    rig.forms.saveDialogAnswers.clear();
+    cell.CheckSane(rig, "after the reception");
+    // The script holds the reports not yet read, then the silence that ends the log.
+    const int arrived = kReports + 1 - std::max(1, static_cast<int>(rig.hid.script.size()));
+    if (rig.view.destroyed) {
+        cell.Check(action == UserAction::ExitYes || !rig.state.UnsavedData || arrived == 0,
+                   "the program ended without the user's word");
+        CheckExited(rig, cell, Captured(0, arrived));
+    } else if (Discarded(rig, messages)) {
+        cell.Check(arrived == kReports, "data discarded while it was still arriving");
+        cell.Check(!ScratchFolder::ReadFile(rig.CapturePath()), "discarded data kept");
+    } else {
+        cell.Check(arrived == kReports, "the reception stopped early");
+        if (!ScratchFolder::ReadFile(rig.scratch.Path("out.csv"))) {
+            cell.CheckCapture(rig, Captured(0, kReports), "after the reception");
+        }
+        FinishTheLog(rig, cell, kReports);
+    }
+}
+
+TEST(FaultMatrix, UserActionsDuringAReception) {
+    Tally tally("exit, minimise and save at every yield of a reception");
+    const auto setUp = [](ProgramRig& rig) {
+        rig.Load();
+        ScriptReports(rig, 0, kReports);
+    };
+    AtEveryYield(
+        tally, "", setUp, [](ProgramRig& rig) { rig.Tick(); }, CheckAfterReception);
     tally.Report();
 }
 
-// How the save finds its target.
-enum class TargetKind { New, Append, Overwrite };
-
 const std::string kEarlier = std::string(kCsvHeader) + "earlier,data\r\n";
 
+// How the save finds its target, what the target holds before, and what it should hold after.
 struct ExportCase {
-    TargetKind kind;
     const char* name;
+    bool exists;
+    AppendAnswer answer;
+
+    std::optional<std::string> Before() const {
+        return exists ? std::optional<std::string>(kEarlier) : std::nullopt;
+    }
+    std::string After(int reports) const {
+        return (exists && answer == AppendAnswer::Append ? kEarlier : std::string(kCsvHeader)) +
+               Exported(0, reports);
+    }
 };
-constexpr ExportCase kExportCases[] = {
-    {TargetKind::New, "new file"},
-    {TargetKind::Append, "append"},
-    {TargetKind::Overwrite, "overwrite"},
+const ExportCase kExportCases[] = {
+    {"new file", false, AppendAnswer::Append},
+    {"append", true, AppendAnswer::Append},
+    {"overwrite", true, AppendAnswer::Overwrite},
 };
 
 // A whole log received, the window up, and the target prepared; returns the target's path.
-std::string PrepareSave(ProgramRig& rig, TargetKind kind, int reports) {
+std::string PrepareSave(ProgramRig& rig, const ExportCase& target, int reports) {
     rig.Load();
     ScriptReports(rig, 0, reports);
-    rig.hid.script.push_back(FakeStep::Silence());
     rig.Tick();
-    const std::string target = rig.scratch.Path("out.csv");
-    if (kind != TargetKind::New) {
-        ScratchFolder::WriteFile(target, kEarlier);
+    const std::string path = rig.scratch.Path("out.csv");
+    if (target.exists) {
+        ScratchFolder::WriteFile(path, kEarlier);
     }
-    return target;
-}
-
-AppendAnswer AnswerFor(TargetKind kind) {
-    return kind == TargetKind::Overwrite ? AppendAnswer::Overwrite : AppendAnswer::Append;
-}
-
-std::string Expected(TargetKind kind, int reports) {
-    return (kind == TargetKind::Append ? kEarlier : std::string(kCsvHeader)) + Exported(0, reports);
-}
-
-std::optional<std::string> Before(TargetKind kind) {
-    return kind == TargetKind::New ? std::nullopt : std::optional<std::string>(kEarlier);
+    return path;
 }
 
 TEST(FaultMatrix, UserActionsDuringAnExport) {
     Tally tally("exit, minimise and save at every yield of an export");
     for (const ExportCase& target : kExportCases) {
-        const auto setUp = [&target](ProgramRig& rig) { PrepareSave(rig, target.kind, kReports); };
-        const int yields = DoEventsDuring(setUp, [&target](ProgramRig& rig) {
-            rig.Save(rig.scratch.Path("out.csv"), AnswerFor(target.kind));
-        });
-        for (const UserAction action : kActions) {
-            for (int n = 1; n <= yields; ++n) {
-                Cell cell;
-                ProgramRig rig;
-                const std::string path = PrepareSave(rig, target.kind, kReports);
-                rig.toolkit.QueueEventAtDoEvents(n, [&rig, action] { Act(rig, action); });
-                rig.Save(path, AnswerFor(target.kind));
-                cell.CheckSane(rig, "after the save");
-                if (rig.view.destroyed) {
-                    cell.Check(action == UserAction::ExitYes || !rig.state.UnsavedData,
-                               "the program ended without the user's word");
-                    if (rig.state.UnsavedData) {
-                        CheckExited(rig, cell, Captured(0, kReports));
-                        cell.Check(ScratchFolder::ReadFile(path) == Before(target.kind),
-                                   "the target was left half written");
-                    } else {
-                        cell.Check(Contents(path) == Expected(target.kind, kReports),
-                                   "saved, then exited: the target is wrong");
-                    }
-                } else {
-                    if (rig.state.UnsavedData) {
-                        rig.Save(path, AnswerFor(target.kind));
-                        cell.CheckSane(rig, "after saving again");
-                    }
-                    cell.Check(Contents(path) == Expected(target.kind, kReports),
-                               "the target does not hold the log once");
-                    cell.Check(!ScratchFolder::ReadFile(rig.CapturePath()), "capture left");
-                }
-                tally.Add(std::string(target.name) + ", " + kActionNames[static_cast<int>(action)] +
-                              " at yield " + std::to_string(n),
-                          cell);
-            }
-        }
+        const auto setUp = [&target](ProgramRig& rig) { PrepareSave(rig, target, kReports); };
+        const auto run = [&target](ProgramRig& rig) {
+            rig.Save(rig.scratch.Path("out.csv"), target.answer);
+        };
+        AtEveryYield(tally, std::string(target.name) + ", ", setUp, run,
+                     [&target](ProgramRig& rig, Cell& cell, UserAction action, std::size_t) {
+                         const std::string path = rig.scratch.Path("out.csv");
+                         cell.CheckSane(rig, "after the save");
+                         if (rig.view.destroyed) {
+                             cell.Check(action == UserAction::ExitYes || !rig.state.UnsavedData,
+                                        "the program ended without the user's word");
+                             if (rig.state.UnsavedData) {
+                                 CheckExited(rig, cell, Captured(0, kReports));
+                                 cell.Check(ScratchFolder::ReadFile(path) == target.Before(),
+                                            "the target was left half written");
+                             } else {
+                                 cell.Check(Contents(path) == target.After(kReports),
+                                            "saved, then exited: the target is wrong");
+                             }
+                         } else {
+                             if (rig.state.UnsavedData) {
+                                 rig.Save(path, target.answer);
+                                 cell.CheckSane(rig, "after saving again");
+                             }
+                             cell.Check(Contents(path) == target.After(kReports),
+                                        "the target does not hold the log once");
+                             cell.Check(!ScratchFolder::ReadFile(rig.CapturePath()),
+                                        "capture left");
+                         }
+                     });
     }
     tally.Report();
 }
@@ -443,30 +407,30 @@ TEST(FaultMatrix, ExportFailingAtEachStepKeepsTheData) {
         std::vector<std::string> steps;
         {
             ProgramRig rig;
-            const std::string path = PrepareSave(rig, target.kind, kLongLog);
+            const std::string path = PrepareSave(rig, target, kLongLog);
             const std::size_t first = rig.files.ops.size();
-            rig.Save(path, AnswerFor(target.kind));
+            rig.Save(path, target.answer);
             steps.assign(rig.files.ops.begin() + static_cast<std::ptrdiff_t>(first),
                          rig.files.ops.end());
         }
         for (std::size_t i = 0; i < steps.size(); ++i) {
             Cell cell;
             ProgramRig rig;
-            const std::string path = PrepareSave(rig, target.kind, kLongLog);
+            const std::string path = PrepareSave(rig, target, kLongLog);
             rig.files.failAt = rig.files.ops.size() + i;
             const std::size_t messages = rig.toolkit.messageBoxes.size();
-            rig.Save(path, AnswerFor(target.kind));
+            rig.Save(path, target.answer);
             cell.CheckSane(rig, "after the failed save");
             cell.Check(rig.state.UnsavedData, "a failed save cleared UnsavedData");
             cell.Check(Cell::Messages(rig, messages, "could not be saved") == 1,
                        "the failure was not reported");
             cell.CheckCapture(rig, Captured(0, kLongLog), "after the failed save");
-            cell.Check(ScratchFolder::ReadFile(path) == Before(target.kind),
+            cell.Check(ScratchFolder::ReadFile(path) == target.Before(),
                        "the target was not put back");
             rig.files.failAt.reset();
-            rig.Save(path, AnswerFor(target.kind));
+            rig.Save(path, target.answer);
             cell.CheckSane(rig, "after saving again");
-            cell.Check(Contents(path) == Expected(target.kind, kLongLog),
+            cell.Check(Contents(path) == target.After(kLongLog),
                        "saving again did not write the log once");
             tally.Add(std::string(target.name) + ", " + steps[i] + " (step " + std::to_string(i) +
                           ") fails",

@@ -33,32 +33,28 @@ TEST(MainWindowTray, EventNumberIsConvertedFromTwips) {
     EXPECT_EQ(rig.view.popupMenus, 1);
 }
 
-enum class ExitPath { Button, TrayMenu, CloseBox };
-
-void ChooseExit(MainWindowRig& rig, ExitPath path) {
-    switch (path) {
-        case ExitPath::Button:
-            rig.form.cmdExit_Click();
-            break;
-        case ExitPath::TrayMenu:
-            rig.view.pickExitInPopup = true;
-            rig.TrayEvent(0x205);
-            rig.view.pickExitInPopup = false;
-            break;
-        case ExitPath::CloseBox:
-            rig.form.CloseBox_Click();
-            break;
-    }
-}
-
 TEST(MainWindowExit, EveryPathAsksOnlyWithUnsavedDataAndEndsUnlessTheUserStays) {
+    const struct {
+        const char* name;
+        void (*choose)(MainWindowRig& rig);
+    } paths[] = {
+        {"button", [](MainWindowRig& rig) { rig.form.cmdExit_Click(); }},
+        {"tray menu",
+         [](MainWindowRig& rig) {
+             rig.view.pickExitInPopup = true;
+             rig.TrayEvent(0x205);
+             rig.view.pickExitInPopup = false;
+         }},
+        {"close box", [](MainWindowRig& rig) { rig.form.CloseBox_Click(); }},
+    };
     struct Case {
         bool unsaved;
         int answer;
     };
-    for (const ExitPath path : {ExitPath::Button, ExitPath::TrayMenu, ExitPath::CloseBox}) {
+    for (const auto& path : paths) {
         for (const Case c : {Case{false, vbYes}, Case{true, vbYes}, Case{true, vbNo}}) {
-            SCOPED_TRACE(static_cast<int>(path) * 10 + (c.unsaved ? 1 : 0) + (c.answer == vbNo));
+            SCOPED_TRACE(::testing::Message()
+                         << path.name << ", unsaved " << c.unsaved << ", answer " << c.answer);
             MainWindowRig rig;
             rig.LoadIntoTray();
             if (c.unsaved) {
@@ -67,7 +63,7 @@ TEST(MainWindowExit, EveryPathAsksOnlyWithUnsavedDataAndEndsUnlessTheUserStays) 
             }
             rig.view.UserSetWindowState(WindowState::Normal);
             rig.toolkit.QueueAnswer(c.answer);
-            ChooseExit(rig, path);
+            path.choose(rig);
 
             const bool stays = c.answer == vbNo;
             ASSERT_EQ(rig.toolkit.messageBoxes.size(), c.unsaved ? 1U : 0U);

@@ -43,8 +43,6 @@ TEST(MainWindowPolling, TransferShowsConnectedThenReceivingAndBringsTheWindowUp)
     EXPECT_EQ(trayIconAtRead, keyConnected);
     EXPECT_EQ(rig.log,
               (Log{"new", "init", "read", "read cancelled", "capture closed", "close", "release"}));
-    EXPECT_EQ(ScratchFolder::ReadFile(rig.CapturePath()),
-              std::string(8, 'A') + std::string(8, 'B') + std::string(8, 'C'));
     EXPECT_EQ(rig.view.state, WindowState::Normal);
     EXPECT_TRUE(rig.view.visible);
     EXPECT_EQ(rig.IconKey(), keyPaused);
@@ -87,64 +85,73 @@ TEST(MainWindowPolling, GateIsCheckedAfterTheTicksYield) {
     EXPECT_TRUE(rig.view.visible);
 }
 
-TEST(MainWindowPolling, UserMinimisingWithUnsavedDataIsAskedFirst) {
-    for (const int answer : {vbNo, vbYes}) {
+TEST(MainWindowPolling, UserMinimisingWithUnsavedDataIsAskedFirstButNotWhileASaveWrites) {
+    struct Case {
+        bool saving;
+        int answer;
+    };
+    for (const Case c : {Case{false, vbNo}, Case{false, vbYes}, Case{true, vbYes}}) {
+        SCOPED_TRACE(::testing::Message() << "saving " << c.saving << ", answer " << c.answer);
         MainWindowRig rig;
         rig.adapters.present = {true};
         rig.ReceiveOnRead(2);
         rig.LoadIntoTray();
-        rig.toolkit.QueueAnswer(answer);
+        rig.saveBusy = c.saving;
+        rig.toolkit.QueueAnswer(c.answer);
         rig.view.UserSetWindowState(WindowState::Minimized);
 
-        ASSERT_EQ(rig.toolkit.messageBoxes.size(), 1U);
-        const auto& box = rig.toolkit.messageBoxes[0];
-        EXPECT_EQ(box.prompt,
-                  "Downloaded data exists that has not been saved.\r\n\r\n"
-                  "Would you like to discard this unsaved data?");
-        EXPECT_EQ(box.style, 36);
-        EXPECT_EQ(box.title, "Verada Rede");
-        const bool kept = answer == vbNo;
+        ASSERT_EQ(rig.toolkit.messageBoxes.size(), c.saving ? 0U : 1U);
+        if (!c.saving) {
+            const auto& box = rig.toolkit.messageBoxes[0];
+            EXPECT_EQ(box.prompt,
+                      "Downloaded data exists that has not been saved.\r\n\r\n"
+                      "Would you like to discard this unsaved data?");
+            EXPECT_EQ(box.style, 36);
+            EXPECT_EQ(box.title, "Verada Rede");
+        }
+        const bool kept = c.saving || c.answer == vbNo;
         EXPECT_EQ(rig.state.UnsavedData, kept);
         EXPECT_EQ(ScratchFolder::ReadFile(rig.CapturePath()).has_value(), kept);
         EXPECT_EQ(rig.view.visible, kept);
         EXPECT_EQ(rig.view.state, kept ? WindowState::Normal : WindowState::Minimized);
         EXPECT_EQ(rig.view.timerEnabled, !kept);
-        if (!kept) {
-            rig.view.FireTimer();
-            EXPECT_EQ(rig.adapters.created, 2);  // polling again
-        }
+        rig.view.FireTimer();
+        EXPECT_EQ(rig.adapters.created, kept ? 1 : 2);  // polling again once the data is gone
     }
 }
 
-TEST(MainWindowPolling, MinimisingWhileASaveWritesKeepsTheWindowUpAndTheData) {
-    MainWindowRig rig;
-    rig.adapters.present = {true};
-    rig.ReceiveOnRead(2);
-    rig.LoadIntoTray();
-    rig.saveBusy = true;
-    rig.view.UserSetWindowState(WindowState::Minimized);
+// Without a tray the window stays minimised on the taskbar instead of hiding, and there is no
+// tray icon to change or remove.
+TEST(MainWindowPolling, RestoringPausesAndMinimisingWithoutDataResumesWithOrWithoutATray) {
+    for (const bool tray : {true, false}) {
+        SCOPED_TRACE(tray ? "tray" : "no tray");
+        MainWindowRig rig;
+        rig.toolkit.trayAvailable = tray;
+        rig.LoadIntoTray();
+        EXPECT_EQ(rig.form.InTray(), tray);
+        EXPECT_EQ(rig.view.state, WindowState::Minimized);
+        EXPECT_EQ(rig.view.visible, !tray);
+        EXPECT_EQ(rig.adapters.created, 1);  // polls while minimised
+        EXPECT_EQ(rig.IconKey(), keyDisconnected);
+        EXPECT_EQ(rig.CountTray(NIM_MODIFY), tray ? 1 : 0);
 
-    EXPECT_TRUE(rig.toolkit.messageBoxes.empty());  // no discard question mid-save
-    EXPECT_EQ(rig.view.state, WindowState::Normal);
-    EXPECT_TRUE(rig.view.visible);
-    EXPECT_TRUE(rig.state.UnsavedData);
-    EXPECT_TRUE(ScratchFolder::ReadFile(rig.CapturePath()).has_value());
-}
+        rig.view.UserSetWindowState(WindowState::Normal);
+        EXPECT_TRUE(rig.view.visible);
+        EXPECT_FALSE(rig.view.timerEnabled);
+        EXPECT_EQ(rig.IconKey(), keyPaused);
+        EXPECT_EQ(rig.CountTray(NIM_MODIFY), tray ? 2 : 0);
+        EXPECT_EQ(rig.toolkit.KeyOfIcon(rig.toolkit.trayCalls.back().data.hIcon), keyPaused);
 
-TEST(MainWindowPolling, RestoringPausesAndMinimisingWithoutDataResumes) {
-    MainWindowRig rig;
-    rig.LoadIntoTray();
-    rig.view.UserSetWindowState(WindowState::Normal);
-    EXPECT_TRUE(rig.view.visible);
-    EXPECT_FALSE(rig.view.timerEnabled);
-    EXPECT_EQ(rig.IconKey(), keyPaused);
-    EXPECT_EQ(rig.toolkit.KeyOfIcon(rig.toolkit.trayCalls.back().data.hIcon), keyPaused);
+        rig.view.UserSetWindowState(WindowState::Minimized);
+        EXPECT_TRUE(rig.toolkit.messageBoxes.empty());
+        EXPECT_EQ(rig.view.visible, !tray);
+        EXPECT_TRUE(rig.view.timerEnabled);
+        EXPECT_EQ(rig.IconKey(), keyPaused);  // until the next poll
 
-    rig.view.UserSetWindowState(WindowState::Minimized);
-    EXPECT_TRUE(rig.toolkit.messageBoxes.empty());
-    EXPECT_FALSE(rig.view.visible);
-    EXPECT_TRUE(rig.view.timerEnabled);
-    EXPECT_EQ(rig.IconKey(), keyPaused);  // until the next poll
+        rig.form.cmdExit_Click();
+        EXPECT_TRUE(rig.view.destroyed);
+        EXPECT_EQ(rig.CountTray(NIM_DELETE), tray ? 1 : 0);
+    }
 }
 
 TEST(MainWindowPolling, TicksNeverNestEvenWhenTheTimerIsReArmedDuringAPoll) {

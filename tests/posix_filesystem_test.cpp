@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -72,31 +71,20 @@ TEST(PosixWildcardMatch, StarStaysAWildcardWhereTheNameHoldsAStar) {
     EXPECT_FALSE(posix::WildcardMatch("*y", "*x"));
 }
 
-// Sets environment variables for one test and puts the old values back afterwards.
-class EnvironmentGuard {
-public:
-    EnvironmentGuard() : runtime_(Get("XDG_RUNTIME_DIR")), tmp_(Get("TMPDIR")) {}
-    ~EnvironmentGuard() {
-        Put("XDG_RUNTIME_DIR", runtime_);
-        Put("TMPDIR", tmp_);
-    }
-    EnvironmentGuard(const EnvironmentGuard&) = delete;
-    EnvironmentGuard& operator=(const EnvironmentGuard&) = delete;
-    static void Put(const char* name, const std::optional<std::string>& value) {
-        if (value) {
-            ::setenv(name, value->c_str(), 1);
-        } else {
-            ::unsetenv(name);
+// Puts XDG_RUNTIME_DIR and TMPDIR back as they were when it was made.
+struct SavedEnvironment {
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
+    SavedEnvironment() {
+        for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
+            const char* value = std::getenv(name);
+            saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
         }
     }
-
-private:
-    static std::optional<std::string> Get(const char* name) {
-        const char* value = std::getenv(name);
-        return value ? std::optional<std::string>(value) : std::nullopt;
+    ~SavedEnvironment() {
+        for (const auto& [name, value] : saved) {
+            value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+        }
     }
-    std::optional<std::string> runtime_;
-    std::optional<std::string> tmp_;
 };
 
 unsigned Mode(const std::string& path) {
@@ -105,16 +93,15 @@ unsigned Mode(const std::string& path) {
 }
 
 TEST(PosixTempFolder, UsesThePrivateRuntimeFolderElseAPrivateFolderOfItsOwnUnderTmpdir) {
-    EnvironmentGuard env;
+    SavedEnvironment saved;
     ScratchFolder runtime;
     ScratchFolder tmp;
     ::chmod(runtime.Path("").c_str(), 0700);
-    const std::string withoutSlash = runtime.Path("").substr(0, runtime.Path("").size() - 1);
-    EnvironmentGuard::Put("XDG_RUNTIME_DIR", withoutSlash);
+    ::setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
     EXPECT_EQ(PosixFileSystem().TempFolder(), runtime.Path(""));  // one trailing separator
 
     ::chmod(runtime.Path("").c_str(), 0755);  // readable by others: not private
-    EnvironmentGuard::Put("TMPDIR", tmp.Path("").substr(0, tmp.Path("").size() - 1));
+    ::setenv("TMPDIR", tmp.Path().c_str(), 1);
     PosixFileSystem files;
     const std::string expected = tmp.Path("") + "verada-rede-" + std::to_string(::geteuid()) + "/";
     EXPECT_EQ(files.TempFolder(), expected);
@@ -123,16 +110,15 @@ TEST(PosixTempFolder, UsesThePrivateRuntimeFolderElseAPrivateFolderOfItsOwnUnder
 }
 
 TEST(PosixTempFolder, RefusesAFolderThatIsNotTheUsersOwnPrivateFolder) {
-    EnvironmentGuard env;
+    SavedEnvironment saved;
     ::unsetenv("XDG_RUNTIME_DIR");
     const uid_t me = ::geteuid();
     const uid_t someoneElse = me == 4242 ? 4243 : 4242;
-    struct Case {
+    const struct {
         const char* what;
-        std::function<void(const std::string& folder)> prepare;
+        void (*prepare)(const std::string& folder);
         uid_t owner;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"owned by someone else", [](const std::string&) {}, someoneElse},
         {"open to others",
          [](const std::string& f) {
@@ -149,11 +135,12 @@ TEST(PosixTempFolder, RefusesAFolderThatIsNotTheUsersOwnPrivateFolder) {
          me},
         {"a file", [](const std::string& f) { ScratchFolder::WriteFile(f, ""); }, me},
     };
-    for (const Case& c : cases) {
-        EnvironmentGuard restoreTmpdir;
-        ScratchFolder tmp;
-        EnvironmentGuard::Put("TMPDIR", tmp.Path(""));
-        c.prepare(tmp.Path("") + "verada-rede-" + std::to_string(c.owner));
+    ScratchFolder scratch;
+    for (const auto& c : cases) {
+        const std::string tmp = scratch.Path(c.what) + "/";
+        ::mkdir(tmp.c_str(), 0700);
+        ::setenv("TMPDIR", tmp.c_str(), 1);
+        c.prepare(tmp + "verada-rede-" + std::to_string(c.owner));
         PosixFileSystem files(c.owner);
         EXPECT_EQ(files.TempFolder(), "") << c.what;
     }

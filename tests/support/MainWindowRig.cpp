@@ -7,7 +7,6 @@ namespace vr::test {
 MainWindowRig::MainWindowRig()
     : form(MainWindowParts{view, toolkit, files, state, adapters.Factory(),
                            [this] {
-                               ++saveCommands;
                                if (onSave) {
                                    onSave();
                                }
@@ -18,17 +17,10 @@ MainWindowRig::MainWindowRig()
     view.onPopupPick = [this] { form.mPopExit_Click(); };
 }
 
-std::vector<std::uint32_t> MainWindowRig::TrayMessages() const {
-    std::vector<std::uint32_t> messages;
-    for (const auto& call : toolkit.trayCalls) {
-        messages.push_back(call.message);
-    }
-    return messages;
-}
-
 int MainWindowRig::CountTray(std::uint32_t message) const {
-    const auto messages = TrayMessages();
-    return static_cast<int>(std::count(messages.begin(), messages.end(), message));
+    return static_cast<int>(
+        std::count_if(toolkit.trayCalls.begin(), toolkit.trayCalls.end(),
+                      [&](const auto& call) { return call.message == message; }));
 }
 
 void MainWindowRig::ReceiveOnRead(int reports) {

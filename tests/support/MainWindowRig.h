@@ -24,15 +24,13 @@ struct MainWindowRig : ScratchFiles {
     ProgramState state;
     std::vector<std::string> log;  // adapter calls and reception steps, in order
     StubAdapters adapters{log};
-    int saveCommands = 0;
     int aboutBoxes = 0;
     bool saveBusy = false;         // what the save command reports while it writes
-    std::function<void()> onSave;  // what the save command does (after counting)
+    std::function<void()> onSave;  // what the save command does
     frmMain form;
 
     std::string CapturePath() const { return scratch.Path(kCaptureFileName); }
     std::string IconKey() const { return toolkit.KeyOfIcon(view.icon); }
-    std::vector<std::uint32_t> TrayMessages() const;
     int CountTray(std::uint32_t message) const;
     // A tray event as the shell reports it: a mouse move whose x is the message number.
     void TrayEvent(int message) { form.Form_MouseMove(0, 0, static_cast<float>(message), 0); }

@@ -26,11 +26,11 @@ public:
 
     bool InitDevice() override {
         script_.log_.emplace_back("init");
-        bool found = script_.presentAfterwards;
-        if (!script_.present.empty()) {
-            found = script_.present.front();
-            script_.present.pop_front();
+        if (script_.present.empty()) {
+            return false;
         }
+        const bool found = script_.present.front();
+        script_.present.pop_front();
         return found;
     }
     bool ReadDevice() override {

@@ -18,8 +18,7 @@ class StubAdapters {
 public:
     explicit StubAdapters(std::vector<std::string>& log) : log_(log) {}
 
-    std::deque<bool> present;  // answers of InitDevice, in order; then `presentAfterwards`
-    bool presentAfterwards = false;
+    std::deque<bool> present;      // answers of InitDevice, in order; then false
     std::function<void()> onRead;  // what ReadDevice does: usually a reception
     int created = 0;
     int alive = 0;
