@@ -8,13 +8,12 @@
 #include <memory>
 #include <string>
 
-#include "posix/CaptureFileLock.h"
+#include "shared/CaptureFileLock.h"
 #include "support/ScratchFolder.h"
 
 namespace vr {
 namespace {
 
-using posix::CaptureFileLock;
 using State = CaptureFileLock::State;
 using test::ScratchFolder;
 

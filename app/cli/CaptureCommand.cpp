@@ -1,4 +1,5 @@
 #include <exception>
+#include <optional>
 #include <sstream>
 
 #include "Commands.h"
@@ -6,6 +7,7 @@
 #include "HidBackend.h"
 #include "adapter/USBAdapter.h"
 #include "platform/sim/Scenario.h"
+#include "shared/CaptureFileLock.h"
 #include "shared/Errors.h"
 #include "shared/ForwardingFileSystem.h"
 #include "shared/ProgramState.h"
@@ -115,8 +117,11 @@ int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& e
         FileSystem& files = options.out ? static_cast<FileSystem&>(userFile) : *native;
         const std::string path = options.out ? *options.out : files.TempFolder() + kCaptureFileName;
         // The tray program's capture file is its own while it runs: it may hold unsaved data.
-        const std::shared_ptr<const void> lock = options.out ? nullptr : LockCaptureFile(path);
-        if (!options.out && !lock) {
+        std::optional<CaptureFileLock> lock;
+        if (!options.out) {
+            lock.emplace(path);
+        }
+        if (lock && lock->GetState() == CaptureFileLock::State::HeldByAnother) {
             return Fail(err, "the capture file \"" + path +
                                  "\" is in use by Verada Rede, which is running; close it, or "
                                  "capture into another file with --out FILE");

@@ -1,5 +1,6 @@
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "Commands.h"
@@ -7,6 +8,7 @@
 #include "ConsoleWindow.h"
 #include "HidBackend.h"
 #include "saving/ExportCaptureFile.h"
+#include "shared/CaptureFileLock.h"
 #include "shared/ForwardingFileSystem.h"
 #include "shared/ProgramState.h"
 
@@ -43,10 +45,10 @@ int RunExport(const ExportOptions& options, std::ostream& err) {
     // The export deletes the capture file: never the tray program's while it runs, whose data
     // would then be gone from under it.
     const std::string trayCapture = native->TempFolder() + kCaptureFileName;
-    std::shared_ptr<const void> lock;
+    std::optional<CaptureFileLock> lock;
     if (!options.keepCapture && SameFile(options.capture, trayCapture)) {
-        lock = LockCaptureFile(trayCapture);
-        if (!lock) {
+        lock.emplace(trayCapture);
+        if (lock->GetState() == CaptureFileLock::State::HeldByAnother) {
             return Fail(err, "\"" + options.capture +
                                  "\" is the capture file of Verada Rede, which is running; save it "
                                  "from the program, or export a copy with --keep-capture");

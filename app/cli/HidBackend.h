@@ -29,9 +29,6 @@ HidBackend MakeHidBackend(const std::optional<std::string>& scenarioPath);
 void AttachNativeHid(HidBackend& backend);
 // The machine's own files.
 std::unique_ptr<FileSystem> NewNativeFileSystem();
-// Keeps the capture file at `path` to this program while the returned object lives; nothing when
-// another program (the tray program, say) holds it.
-std::shared_ptr<const void> LockCaptureFile(const std::string& path);
 
 // Forwards every call, noting the waits that failed.
 class WaitWatch final : public HidPlatform {

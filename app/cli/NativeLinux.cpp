@@ -2,7 +2,6 @@
 #include "HidBackend.h"
 #include "platform/linux/LinuxHidPlatform.h"
 #include "platform/linux/LinuxPriorityPlatform.h"
-#include "posix/CaptureFileLock.h"
 #include "posix/PosixFileSystem.h"
 
 namespace vr::cli {
@@ -18,14 +17,6 @@ void AttachNativeHid(HidBackend& backend) {
 
 std::unique_ptr<FileSystem> NewNativeFileSystem() {
     return std::make_unique<posix::PosixFileSystem>();
-}
-
-std::shared_ptr<const void> LockCaptureFile(const std::string& path) {
-    auto lock = std::make_shared<const posix::CaptureFileLock>(path);
-    if (lock->GetState() == posix::CaptureFileLock::State::HeldByAnother) {
-        return nullptr;
-    }
-    return lock;
 }
 
 }  // namespace vr::cli

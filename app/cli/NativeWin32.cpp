@@ -1,6 +1,5 @@
 // The tool on Windows: hid.dll and setupapi for the adapter, priority classes, kernel32 files.
 #include "HidBackend.h"
-#include "win32/CaptureFileLock.h"
 #include "win32/Win32FileSystem.h"
 #include "win32/Win32HidPlatform.h"
 #include "win32/Win32PriorityPlatform.h"
@@ -16,14 +15,6 @@ void AttachNativeHid(HidBackend& backend) {
 
 std::unique_ptr<FileSystem> NewNativeFileSystem() {
     return std::make_unique<win32::Win32FileSystem>();
-}
-
-std::shared_ptr<const void> LockCaptureFile(const std::string& path) {
-    auto lock = std::make_shared<const win32::CaptureFileLock>(path);
-    if (lock->GetState() == win32::CaptureFileLock::State::HeldByAnother) {
-        return nullptr;
-    }
-    return lock;
 }
 
 }  // namespace vr::cli

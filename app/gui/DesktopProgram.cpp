@@ -40,8 +40,8 @@ void DesktopProgram::WireWindow() {
 
 bool DesktopProgram::Start() {
     captureLock_ =
-        std::make_unique<posix::CaptureFileLock>(TempFolder(platform_.files) + kCaptureFileName);
-    if (captureLock_->GetState() == posix::CaptureFileLock::State::HeldByAnother) {
+        std::make_unique<CaptureFileLock>(TempFolder(platform_.files) + kCaptureFileName);
+    if (captureLock_->GetState() == CaptureFileLock::State::HeldByAnother) {
         toolkit_.MsgBox(kAlreadyRunningMessage, vbOKOnly + vbInformation, kAppTitle);
         return false;
     }

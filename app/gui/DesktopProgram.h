@@ -9,11 +9,11 @@
 #include "about/frmAbout.h"
 #include "adapter/HidPlatform.h"
 #include "mainwindow/frmMain.h"
-#include "posix/CaptureFileLock.h"
 #include "qt/QtForms.h"
 #include "qt/QtMainWindow.h"
 #include "qt/QtToolkit.h"
 #include "saving/SaveCommand.h"
+#include "shared/CaptureFileLock.h"
 #include "shared/FileSystem.h"
 #include "shared/ProgramState.h"
 
@@ -53,7 +53,7 @@ private:
 
     Platform platform_;
     // Released last, after everything that may touch the capture file.
-    std::unique_ptr<posix::CaptureFileLock> captureLock_;
+    std::unique_ptr<CaptureFileLock> captureLock_;
     ProgramState state_;
     qt::QtToolkit toolkit_;
     qt::QtMainWindow window_{toolkit_};

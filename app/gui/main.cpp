@@ -6,8 +6,8 @@
 #include "mainwindow/SupportFunctions.h"
 #include "platform/linux/LinuxHidPlatform.h"
 #include "platform/linux/LinuxPriorityPlatform.h"
-#include "posix/CaptureFileLock.h"
 #include "posix/PosixFileSystem.h"
+#include "shared/CaptureFileLock.h"
 #include "shared/ProgramState.h"
 #include "shared/Version.h"
 

@@ -2,7 +2,7 @@
 // infrared adapter and saves it as CSV.
 #include "Win32Program.h"
 #include "mainwindow/SupportFunctions.h"
-#include "platform/win32/CaptureFileLock.h"
+#include "shared/CaptureFileLock.h"
 
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32HidPlatform.h"
@@ -14,8 +14,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
                    int /*show*/) {
     vr::win32::Win32FileSystem files;
     // One copy at a time: a second one would delete the capture file the first is filling.
-    const vr::win32::CaptureFileLock lock(vr::TempFolder(files) + vr::kCaptureFileName);
-    if (lock.GetState() == vr::win32::CaptureFileLock::State::HeldByAnother) {
+    const vr::CaptureFileLock lock(vr::TempFolder(files) + vr::kCaptureFileName);
+    if (lock.GetState() == vr::CaptureFileLock::State::HeldByAnother) {
         ::MessageBoxA(nullptr, vr::kAlreadyRunningMessage, vr::kAppTitle,
                       MB_OK | MB_ICONINFORMATION);
         return 1;

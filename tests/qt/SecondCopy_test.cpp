@@ -7,7 +7,7 @@
 #include "DesktopProgram.h"
 #include "ModalScript.h"
 #include "platform/fake/FakeHidPlatform.h"
-#include "posix/CaptureFileLock.h"
+#include "shared/CaptureFileLock.h"
 #include "support/TestFileSystem.h"
 
 namespace vr::qttest {
@@ -23,7 +23,7 @@ TEST(SecondCopy, IsToldAndLeavesTheFirstCopysUnsavedDataAlone) {
     FakeHidPlatform hid;
     const std::string capture = folder.Path(kCaptureFileName);
     ScratchFolder::WriteFile(capture, "unsaved reports");
-    auto first = std::make_unique<posix::CaptureFileLock>(capture);
+    auto first = std::make_unique<CaptureFileLock>(capture);
 
     DesktopProgram second({hid, hid, files});
     QString text;

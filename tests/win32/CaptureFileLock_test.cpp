@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "platform/win32/CaptureFileLock.h"
+#include "shared/CaptureFileLock.h"
 
 #include <filesystem>
 #include <memory>

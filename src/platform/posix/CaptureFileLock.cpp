@@ -1,4 +1,4 @@
-#include "posix/CaptureFileLock.h"
+#include "shared/CaptureFileLock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-namespace vr::posix {
+namespace vr {
 
 CaptureFileLock::CaptureFileLock(const std::string& capturePath) {
     if (capturePath.empty()) {
@@ -14,31 +14,32 @@ CaptureFileLock::CaptureFileLock(const std::string& capturePath) {
     }
     const std::string path = capturePath + ".lock";
     // Never through a link planted in its place; never blocking on a FIFO put there.
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
-    if (fd_ < 0) {
+    const int fd =
+        ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    if (fd < 0) {
         return;
     }
     int result = 0;
     do {
-        result = ::flock(fd_, LOCK_EX | LOCK_NB);
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
     } while (result != 0 && errno == EINTR);
     if (result == 0) {
+        lock_ = fd;
         state_ = State::Held;
         return;
     }
     if (errno == EWOULDBLOCK) {
         state_ = State::HeldByAnother;
     }
-    ::close(fd_);
-    fd_ = -1;
+    ::close(fd);
 }
 
 CaptureFileLock::~CaptureFileLock() {
     // The file stays: removing it would let a third program lock a new file while a second still
     // holds the old one.
-    if (fd_ >= 0) {
-        ::close(fd_);
+    if (lock_ >= 0) {
+        ::close(static_cast<int>(lock_));
     }
 }
 
-}  // namespace vr::posix
+}  // namespace vr

@@ -1,8 +1,8 @@
-#include "win32/CaptureFileLock.h"
-
 #include <windows.h>
 
-namespace vr::win32 {
+#include "shared/CaptureFileLock.h"
+
+namespace vr {
 
 CaptureFileLock::CaptureFileLock(const std::string& capturePath) {
     if (capturePath.empty()) {
@@ -15,7 +15,7 @@ CaptureFileLock::CaptureFileLock(const std::string& capturePath) {
         path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
         FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
-        handle_ = file;
+        lock_ = reinterpret_cast<std::intptr_t>(file);
         state_ = State::Held;
     } else if (::GetLastError() == ERROR_SHARING_VIOLATION) {
         state_ = State::HeldByAnother;
@@ -23,9 +23,9 @@ CaptureFileLock::CaptureFileLock(const std::string& capturePath) {
 }
 
 CaptureFileLock::~CaptureFileLock() {
-    if (handle_ != nullptr) {
-        ::CloseHandle(handle_);
+    if (lock_ != -1) {
+        ::CloseHandle(reinterpret_cast<HANDLE>(lock_));
     }
 }
 
-}  // namespace vr::win32
+}  // namespace vr

@@ -1,14 +1,16 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
-namespace vr::win32 {
+namespace vr {
 
 // Keeps the capture file to one program at a time. The program deletes a capture file left over
 // from an earlier run when it starts and appends every report to it, so a second copy started
-// beside a running one would delete the data the first has not saved yet, and both would append
-// the same reports. The lock is "<capture file>.lock" opened with no sharing, deleted when the
-// holder ends, however it ends.
+// beside a running one (autostart and the menu, say) would delete the data the first has not
+// saved yet, and both would append the same reports. The lock lives in "<capture file>.lock" and
+// is released by the system when its holder ends, however it ends. Each platform supplies it: an
+// exclusive flock on POSIX systems, a file opened without sharing on Windows.
 class CaptureFileLock {
 public:
     enum class State {
@@ -26,8 +28,8 @@ public:
     State GetState() const { return state_; }
 
 private:
-    void* handle_ = nullptr;
+    std::intptr_t lock_ = -1;  // the platform's descriptor or handle; -1 when none is held
     State state_ = State::Unavailable;
 };
 
-}  // namespace vr::win32
+}  // namespace vr
