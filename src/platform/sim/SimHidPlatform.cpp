@@ -1,11 +1,7 @@
 #include "platform/sim/SimHidPlatform.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <deque>
 #include <optional>
-#include <span>
 
 #include "platform/hidcommon/DeviceInterfaceSet.h"
 #include "platform/hidcommon/ReportDescriptor.h"
@@ -14,31 +10,12 @@
 namespace vr::sim {
 
 // One open handle on an interface. A handle opened for overlapped reading on the scenario's
-// device has an input queue of its own; an entry without bytes is a read that ends without data.
+// device receives its reports in an input queue of its own.
 struct SimHidPlatform::File {
     std::size_t interfaceIndex = 0;
     std::uint32_t generation = 0;
     bool overlapped = false;
-    std::deque<std::optional<std::vector<std::uint8_t>>> queue;
-    std::size_t capacity = kDefaultInputBuffers;
-
-    struct PendingRead {
-        std::uint8_t* buffer;
-        std::uint32_t length;
-        Overlapped* overlapped;
-        std::shared_ptr<Event> event;
-    };
-    std::optional<PendingRead> pending;
-
-    // Ends the outstanding read, if any, with `status` and no data.
-    void EndPendingRead(std::uint32_t status) {
-        if (pending) {
-            pending->overlapped->InternalHigh = 0;
-            pending->overlapped->Internal = status;
-            pending->event->Set();
-            pending.reset();
-        }
-    }
+    ReportQueue queue;
 };
 
 // A snapshot of the interfaces present when the set was made, as on Windows.
@@ -65,15 +42,6 @@ SimInterface Bystander(std::string name, std::uint16_t vendor, std::uint16_t pro
                         product,
                         heldBySystem,
                         false};
-}
-
-std::uint32_t CopyReport(const std::vector<std::uint8_t>& report, std::uint8_t* buffer,
-                         std::uint32_t length) {
-    const std::size_t copied = std::min<std::size_t>(report.size(), length);
-    std::memcpy(buffer, report.data(), copied);
-    // A short report must not leave an earlier report's bytes behind it.
-    std::memset(buffer + copied, 0, length - copied);
-    return static_cast<std::uint32_t>(copied);
 }
 
 }  // namespace
@@ -142,7 +110,7 @@ void SimHidPlatform::Apply(const ScenarioStep& step) {
                 // The outstanding read ends without data; queued reports can still be read,
                 // then every read request reports the device gone.
                 for (const auto& file : DeviceReadFiles()) {
-                    file->EndPendingRead(STATUS_DEVICE_NOT_CONNECTED);
+                    file->queue.EndPendingRead(STATUS_DEVICE_NOT_CONNECTED);
                 }
                 present_ = false;
             }
@@ -174,19 +142,7 @@ std::vector<std::shared_ptr<SimHidPlatform::File>> SimHidPlatform::DeviceReadFil
 
 void SimHidPlatform::Deliver(const std::vector<std::uint8_t>* report) {
     for (const auto& file : DeviceReadFiles()) {
-        if (file->pending) {
-            File::PendingRead read = std::move(*file->pending);
-            file->pending.reset();
-            read.overlapped->InternalHigh =
-                report != nullptr ? CopyReport(*report, read.buffer, read.length) : 0;
-            read.overlapped->Internal = STATUS_SUCCESS;
-            read.event->Set();
-            continue;
-        }
-        if (file->queue.size() >= file->capacity) {
-            file->queue.pop_front();  // a full ring buffer drops its oldest report
-        }
-        file->queue.push_back(report != nullptr ? std::optional(*report) : std::nullopt);
+        file->queue.Deliver(report != nullptr ? std::optional(*report) : std::nullopt);
     }
 }
 
@@ -246,10 +202,7 @@ bool SimHidPlatform::HidD_SetNumInputBuffers(Handle device, std::uint32_t count)
     if (count < kMinInputBuffers || count > kMaxInputBuffers) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    file->capacity = count;
-    while (file->queue.size() > file->capacity) {
-        file->queue.pop_front();
-    }
+    file->queue.SetCapacity(count);
     return Succeed();
 }
 
@@ -373,7 +326,7 @@ bool SimHidPlatform::CloseHandle(Handle handle) {
         return Fail(ERROR_INVALID_HANDLE);
     }
     if (const auto* file = std::get_if<std::shared_ptr<File>>(&*object)) {
-        (*file)->EndPendingRead(STATUS_CANCELLED);
+        (*file)->queue.EndPendingRead(STATUS_CANCELLED);
     }
     return Succeed();
 }
@@ -409,30 +362,26 @@ bool SimHidPlatform::ReadFile(Handle device, std::uint8_t* buffer, std::uint32_t
     if (!file->overlapped || !event || buffer == nullptr) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (file->pending) {
+    if (file->queue.ReadPending()) {
         return Fail(ERROR_BUSY);
     }
     event->Reset();
-    if (!file->queue.empty()) {
-        const std::optional<std::vector<std::uint8_t>> report = std::move(file->queue.front());
-        file->queue.pop_front();
-        const std::uint32_t count = report ? CopyReport(*report, buffer, length) : 0;
-        overlapped.InternalHigh = count;
-        overlapped.Internal = STATUS_SUCCESS;
-        if (bytesRead != nullptr) {
-            *bytesRead = count;
-        }
-        event->Set();
-        return Succeed();
+    std::uint32_t count = 0;
+    // On any other interface, which never sends, a read stays outstanding until cancelled.
+    switch (file->queue.StartRead(buffer, length, overlapped, event, Gone(*file), count)) {
+        case ReportQueue::ReadStart::Completed:
+            if (bytesRead != nullptr) {
+                *bytesRead = count;
+            }
+            return Succeed();
+        case ReportQueue::ReadStart::Pending:
+            return Fail(ERROR_IO_PENDING);
+        case ReportQueue::ReadStart::DeviceGone:
+            return Fail(ERROR_DEVICE_NOT_CONNECTED);
+        case ReportQueue::ReadStart::Busy:
+            return Fail(ERROR_BUSY);
     }
-    if (Gone(*file)) {
-        return Fail(ERROR_DEVICE_NOT_CONNECTED);
-    }
-    overlapped.Internal = STATUS_PENDING;
-    overlapped.InternalHigh = 0;
-    // On any other interface, which never sends, the read stays outstanding until cancelled.
-    file->pending = File::PendingRead{buffer, length, &overlapped, event};
-    return Fail(ERROR_IO_PENDING);
+    return Fail(ERROR_GEN_FAILURE);
 }
 
 std::uint32_t SimHidPlatform::FailWait() {
@@ -487,7 +436,7 @@ bool SimHidPlatform::CancelIo(Handle device) {
     if (!file) {
         return Fail(ERROR_INVALID_HANDLE);
     }
-    file->EndPendingRead(STATUS_CANCELLED);
+    file->queue.EndPendingRead(STATUS_CANCELLED);
     return Succeed();
 }
 

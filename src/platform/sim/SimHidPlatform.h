@@ -22,6 +22,7 @@
 #include "platform/hidcommon/DeviceInterfaceSet.h"
 #include "platform/hidcommon/Event.h"
 #include "platform/hidcommon/HandleTable.h"
+#include "platform/hidcommon/ReportQueue.h"
 #include "platform/sim/Clock.h"
 #include "platform/sim/Scenario.h"
 
@@ -39,7 +40,7 @@ struct SimInterface {
 class SimHidPlatform final : public HidPlatform {
 public:
     // The input queue of a handle until HidD_SetNumInputBuffers changes it, as on Windows.
-    static constexpr std::size_t kDefaultInputBuffers = 32;
+    static constexpr std::size_t kDefaultInputBuffers = ReportQueue::kDefaultCapacity;
 
     SimHidPlatform(Scenario scenario, Clock& clock);
     ~SimHidPlatform() override;
