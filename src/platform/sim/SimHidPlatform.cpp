@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <optional>
 
-#include "platform/hidcommon/DeviceInterfaceSet.h"
 #include "platform/hidcommon/ReportDescriptor.h"
 #include "platform/hidcommon/Win32Errors.h"
 
@@ -11,19 +10,16 @@ namespace vr::sim {
 
 // One open handle on an interface. A handle opened for overlapped reading on the scenario's
 // device receives its reports in an input queue of its own.
-struct SimHidPlatform::File {
+struct SimHidPlatform::File : DeviceFile {
+    using DeviceFile::DeviceFile;
+
     std::size_t interfaceIndex = 0;
     std::uint32_t generation = 0;
-    bool overlapped = false;
     ReportQueue queue;
 };
 
-// A snapshot of the interfaces present when the set was made, as on Windows.
-
 namespace {
 
-constexpr std::uint32_t kMinInputBuffers = 2;
-constexpr std::uint32_t kMaxInputBuffers = 512;
 constexpr std::uint16_t kDeviceVersion = 0x0100;
 
 std::string InterfacePath(std::uint16_t vendor, std::uint16_t product, std::size_t index) {
@@ -47,7 +43,8 @@ SimInterface Bystander(std::string name, std::uint16_t vendor, std::uint16_t pro
 }  // namespace
 
 SimHidPlatform::SimHidPlatform(Scenario scenario, Clock& clock)
-    : scenario_(std::move(scenario)),
+    : EmulatedHidPlatform(LastErrorScope::Platform),
+      scenario_(std::move(scenario)),
       clock_(clock),
       numberedReports_(UsesNumberedReports(scenario_.descriptor)),
       present_(scenario_.presentAtStart) {
@@ -62,25 +59,6 @@ SimHidPlatform::SimHidPlatform(Scenario scenario, Clock& clock)
 }
 
 SimHidPlatform::~SimHidPlatform() = default;
-
-template <typename T>
-std::shared_ptr<T> SimHidPlatform::Find(Handle handle) const {
-    const std::optional<Object> object = handles_.Find(handle);
-    if (!object || !std::holds_alternative<std::shared_ptr<T>>(*object)) {
-        return nullptr;
-    }
-    return std::get<std::shared_ptr<T>>(*object);
-}
-
-bool SimHidPlatform::Succeed() {
-    lastError_ = ERROR_SUCCESS;
-    return true;
-}
-
-bool SimHidPlatform::Fail(std::uint32_t error) {
-    lastError_ = error;
-    return false;
-}
 
 // --- the scenario ---
 
@@ -170,218 +148,95 @@ const SimInterface* SimHidPlatform::PresentInterface(const std::string& path) co
     return nullptr;
 }
 
-// --- HID class driver ---
+// --- the seam's device hooks ---
 
-void SimHidPlatform::HidD_GetHidGuid(Guid& guid) {
-    guid = kHidInterfaceGuid;
-    Succeed();
+SimHidPlatform::File& SimHidPlatform::Sim(DeviceFile& file) {
+    return static_cast<File&>(file);  // every file this platform opens is one of its own
 }
 
-bool SimHidPlatform::HidD_GetAttributes(Handle device, HiddAttributes& attributes) {
+void SimHidPlatform::CatchUp() {
     Pump();
-    const auto file = Find<File>(device);
-    if (!file) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    if (Gone(*file)) {
-        return Fail(ERROR_DEVICE_NOT_CONNECTED);
-    }
-    const SimInterface& candidate = interfaces_[file->interfaceIndex];
-    attributes.Size = 12;
-    attributes.VendorID = candidate.vendor;
-    attributes.ProductID = candidate.product;
-    attributes.VersionNumber = kDeviceVersion;
-    return Succeed();
 }
 
-bool SimHidPlatform::HidD_SetNumInputBuffers(Handle device, std::uint32_t count) {
-    const auto file = Find<File>(device);
-    if (!file) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    if (count < kMinInputBuffers || count > kMaxInputBuffers) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
-    file->queue.SetCapacity(count);
-    return Succeed();
-}
-
-bool SimHidPlatform::HidD_GetPreparsedData(Handle device, PreparsedData& data) {
-    Pump();
-    const auto file = Find<File>(device);
-    if (!file) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    if (Gone(*file)) {
-        return Fail(ERROR_DEVICE_NOT_CONNECTED);
-    }
-    while (nextPreparsed_ <= 0 || preparsed_.contains(nextPreparsed_)) {
-        nextPreparsed_ = nextPreparsed_ <= 0 ? 1 : nextPreparsed_ + 1;
-    }
-    data = nextPreparsed_++;
-    preparsed_.emplace(data, interfaces_[file->interfaceIndex].scenarioDevice
-                                 ? scenario_.descriptor
-                                 : std::vector<std::uint8_t>{});
-    return Succeed();
-}
-
-bool SimHidPlatform::HidD_FreePreparsedData(PreparsedData data) {
-    return preparsed_.erase(data) == 1 ? Succeed() : Fail(ERROR_INVALID_PARAMETER);
-}
-
-// --- device set-up ---
-
-Handle SimHidPlatform::SetupDiGetClassDevsA(const Guid& classGuid, const char* /*enumerator*/,
-                                            WindowHandle /*parent*/, std::uint32_t flags) {
-    Pump();
-    auto set = std::make_shared<DeviceInterfaceSet>();
-    if (ListsHidInterfaces(classGuid, flags)) {
-        for (const SimInterface& candidate : interfaces_) {
-            if (!candidate.scenarioDevice || present_) {
-                set->paths.push_back(candidate.path);
-            }
+std::vector<std::string> SimHidPlatform::InterfacePaths() {
+    std::vector<std::string> paths;
+    for (const SimInterface& candidate : interfaces_) {
+        if (!candidate.scenarioDevice || present_) {
+            paths.push_back(candidate.path);
         }
     }
-    const Handle handle = handles_.Add(std::move(set));
-    if (handle == kNoHandle) {
-        Fail(ERROR_NOT_ENOUGH_MEMORY);
-        return kInvalidHandle;
-    }
-    Succeed();
-    return handle;
+    return paths;
 }
 
-bool SimHidPlatform::SetupDiEnumDeviceInterfaces(Handle set, const void* /*deviceInfo*/,
-                                                 const Guid& classGuid, std::uint32_t memberIndex,
-                                                 SpDeviceInterfaceData& data) {
-    const auto interfaces = Find<DeviceInterfaceSet>(set);
-    if (!interfaces) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    const std::uint32_t error = EnumDeviceInterface(*interfaces, classGuid, memberIndex, data);
-    return error == ERROR_SUCCESS ? Succeed() : Fail(error);
-}
-
-bool SimHidPlatform::SetupDiGetDeviceInterfaceDetailA(Handle set, SpDeviceInterfaceData& data,
-                                                      std::uint8_t* detail,
-                                                      std::uint32_t detailSize,
-                                                      std::uint32_t* requiredSize,
-                                                      const void* /*deviceInfo*/) {
-    const auto interfaces = Find<DeviceInterfaceSet>(set);
-    if (!interfaces) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    const std::uint32_t error =
-        GetDeviceInterfaceDetail(*interfaces, data, detail, detailSize, requiredSize);
-    return error == ERROR_SUCCESS ? Succeed() : Fail(error);
-}
-
-bool SimHidPlatform::SetupDiDestroyDeviceInfoList(Handle set) {
-    if (!Find<DeviceInterfaceSet>(set)) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    handles_.Remove(set);
-    return Succeed();
-}
-
-// --- kernel ---
-
-Handle SimHidPlatform::CreateFileA(const std::string& path, std::uint32_t access,
-                                   std::uint32_t /*share*/, const SecurityAttributes* /*security*/,
-                                   std::uint32_t creation, std::uint32_t flags,
-                                   Handle /*templateFile*/) {
-    Pump();
-    if (creation != OPEN_EXISTING) {
-        Fail(ERROR_INVALID_PARAMETER);
-        return kInvalidHandle;
-    }
+std::shared_ptr<DeviceFile> SimHidPlatform::OpenDevice(const std::string& path,
+                                                       std::uint32_t access, bool overlapped,
+                                                       std::uint32_t& error) {
     const SimInterface* target = PresentInterface(path);
     if (target == nullptr) {
-        Fail(ERROR_FILE_NOT_FOUND);
-        return kInvalidHandle;
+        error = ERROR_FILE_NOT_FOUND;
+        return nullptr;
     }
     if (target->heldBySystem && (access & (GENERIC_READ | GENERIC_WRITE)) != 0) {
-        Fail(ERROR_ACCESS_DENIED);
-        return kInvalidHandle;
+        error = ERROR_ACCESS_DENIED;
+        return nullptr;
     }
-    auto file = std::make_shared<File>();
+    auto file = std::make_shared<File>(overlapped);
     file->interfaceIndex = static_cast<std::size_t>(target - interfaces_.data());
     file->generation = generation_;
-    file->overlapped = (flags & FILE_FLAG_OVERLAPPED) != 0;
-    if (file->overlapped && target->scenarioDevice) {
+    if (overlapped && target->scenarioDevice) {
         readFiles_.push_back(file);
     }
-    const Handle handle = handles_.Add(std::move(file));
-    if (handle == kNoHandle) {
-        Fail(ERROR_TOO_MANY_OPEN_FILES);
-        return kInvalidHandle;
-    }
-    Succeed();
-    return handle;
+    return file;
 }
 
-bool SimHidPlatform::CloseHandle(Handle handle) {
-    const std::optional<Object> object = handles_.Remove(handle);
-    if (!object) {
-        return Fail(ERROR_INVALID_HANDLE);
+std::uint32_t SimHidPlatform::Identify(DeviceFile& file, DeviceIdentity& identity) {
+    if (Gone(Sim(file))) {
+        return ERROR_DEVICE_NOT_CONNECTED;
     }
-    if (const auto* file = std::get_if<std::shared_ptr<File>>(&*object)) {
-        (*file)->queue.EndPendingRead(STATUS_CANCELLED);
-    }
-    return Succeed();
+    const SimInterface& candidate = interfaces_[Sim(file).interfaceIndex];
+    identity = DeviceIdentity{candidate.vendor, candidate.product, kDeviceVersion};
+    return ERROR_SUCCESS;
 }
 
-Handle SimHidPlatform::CreateEventA(const SecurityAttributes* /*security*/, bool manualReset,
-                                    bool initialState, const char* /*name*/) {
-    const Handle handle = handles_.Add(std::make_shared<Event>(manualReset, initialState));
-    if (handle == kNoHandle) {
-        Fail(ERROR_NOT_ENOUGH_MEMORY);
-        return kNoHandle;
+std::optional<std::vector<std::uint8_t>> SimHidPlatform::Descriptor(DeviceFile& file) {
+    if (Gone(Sim(file))) {
+        return std::nullopt;
     }
-    Succeed();
-    return handle;
+    return interfaces_[Sim(file).interfaceIndex].scenarioDevice ? scenario_.descriptor
+                                                                : std::vector<std::uint8_t>{};
 }
 
-bool SimHidPlatform::ResetEvent(Handle event) {
-    const auto object = Find<Event>(event);
-    if (!object) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    object->Reset();
-    return Succeed();
+void SimHidPlatform::SetInputBuffers(DeviceFile& file, std::uint32_t count) {
+    Sim(file).queue.SetCapacity(count);
 }
 
-bool SimHidPlatform::ReadFile(Handle device, std::uint8_t* buffer, std::uint32_t length,
-                              std::uint32_t* bytesRead, Overlapped& overlapped) {
-    Pump();
-    const auto file = Find<File>(device);
-    if (!file) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    const auto event = Find<Event>(overlapped.hEvent);
-    if (!file->overlapped || !event || buffer == nullptr) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
-    if (file->queue.ReadPending()) {
-        return Fail(ERROR_BUSY);
+ReportQueue::ReadStart SimHidPlatform::StartRead(DeviceFile& file, std::uint8_t* buffer,
+                                                 std::uint32_t length, Overlapped& overlapped,
+                                                 std::shared_ptr<Event> event,
+                                                 std::uint32_t& bytesRead) {
+    ReportQueue& queue = Sim(file).queue;
+    if (queue.ReadPending()) {
+        return ReportQueue::ReadStart::Busy;  // without touching the event
     }
     event->Reset();
-    std::uint32_t count = 0;
     // On any other interface, which never sends, a read stays outstanding until cancelled.
-    switch (file->queue.StartRead(buffer, length, overlapped, event, Gone(*file), count)) {
-        case ReportQueue::ReadStart::Completed:
-            if (bytesRead != nullptr) {
-                *bytesRead = count;
-            }
-            return Succeed();
-        case ReportQueue::ReadStart::Pending:
-            return Fail(ERROR_IO_PENDING);
-        case ReportQueue::ReadStart::DeviceGone:
-            return Fail(ERROR_DEVICE_NOT_CONNECTED);
-        case ReportQueue::ReadStart::Busy:
-            return Fail(ERROR_BUSY);
+    return queue.StartRead(buffer, length, overlapped, std::move(event), Gone(Sim(file)),
+                           bytesRead);
+}
+
+void SimHidPlatform::CancelRead(DeviceFile& file) {
+    Sim(file).queue.EndPendingRead(STATUS_CANCELLED);
+}
+
+std::optional<SimHidPlatform::ReadOutcome> SimHidPlatform::Outcome(DeviceFile& /*file*/,
+                                                                   Overlapped& overlapped,
+                                                                   bool wait) {
+    // Waiting lets the scenario run on until the read completes (or nothing more can happen).
+    while (wait && overlapped.Internal == STATUS_PENDING && nextStep_ < scenario_.steps.size()) {
+        clock_.SleepUntil(scenario_.steps[nextStep_].at);
+        Pump();
     }
-    return Fail(ERROR_GEN_FAILURE);
+    return ReadOutcome{overlapped.Internal, overlapped.InternalHigh};
 }
 
 std::uint32_t SimHidPlatform::FailWait() {
@@ -390,20 +245,14 @@ std::uint32_t SimHidPlatform::FailWait() {
     return WAIT_FAILED;
 }
 
-std::uint32_t SimHidPlatform::WaitForSingleObject(Handle handle, std::uint32_t milliseconds) {
-    Pump();
-    const auto event = Find<Event>(handle);
-    if (!event) {
-        Fail(ERROR_INVALID_HANDLE);
-        return WAIT_FAILED;
-    }
+std::uint32_t SimHidPlatform::WaitForEvent(Event& event, std::uint32_t milliseconds) {
     const bool forever = milliseconds == INFINITE;
     const Microseconds deadline = clock_.Now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
         if (failNextWait_) {
             return FailWait();
         }
-        if (event->Wait(0) == WAIT_OBJECT_0) {
+        if (event.Wait(0) == WAIT_OBJECT_0) {
             Succeed();
             return WAIT_OBJECT_0;
         }
@@ -422,55 +271,13 @@ std::uint32_t SimHidPlatform::WaitForSingleObject(Handle handle, std::uint32_t m
         }
         clock_.SleepUntil(deadline);
         Pump();
-        if (event->Wait(0) == WAIT_OBJECT_0) {
+        if (event.Wait(0) == WAIT_OBJECT_0) {
             Succeed();
             return WAIT_OBJECT_0;
         }
         Succeed();
         return WAIT_TIMEOUT;
     }
-}
-
-bool SimHidPlatform::CancelIo(Handle device) {
-    const auto file = Find<File>(device);
-    if (!file) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    file->queue.EndPendingRead(STATUS_CANCELLED);
-    return Succeed();
-}
-
-bool SimHidPlatform::GetOverlappedResult(Handle device, Overlapped& overlapped,
-                                         std::uint32_t* bytesTransferred, bool wait) {
-    Pump();
-    const auto file = Find<File>(device);
-    if (!file || !file->overlapped) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    // Waiting lets the scenario run on until the read completes (or nothing more can happen).
-    while (wait && overlapped.Internal == STATUS_PENDING && nextStep_ < scenario_.steps.size()) {
-        clock_.SleepUntil(scenario_.steps[nextStep_].at);
-        Pump();
-    }
-    if (bytesTransferred != nullptr) {
-        *bytesTransferred = overlapped.InternalHigh;
-    }
-    switch (overlapped.Internal) {
-        case STATUS_SUCCESS:
-            return Succeed();
-        case STATUS_PENDING:
-            return Fail(ERROR_IO_INCOMPLETE);
-        case STATUS_CANCELLED:
-            return Fail(ERROR_OPERATION_ABORTED);
-        case STATUS_DEVICE_NOT_CONNECTED:
-            return Fail(ERROR_DEVICE_NOT_CONNECTED);
-        default:
-            return Fail(ERROR_GEN_FAILURE);
-    }
-}
-
-std::uint32_t SimHidPlatform::GetLastError() {
-    return lastError_;
 }
 
 }  // namespace vr::sim
