@@ -50,15 +50,13 @@ bool EmulatedHidPlatform::HidD_GetAttributes(Handle device, HiddAttributes& attr
     if (!file) {
         return Fail(ERROR_INVALID_HANDLE);
     }
-    DeviceIdentity identity;
+    HiddAttributes identity;
     const std::uint32_t error = Identify(*file, identity);
     if (error != ERROR_SUCCESS) {
         return Fail(error);
     }
-    attributes.Size = kAttributesSize;
-    attributes.VendorID = identity.vendor;
-    attributes.ProductID = identity.product;
-    attributes.VersionNumber = identity.version;
+    identity.Size = kAttributesSize;
+    attributes = identity;
     return Succeed();
 }
 

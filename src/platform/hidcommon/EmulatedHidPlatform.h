@@ -80,11 +80,6 @@ public:
     std::uint32_t GetLastError() final;
 
 protected:
-    struct DeviceIdentity {
-        std::uint16_t vendor = 0;
-        std::uint16_t product = 0;
-        std::uint16_t version = 0;
-    };
     // Where a read stands: its completion status (STATUS_*) and the bytes it delivered.
     struct ReadOutcome {
         std::uint32_t status = 0;
@@ -98,8 +93,9 @@ protected:
     // Opens an existing interface; nothing, with `error` set, when it cannot be opened.
     virtual std::shared_ptr<DeviceFile> OpenDevice(const std::string& path, std::uint32_t access,
                                                    bool overlapped, std::uint32_t& error) = 0;
-    // ERROR_SUCCESS with `identity` filled in, or the error code HidD_GetAttributes leaves.
-    virtual std::uint32_t Identify(DeviceFile& file, DeviceIdentity& identity) = 0;
+    // ERROR_SUCCESS with the identity's ids and version number set, or the error code
+    // HidD_GetAttributes leaves.
+    virtual std::uint32_t Identify(DeviceFile& file, HiddAttributes& identity) = 0;
     // The device's report descriptor; nothing once the device is gone.
     virtual std::optional<std::vector<std::uint8_t>> Descriptor(DeviceFile& file) = 0;
     // Resizes the input queue of `file` to `count` reports (a count Windows accepts).

@@ -139,14 +139,14 @@ std::shared_ptr<DeviceFile> LinuxHidPlatform::OpenDevice(const std::string& path
     return file;
 }
 
-std::uint32_t LinuxHidPlatform::Identify(DeviceFile& file, DeviceIdentity& identity) {
+std::uint32_t LinuxHidPlatform::Identify(DeviceFile& file, HiddAttributes& identity) {
     const std::optional<HidId> id = sysfs_.Id(Hidraw(file).node());
     if (!id) {
         return ERROR_GEN_FAILURE;
     }
     // hidraw does not tell the device's release number: it stays 0.
-    identity.vendor = id->vendor;
-    identity.product = id->product;
+    identity.VendorID = id->vendor;
+    identity.ProductID = id->product;
     return ERROR_SUCCESS;
 }
 

@@ -52,7 +52,7 @@ private:
     std::vector<std::string> InterfacePaths() override;
     std::shared_ptr<DeviceFile> OpenDevice(const std::string& path, std::uint32_t access,
                                            bool overlapped, std::uint32_t& error) override;
-    std::uint32_t Identify(DeviceFile& file, DeviceIdentity& identity) override;
+    std::uint32_t Identify(DeviceFile& file, HiddAttributes& identity) override;
     std::optional<std::vector<std::uint8_t>> Descriptor(DeviceFile& file) override;
     void SetInputBuffers(DeviceFile& file, std::uint32_t count) override;
     ReportQueue::ReadStart StartRead(DeviceFile& file, std::uint8_t* buffer, std::uint32_t length,

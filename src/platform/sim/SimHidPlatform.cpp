@@ -189,12 +189,14 @@ std::shared_ptr<DeviceFile> SimHidPlatform::OpenDevice(const std::string& path,
     return file;
 }
 
-std::uint32_t SimHidPlatform::Identify(DeviceFile& file, DeviceIdentity& identity) {
+std::uint32_t SimHidPlatform::Identify(DeviceFile& file, HiddAttributes& identity) {
     if (Gone(Sim(file))) {
         return ERROR_DEVICE_NOT_CONNECTED;
     }
     const SimInterface& candidate = interfaces_[Sim(file).interfaceIndex];
-    identity = DeviceIdentity{candidate.vendor, candidate.product, kDeviceVersion};
+    identity.VendorID = candidate.vendor;
+    identity.ProductID = candidate.product;
+    identity.VersionNumber = kDeviceVersion;
     return ERROR_SUCCESS;
 }
 
