@@ -4,9 +4,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <span>
 #include <system_error>
 
@@ -89,43 +87,16 @@ void HidrawReader::Run() {
     }
 }
 
-std::uint32_t HidrawReader::CopyReport(const std::vector<std::uint8_t>& report,
-                                       std::uint8_t* buffer, std::uint32_t length) {
-    const std::size_t copied = std::min<std::size_t>(report.size(), length);
-    std::memcpy(buffer, report.data(), copied);
-    // A short report must not leave an earlier report's bytes behind it.
-    std::memset(buffer + copied, 0, length - copied);
-    return static_cast<std::uint32_t>(copied);
-}
-
 void HidrawReader::Deliver(std::vector<std::uint8_t> report) {
     std::lock_guard lock(mutex_);
-    ++received_;
-    if (pending_) {
-        PendingRead read = std::move(*pending_);
-        pending_.reset();
-        read.overlapped->InternalHigh = CopyReport(report, read.buffer, read.length);
-        read.overlapped->Internal = STATUS_SUCCESS;
-        read.event->Set();
-        return;
-    }
-    if (queue_.size() >= capacity_) {
-        queue_.pop_front();
-        ++dropped_;
-    }
-    queue_.push_back(std::move(report));
+    queue_.Deliver(std::move(report));
 }
 
 void HidrawReader::MarkDeviceGone() {
     std::lock_guard lock(mutex_);
     deviceGone_ = true;
     // A read is outstanding only while the queue is empty: it ends without data, as on Windows.
-    if (pending_) {
-        pending_->overlapped->InternalHigh = 0;
-        pending_->overlapped->Internal = STATUS_DEVICE_NOT_CONNECTED;
-        pending_->event->Set();
-        pending_.reset();
-    }
+    queue_.EndPendingRead(STATUS_DEVICE_NOT_CONNECTED);
 }
 
 HidrawReader::ReadStart HidrawReader::StartRead(std::uint8_t* buffer, std::uint32_t length,
@@ -133,34 +104,12 @@ HidrawReader::ReadStart HidrawReader::StartRead(std::uint8_t* buffer, std::uint3
                                                 std::shared_ptr<Event> event,
                                                 std::uint32_t& bytesRead) {
     std::lock_guard lock(mutex_);
-    if (pending_) {
-        return ReadStart::Busy;
-    }
-    if (!queue_.empty()) {
-        bytesRead = CopyReport(queue_.front(), buffer, length);
-        queue_.pop_front();
-        overlapped.InternalHigh = bytesRead;
-        overlapped.Internal = STATUS_SUCCESS;
-        event->Set();
-        return ReadStart::Completed;
-    }
-    if (deviceGone_) {
-        return ReadStart::DeviceGone;
-    }
-    overlapped.Internal = STATUS_PENDING;
-    overlapped.InternalHigh = 0;
-    pending_ = PendingRead{buffer, length, &overlapped, std::move(event)};
-    return ReadStart::Pending;
+    return queue_.StartRead(buffer, length, overlapped, std::move(event), deviceGone_, bytesRead);
 }
 
 void HidrawReader::Cancel() {
     std::lock_guard lock(mutex_);
-    if (pending_) {
-        pending_->overlapped->InternalHigh = 0;
-        pending_->overlapped->Internal = STATUS_CANCELLED;
-        pending_->event->Set();
-        pending_.reset();
-    }
+    queue_.EndPendingRead(STATUS_CANCELLED);
 }
 
 std::pair<std::uint32_t, std::uint32_t> HidrawReader::Outcome(const Overlapped& overlapped) const {
@@ -170,16 +119,13 @@ std::pair<std::uint32_t, std::uint32_t> HidrawReader::Outcome(const Overlapped& 
 
 void HidrawReader::SetCapacity(std::size_t capacity) {
     std::lock_guard lock(mutex_);
-    capacity_ = capacity;
-    while (queue_.size() > capacity_) {
-        queue_.pop_front();
-        ++dropped_;
-    }
+    queue_.SetCapacity(capacity);
 }
 
 HidrawReader::State HidrawReader::CurrentState() const {
     std::lock_guard lock(mutex_);
-    return State{queue_.size(), capacity_, received_, dropped_, deviceGone_};
+    return State{queue_.Queued(), queue_.Capacity(), queue_.Received(), queue_.Dropped(),
+                 deviceGone_};
 }
 
 }  // namespace vr

@@ -7,23 +7,19 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <thread>
 #include <vector>
 
 #include "adapter/HidPlatform.h"
 #include "platform/hidcommon/Event.h"
+#include "platform/hidcommon/ReportQueue.h"
 
 namespace vr {
 
 class HidrawReader {
 public:
-    // As many reports as the Windows HID stack queues before it is told otherwise.
-    static constexpr std::size_t kDefaultCapacity = 32;
-
     // Starts draining `fd` (which the caller keeps open until the reader is destroyed);
     // nothing when no thread or wake-up descriptor could be had (errno tells why).
     static std::unique_ptr<HidrawReader> Start(int fd, bool numberedReports);
@@ -32,12 +28,10 @@ public:
     HidrawReader(const HidrawReader&) = delete;
     HidrawReader& operator=(const HidrawReader&) = delete;
 
-    enum class ReadStart { Completed, Pending, DeviceGone, Busy };
+    using ReadStart = ReportQueue::ReadStart;
 
-    // Starts a read into `buffer`. Completed: a queued report was copied, `bytesRead` set and
-    // `event` signalled. Pending: the next report will complete it. DeviceGone: the device was
-    // removed and every report it sent has been delivered. Busy: a read is already outstanding.
-    // `buffer`, `overlapped` must stay valid until the read completes or is cancelled.
+    // Starts a read into `buffer` (see ReportQueue::StartRead); DeviceGone once the device was
+    // removed and every report it sent has been delivered.
     ReadStart StartRead(std::uint8_t* buffer, std::uint32_t length, Overlapped& overlapped,
                         std::shared_ptr<Event> event, std::uint32_t& bytesRead);
     // Cancels the outstanding read, if any: it never writes its buffer afterwards; its event is
@@ -61,30 +55,17 @@ public:
 private:
     HidrawReader(int fd, int wakeFd, bool numberedReports);
 
-    struct PendingRead {
-        std::uint8_t* buffer;
-        std::uint32_t length;
-        Overlapped* overlapped;
-        std::shared_ptr<Event> event;
-    };
-
     void Run();
     void Deliver(std::vector<std::uint8_t> report);
     void MarkDeviceGone();
-    static std::uint32_t CopyReport(const std::vector<std::uint8_t>& report, std::uint8_t* buffer,
-                                    std::uint32_t length);
 
     const int fd_;
     const int wakeFd_;
     const bool numberedReports_;
 
     mutable std::mutex mutex_;
-    std::deque<std::vector<std::uint8_t>> queue_;
-    std::size_t capacity_ = kDefaultCapacity;
-    std::uint64_t received_ = 0;
-    std::uint64_t dropped_ = 0;
+    ReportQueue queue_;
     bool deviceGone_ = false;
-    std::optional<PendingRead> pending_;
 
     std::thread thread_;
 };

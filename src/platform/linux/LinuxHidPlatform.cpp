@@ -6,10 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <vector>
 
-#include "platform/hidcommon/DeviceInterfaceSet.h"
 #include "platform/hidcommon/ReportDescriptor.h"
 #include "platform/hidcommon/Win32Errors.h"
 #include "platform/linux/HidrawReader.h"
@@ -17,9 +15,10 @@
 namespace vr {
 
 // One open device node. A file opened for overlapped reading has a reader that drains it.
-class HidrawFile {
+class HidrawFile : public DeviceFile {
 public:
-    HidrawFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {
+    HidrawFile(int fd, std::string path, bool overlapped)
+        : DeviceFile(overlapped), fd_(fd), path_(std::move(path)) {
         const std::size_t slash = path_.rfind('/');
         node_ = slash == std::string::npos ? path_ : path_.substr(slash + 1);
     }
@@ -27,8 +26,6 @@ public:
         reader_.reset();  // stops and joins the reader before its descriptor goes
         ::close(fd_);
     }
-    HidrawFile(const HidrawFile&) = delete;
-    HidrawFile& operator=(const HidrawFile&) = delete;
 
     int fd() const { return fd_; }
     const std::string& path() const { return path_; }
@@ -45,22 +42,13 @@ private:
 
 namespace {
 
+// Every file this platform opens is a HidrawFile.
+HidrawFile& Hidraw(DeviceFile& file) {
+    return static_cast<HidrawFile&>(file);
+}
+
 constexpr std::uint16_t kAdapterVendorId = 0x11D2;
 constexpr std::uint16_t kAdapterProductId = 0x0001;
-constexpr std::uint32_t kMinInputBuffers = 2;
-constexpr std::uint32_t kMaxInputBuffers = 512;
-
-thread_local std::uint32_t tLastError = ERROR_SUCCESS;
-
-bool Succeed() {
-    tLastError = ERROR_SUCCESS;
-    return true;
-}
-
-bool Fail(std::uint32_t error) {
-    tLastError = error;
-    return false;
-}
 
 int OpenFlags(std::uint32_t access, bool overlapped) {
     int flags = O_CLOEXEC;
@@ -104,7 +92,8 @@ LinuxHidPlatform::LinuxHidPlatform() : LinuxHidPlatform(kSysfsClassDir, kDeviceD
 
 LinuxHidPlatform::LinuxHidPlatform(std::string sysfsClassDir, std::string deviceDir,
                                    NodeOpener opener)
-    : sysfs_(std::move(sysfsClassDir)),
+    : EmulatedHidPlatform(LastErrorScope::Thread),
+      sysfs_(std::move(sysfsClassDir)),
       deviceDir_(std::move(deviceDir)),
       opener_(std::move(opener)) {
     if (!opener_) {
@@ -114,298 +103,115 @@ LinuxHidPlatform::LinuxHidPlatform(std::string sysfsClassDir, std::string device
 
 LinuxHidPlatform::~LinuxHidPlatform() = default;
 
-template <typename T>
-std::shared_ptr<T> LinuxHidPlatform::Find(Handle handle) const {
-    const std::optional<Object> object = handles_.Find(handle);
-    if (!object || !std::holds_alternative<std::shared_ptr<T>>(*object)) {
-        return nullptr;
+std::vector<std::string> LinuxHidPlatform::InterfacePaths() {
+    std::vector<std::string> paths;
+    for (const std::string& node : sysfs_.NodeNames()) {
+        paths.push_back(deviceDir_ + "/" + node);
     }
-    return std::get<std::shared_ptr<T>>(*object);
+    return paths;
 }
 
-// --- HID class driver ---
-
-void LinuxHidPlatform::HidD_GetHidGuid(Guid& guid) {
-    guid = kHidInterfaceGuid;
-    tLastError = ERROR_SUCCESS;
-}
-
-bool LinuxHidPlatform::HidD_GetAttributes(Handle device, HiddAttributes& attributes) {
-    const auto file = Find<HidrawFile>(device);
-    if (!file) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    const std::optional<HidId> id = sysfs_.Id(file->node());
-    if (!id) {
-        return Fail(ERROR_GEN_FAILURE);
-    }
-    attributes.Size = 12;
-    attributes.VendorID = id->vendor;
-    attributes.ProductID = id->product;
-    attributes.VersionNumber = 0;  // hidraw does not tell the device's release number
-    return Succeed();
-}
-
-bool LinuxHidPlatform::HidD_SetNumInputBuffers(Handle device, std::uint32_t count) {
-    const auto file = Find<HidrawFile>(device);
-    if (!file) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    if (count < kMinInputBuffers || count > kMaxInputBuffers) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
-    if (file->reader() != nullptr) {
-        file->reader()->SetCapacity(count);
-    }
-    return Succeed();
-}
-
-bool LinuxHidPlatform::HidD_GetPreparsedData(Handle device, PreparsedData& data) {
-    const auto file = Find<HidrawFile>(device);
-    if (!file) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    if (file->reader() != nullptr && file->reader()->CurrentState().deviceGone) {
-        return Fail(ERROR_DEVICE_NOT_CONNECTED);
-    }
-    auto descriptor = sysfs_.ReportDescriptor(file->node());
-    if (!descriptor) {
-        descriptor = DescriptorFromDevice(file->fd());
-    }
-    if (!descriptor) {
-        return Fail(ERROR_DEVICE_NOT_CONNECTED);
-    }
-    std::lock_guard lock(preparsedMutex_);
-    while (nextPreparsed_ <= 0 || preparsed_.contains(nextPreparsed_)) {
-        nextPreparsed_ = nextPreparsed_ <= 0 ? 1 : nextPreparsed_ + 1;
-    }
-    data = nextPreparsed_++;
-    preparsed_.emplace(data, std::make_shared<const std::vector<std::uint8_t>>(*descriptor));
-    return Succeed();
-}
-
-bool LinuxHidPlatform::HidD_FreePreparsedData(PreparsedData data) {
-    std::lock_guard lock(preparsedMutex_);
-    return preparsed_.erase(data) == 1 ? Succeed() : Fail(ERROR_INVALID_PARAMETER);
-}
-
-// --- device set-up ---
-
-Handle LinuxHidPlatform::SetupDiGetClassDevsA(const Guid& classGuid, const char* /*enumerator*/,
-                                              WindowHandle /*parent*/, std::uint32_t flags) {
-    auto set = std::make_shared<DeviceInterfaceSet>();
-    // Only HID interfaces exist here: any other class, or a set of devices rather than of
-    // interfaces, is empty. Every listed node is present, with or without DIGCF_PRESENT.
-    if (ListsHidInterfaces(classGuid, flags)) {
-        for (const std::string& node : sysfs_.NodeNames()) {
-            set->paths.push_back(deviceDir_ + "/" + node);
-        }
-    }
-    const Handle handle = handles_.Add(std::move(set));
-    if (handle == kNoHandle) {
-        Fail(ERROR_NOT_ENOUGH_MEMORY);
-        return kInvalidHandle;
-    }
-    Succeed();
-    return handle;
-}
-
-bool LinuxHidPlatform::SetupDiEnumDeviceInterfaces(Handle set, const void* /*deviceInfo*/,
-                                                   const Guid& classGuid, std::uint32_t memberIndex,
-                                                   SpDeviceInterfaceData& data) {
-    const auto interfaces = Find<DeviceInterfaceSet>(set);
-    if (!interfaces) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    const std::uint32_t error = EnumDeviceInterface(*interfaces, classGuid, memberIndex, data);
-    return error == ERROR_SUCCESS ? Succeed() : Fail(error);
-}
-
-bool LinuxHidPlatform::SetupDiGetDeviceInterfaceDetailA(Handle set, SpDeviceInterfaceData& data,
-                                                        std::uint8_t* detail,
-                                                        std::uint32_t detailSize,
-                                                        std::uint32_t* requiredSize,
-                                                        const void* /*deviceInfo*/) {
-    const auto interfaces = Find<DeviceInterfaceSet>(set);
-    if (!interfaces) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    const std::uint32_t error =
-        GetDeviceInterfaceDetail(*interfaces, data, detail, detailSize, requiredSize);
-    return error == ERROR_SUCCESS ? Succeed() : Fail(error);
-}
-
-bool LinuxHidPlatform::SetupDiDestroyDeviceInfoList(Handle set) {
-    if (!Find<DeviceInterfaceSet>(set)) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    handles_.Remove(set);
-    return Succeed();
-}
-
-// --- kernel ---
-
-Handle LinuxHidPlatform::CreateFileA(const std::string& path, std::uint32_t access,
-                                     std::uint32_t /*share*/,
-                                     const SecurityAttributes* /*security*/, std::uint32_t creation,
-                                     std::uint32_t flags, Handle /*templateFile*/) {
-    // Device nodes can only be opened, never created. Descriptors are never inherited by
-    // child processes (the program starts none), whatever the security attributes say.
-    if (creation != OPEN_EXISTING) {
-        Fail(ERROR_INVALID_PARAMETER);
-        return kInvalidHandle;
-    }
-    const bool overlapped = (flags & FILE_FLAG_OVERLAPPED) != 0;
+std::shared_ptr<DeviceFile> LinuxHidPlatform::OpenDevice(const std::string& path,
+                                                         std::uint32_t access, bool overlapped,
+                                                         std::uint32_t& error) {
     int fd = -1;
     do {
         fd = opener_(path, OpenFlags(access, overlapped));
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        const int error = errno;
-        NoteOpenFailure(path, error);
-        Fail(Win32ErrorFromErrno(error));
-        return kInvalidHandle;
+        const int openError = errno;
+        NoteOpenFailure(path, openError);
+        error = Win32ErrorFromErrno(openError);
+        return nullptr;
     }
-    auto file = std::make_shared<HidrawFile>(fd, path);
+    auto file = std::make_shared<HidrawFile>(fd, path, overlapped);
     if (overlapped) {
-        auto reader = HidrawReader::Start(fd, NumberedReports(*file));
+        // Without a descriptor, the common case: a device without report ids.
+        const auto descriptor = ReportDescriptor(*file);
+        auto reader = HidrawReader::Start(fd, descriptor && UsesNumberedReports(*descriptor));
         if (!reader) {
-            Fail(Win32ErrorFromErrno(errno));
-            return kInvalidHandle;  // `file` closes the descriptor
+            error = Win32ErrorFromErrno(errno);
+            return nullptr;  // `file` closes the descriptor
         }
         file->set_reader(std::move(reader));
     }
-    const Handle handle = handles_.Add(std::move(file));
-    if (handle == kNoHandle) {
-        Fail(ERROR_TOO_MANY_OPEN_FILES);
-        return kInvalidHandle;
-    }
     NoteAdapterOpened(path);
-    Succeed();
-    return handle;
+    return file;
 }
 
-bool LinuxHidPlatform::CloseHandle(Handle handle) {
-    // Closing a file cancels its outstanding read and stops its reader (when the last user of
-    // the object lets go of it).
-    return handles_.Remove(handle) ? Succeed() : Fail(ERROR_INVALID_HANDLE);
+std::uint32_t LinuxHidPlatform::Identify(DeviceFile& file, HiddAttributes& identity) {
+    const std::optional<HidId> id = sysfs_.Id(Hidraw(file).node());
+    if (!id) {
+        return ERROR_GEN_FAILURE;
+    }
+    // hidraw does not tell the device's release number: it stays 0.
+    identity.VendorID = id->vendor;
+    identity.ProductID = id->product;
+    return ERROR_SUCCESS;
 }
 
-Handle LinuxHidPlatform::CreateEventA(const SecurityAttributes* /*security*/, bool manualReset,
-                                      bool initialState, const char* /*name*/) {
-    // Every event is a new, private one: the program names none it shares.
-    const Handle handle = handles_.Add(std::make_shared<Event>(manualReset, initialState));
-    if (handle == kNoHandle) {
-        Fail(ERROR_NOT_ENOUGH_MEMORY);
-        return kNoHandle;
+std::optional<std::vector<std::uint8_t>> LinuxHidPlatform::Descriptor(DeviceFile& file) {
+    const HidrawReader* reader = Hidraw(file).reader();
+    if (reader != nullptr && reader->CurrentState().deviceGone) {
+        return std::nullopt;
     }
-    Succeed();
-    return handle;
+    return ReportDescriptor(Hidraw(file));
 }
 
-bool LinuxHidPlatform::ResetEvent(Handle event) {
-    const auto object = Find<Event>(event);
-    if (!object) {
-        return Fail(ERROR_INVALID_HANDLE);
+std::optional<std::vector<std::uint8_t>> LinuxHidPlatform::ReportDescriptor(
+    const HidrawFile& file) const {
+    auto descriptor = sysfs_.ReportDescriptor(file.node());
+    if (!descriptor) {
+        descriptor = DescriptorFromDevice(file.fd());
     }
-    object->Reset();
-    return Succeed();
+    return descriptor;
 }
 
-bool LinuxHidPlatform::ReadFile(Handle device, std::uint8_t* buffer, std::uint32_t length,
-                                std::uint32_t* bytesRead, Overlapped& overlapped) {
-    const auto file = Find<HidrawFile>(device);
-    if (!file) {
-        return Fail(ERROR_INVALID_HANDLE);
+void LinuxHidPlatform::SetInputBuffers(DeviceFile& file, std::uint32_t count) {
+    if (HidrawReader* reader = Hidraw(file).reader()) {
+        reader->SetCapacity(count);
     }
-    const auto event = Find<Event>(overlapped.hEvent);
-    if (file->reader() == nullptr || !event || buffer == nullptr) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
+}
+
+ReportQueue::ReadStart LinuxHidPlatform::StartRead(DeviceFile& file, std::uint8_t* buffer,
+                                                   std::uint32_t length, Overlapped& overlapped,
+                                                   std::shared_ptr<Event> event,
+                                                   std::uint32_t& bytesRead) {
     // Reset before the read is registered, so that a report that completes it at once is not
     // undone by the reset.
     event->Reset();
-    std::uint32_t count = 0;
-    switch (file->reader()->StartRead(buffer, length, overlapped, event, count)) {
-        case HidrawReader::ReadStart::Completed:
-            if (bytesRead != nullptr) {
-                *bytesRead = count;
-            }
-            return Succeed();
-        case HidrawReader::ReadStart::Pending:
-            return Fail(ERROR_IO_PENDING);
-        case HidrawReader::ReadStart::DeviceGone:
-            return Fail(ERROR_DEVICE_NOT_CONNECTED);
-        case HidrawReader::ReadStart::Busy:
-            return Fail(ERROR_BUSY);
-    }
-    return Fail(ERROR_GEN_FAILURE);
+    return Hidraw(file).reader()->StartRead(buffer, length, overlapped, std::move(event),
+                                            bytesRead);
 }
 
-std::uint32_t LinuxHidPlatform::WaitForSingleObject(Handle handle, std::uint32_t milliseconds) {
-    const auto event = Find<Event>(handle);
-    if (!event) {
-        Fail(ERROR_INVALID_HANDLE);
-        return WAIT_FAILED;
+void LinuxHidPlatform::CancelRead(DeviceFile& file) {
+    if (HidrawReader* reader = Hidraw(file).reader()) {
+        reader->Cancel();
     }
-    const std::uint32_t result = event->Wait(milliseconds);
-    Succeed();
-    return result;
 }
 
-bool LinuxHidPlatform::CancelIo(Handle device) {
-    const auto file = Find<HidrawFile>(device);
-    if (!file) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    if (file->reader() != nullptr) {
-        file->reader()->Cancel();
-    }
-    return Succeed();
-}
-
-bool LinuxHidPlatform::GetOverlappedResult(Handle device, Overlapped& overlapped,
-                                           std::uint32_t* bytesTransferred, bool wait) {
-    const auto file = Find<HidrawFile>(device);
-    if (!file || file->reader() == nullptr) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    auto [status, bytes] = file->reader()->Outcome(overlapped);
+std::optional<LinuxHidPlatform::ReadOutcome> LinuxHidPlatform::Outcome(DeviceFile& file,
+                                                                       Overlapped& overlapped,
+                                                                       bool wait) {
+    const HidrawReader& reader = *Hidraw(file).reader();
+    auto [status, bytes] = reader.Outcome(overlapped);
     if (status == STATUS_PENDING && wait) {
         const auto event = Find<Event>(overlapped.hEvent);
         if (!event) {
-            return Fail(ERROR_INVALID_PARAMETER);
+            return std::nullopt;
         }
         while (status == STATUS_PENDING) {
             event->Wait(INFINITE);
-            std::tie(status, bytes) = file->reader()->Outcome(overlapped);
+            std::tie(status, bytes) = reader.Outcome(overlapped);
         }
     }
-    if (bytesTransferred != nullptr) {
-        *bytesTransferred = bytes;
-    }
-    switch (status) {
-        case STATUS_SUCCESS:
-            return Succeed();
-        case STATUS_PENDING:
-            return Fail(ERROR_IO_INCOMPLETE);
-        case STATUS_CANCELLED:
-            return Fail(ERROR_OPERATION_ABORTED);
-        case STATUS_DEVICE_NOT_CONNECTED:
-            return Fail(ERROR_DEVICE_NOT_CONNECTED);
-        default:
-            return Fail(ERROR_GEN_FAILURE);
-    }
-}
-
-std::uint32_t LinuxHidPlatform::GetLastError() {
-    return tLastError;
+    return ReadOutcome{status, bytes};
 }
 
 // --- what the Linux side adds ---
 
 std::optional<LinuxHidPlatform::InputQueueState> LinuxHidPlatform::InputQueue(Handle device) const {
-    const auto file = Find<HidrawFile>(device);
+    const auto file = std::static_pointer_cast<HidrawFile>(Find<DeviceFile>(device));
     if (!file || file->reader() == nullptr) {
         return std::nullopt;
     }
@@ -421,15 +227,6 @@ std::optional<std::string> LinuxHidPlatform::TakePermissionDiagnosis() {
     }
     diagnosis_ = Diagnosis::Given;
     return diagnosisText_;
-}
-
-bool LinuxHidPlatform::NumberedReports(const HidrawFile& file) const {
-    auto descriptor = sysfs_.ReportDescriptor(file.node());
-    if (!descriptor) {
-        descriptor = DescriptorFromDevice(file.fd());
-    }
-    // Without a descriptor, the common case: a device without report ids.
-    return descriptor && UsesNumberedReports(*descriptor);
 }
 
 bool LinuxHidPlatform::IsAdapterNode(const std::string& path) const {

@@ -1,29 +1,25 @@
 #pragma once
 
 // The HID seam on Linux hidraw. Device interfaces are the hidraw nodes that sysfs lists, opened
-// under the device folder; overlapped reads are served by a reader thread per read handle;
-// events, device information sets and preparsed data live in handle tables of their own.
+// under the device folder; overlapped reads are served by a reader thread per read handle.
+// Several threads may call it: its last error is kept per thread.
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <variant>
+#include <vector>
 
-#include "adapter/HidPlatform.h"
-#include "platform/hidcommon/Event.h"
-#include "platform/hidcommon/HandleTable.h"
+#include "platform/hidcommon/EmulatedHidPlatform.h"
 #include "platform/linux/HidrawSysfs.h"
 
 namespace vr {
 
 class HidrawFile;
-struct DeviceInterfaceSet;
 
-class LinuxHidPlatform final : public HidPlatform {
+class LinuxHidPlatform final : public EmulatedHidPlatform {
 public:
     // Opens a device node as open(2) does: a descriptor, or -1 with errno set.
     using NodeOpener = std::function<int(const std::string& path, int flags)>;
@@ -36,38 +32,6 @@ public:
     // device/report_descriptor); `deviceDir` holds the nodes. `opener` defaults to open(2).
     LinuxHidPlatform(std::string sysfsClassDir, std::string deviceDir, NodeOpener opener = {});
     ~LinuxHidPlatform() override;
-
-    void HidD_GetHidGuid(Guid& guid) override;
-    bool HidD_GetAttributes(Handle device, HiddAttributes& attributes) override;
-    bool HidD_SetNumInputBuffers(Handle device, std::uint32_t count) override;
-    bool HidD_GetPreparsedData(Handle device, PreparsedData& data) override;
-    bool HidD_FreePreparsedData(PreparsedData data) override;
-
-    Handle SetupDiGetClassDevsA(const Guid& classGuid, const char* enumerator, WindowHandle parent,
-                                std::uint32_t flags) override;
-    bool SetupDiEnumDeviceInterfaces(Handle set, const void* deviceInfo, const Guid& classGuid,
-                                     std::uint32_t memberIndex,
-                                     SpDeviceInterfaceData& data) override;
-    bool SetupDiGetDeviceInterfaceDetailA(Handle set, SpDeviceInterfaceData& data,
-                                          std::uint8_t* detail, std::uint32_t detailSize,
-                                          std::uint32_t* requiredSize,
-                                          const void* deviceInfo) override;
-    bool SetupDiDestroyDeviceInfoList(Handle set) override;
-
-    Handle CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t share,
-                       const SecurityAttributes* security, std::uint32_t creation,
-                       std::uint32_t flags, Handle templateFile) override;
-    bool CloseHandle(Handle handle) override;
-    Handle CreateEventA(const SecurityAttributes* security, bool manualReset, bool initialState,
-                        const char* name) override;
-    bool ResetEvent(Handle event) override;
-    bool ReadFile(Handle device, std::uint8_t* buffer, std::uint32_t length,
-                  std::uint32_t* bytesRead, Overlapped& overlapped) override;
-    std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t milliseconds) override;
-    bool CancelIo(Handle device) override;
-    bool GetOverlappedResult(Handle device, Overlapped& overlapped, std::uint32_t* bytesTransferred,
-                             bool wait) override;
-    std::uint32_t GetLastError() override;
 
     // When the adapter's node was found but could not be opened for lack of permission: a
     // message that tells the user how to grant access. Given once; given again only after the
@@ -85,12 +49,20 @@ public:
     std::optional<InputQueueState> InputQueue(Handle device) const;
 
 private:
-    using Object = std::variant<std::shared_ptr<HidrawFile>, std::shared_ptr<Event>,
-                                std::shared_ptr<DeviceInterfaceSet>>;
+    std::vector<std::string> InterfacePaths() override;
+    std::shared_ptr<DeviceFile> OpenDevice(const std::string& path, std::uint32_t access,
+                                           bool overlapped, std::uint32_t& error) override;
+    std::uint32_t Identify(DeviceFile& file, HiddAttributes& identity) override;
+    std::optional<std::vector<std::uint8_t>> Descriptor(DeviceFile& file) override;
+    void SetInputBuffers(DeviceFile& file, std::uint32_t count) override;
+    ReportQueue::ReadStart StartRead(DeviceFile& file, std::uint8_t* buffer, std::uint32_t length,
+                                     Overlapped& overlapped, std::shared_ptr<Event> event,
+                                     std::uint32_t& bytesRead) override;
+    void CancelRead(DeviceFile& file) override;
+    std::optional<ReadOutcome> Outcome(DeviceFile& file, Overlapped& overlapped,
+                                       bool wait) override;
 
-    template <typename T>
-    std::shared_ptr<T> Find(Handle handle) const;
-    bool NumberedReports(const HidrawFile& file) const;
+    std::optional<std::vector<std::uint8_t>> ReportDescriptor(const HidrawFile& file) const;
     void NoteOpenFailure(const std::string& path, int error);
     void NoteAdapterOpened(const std::string& path);
     bool IsAdapterNode(const std::string& path) const;
@@ -98,11 +70,6 @@ private:
     HidrawSysfs sysfs_;
     std::string deviceDir_;
     NodeOpener opener_;
-    HandleTable<Object> handles_;
-
-    std::mutex preparsedMutex_;
-    std::map<PreparsedData, std::shared_ptr<const std::vector<std::uint8_t>>> preparsed_;
-    PreparsedData nextPreparsed_ = 1;
 
     enum class Diagnosis { None, Waiting, Given };
     std::mutex diagnosisMutex_;

@@ -1,52 +1,25 @@
 #include "platform/sim/SimHidPlatform.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <deque>
 #include <optional>
-#include <span>
 
-#include "platform/hidcommon/DeviceInterfaceSet.h"
 #include "platform/hidcommon/ReportDescriptor.h"
 #include "platform/hidcommon/Win32Errors.h"
 
 namespace vr::sim {
 
 // One open handle on an interface. A handle opened for overlapped reading on the scenario's
-// device has an input queue of its own; an entry without bytes is a read that ends without data.
-struct SimHidPlatform::File {
+// device receives its reports in an input queue of its own.
+struct SimHidPlatform::File : DeviceFile {
+    using DeviceFile::DeviceFile;
+
     std::size_t interfaceIndex = 0;
     std::uint32_t generation = 0;
-    bool overlapped = false;
-    std::deque<std::optional<std::vector<std::uint8_t>>> queue;
-    std::size_t capacity = kDefaultInputBuffers;
-
-    struct PendingRead {
-        std::uint8_t* buffer;
-        std::uint32_t length;
-        Overlapped* overlapped;
-        std::shared_ptr<Event> event;
-    };
-    std::optional<PendingRead> pending;
-
-    // Ends the outstanding read, if any, with `status` and no data.
-    void EndPendingRead(std::uint32_t status) {
-        if (pending) {
-            pending->overlapped->InternalHigh = 0;
-            pending->overlapped->Internal = status;
-            pending->event->Set();
-            pending.reset();
-        }
-    }
+    ReportQueue queue;
 };
-
-// A snapshot of the interfaces present when the set was made, as on Windows.
 
 namespace {
 
-constexpr std::uint32_t kMinInputBuffers = 2;
-constexpr std::uint32_t kMaxInputBuffers = 512;
 constexpr std::uint16_t kDeviceVersion = 0x0100;
 
 std::string InterfacePath(std::uint16_t vendor, std::uint16_t product, std::size_t index) {
@@ -67,19 +40,11 @@ SimInterface Bystander(std::string name, std::uint16_t vendor, std::uint16_t pro
                         false};
 }
 
-std::uint32_t CopyReport(const std::vector<std::uint8_t>& report, std::uint8_t* buffer,
-                         std::uint32_t length) {
-    const std::size_t copied = std::min<std::size_t>(report.size(), length);
-    std::memcpy(buffer, report.data(), copied);
-    // A short report must not leave an earlier report's bytes behind it.
-    std::memset(buffer + copied, 0, length - copied);
-    return static_cast<std::uint32_t>(copied);
-}
-
 }  // namespace
 
 SimHidPlatform::SimHidPlatform(Scenario scenario, Clock& clock)
-    : scenario_(std::move(scenario)),
+    : EmulatedHidPlatform(LastErrorScope::Platform),
+      scenario_(std::move(scenario)),
       clock_(clock),
       numberedReports_(UsesNumberedReports(scenario_.descriptor)),
       present_(scenario_.presentAtStart) {
@@ -94,25 +59,6 @@ SimHidPlatform::SimHidPlatform(Scenario scenario, Clock& clock)
 }
 
 SimHidPlatform::~SimHidPlatform() = default;
-
-template <typename T>
-std::shared_ptr<T> SimHidPlatform::Find(Handle handle) const {
-    const std::optional<Object> object = handles_.Find(handle);
-    if (!object || !std::holds_alternative<std::shared_ptr<T>>(*object)) {
-        return nullptr;
-    }
-    return std::get<std::shared_ptr<T>>(*object);
-}
-
-bool SimHidPlatform::Succeed() {
-    lastError_ = ERROR_SUCCESS;
-    return true;
-}
-
-bool SimHidPlatform::Fail(std::uint32_t error) {
-    lastError_ = error;
-    return false;
-}
 
 // --- the scenario ---
 
@@ -142,7 +88,7 @@ void SimHidPlatform::Apply(const ScenarioStep& step) {
                 // The outstanding read ends without data; queued reports can still be read,
                 // then every read request reports the device gone.
                 for (const auto& file : DeviceReadFiles()) {
-                    file->EndPendingRead(STATUS_DEVICE_NOT_CONNECTED);
+                    file->queue.EndPendingRead(STATUS_DEVICE_NOT_CONNECTED);
                 }
                 present_ = false;
             }
@@ -174,19 +120,7 @@ std::vector<std::shared_ptr<SimHidPlatform::File>> SimHidPlatform::DeviceReadFil
 
 void SimHidPlatform::Deliver(const std::vector<std::uint8_t>* report) {
     for (const auto& file : DeviceReadFiles()) {
-        if (file->pending) {
-            File::PendingRead read = std::move(*file->pending);
-            file->pending.reset();
-            read.overlapped->InternalHigh =
-                report != nullptr ? CopyReport(*report, read.buffer, read.length) : 0;
-            read.overlapped->Internal = STATUS_SUCCESS;
-            read.event->Set();
-            continue;
-        }
-        if (file->queue.size() >= file->capacity) {
-            file->queue.pop_front();  // a full ring buffer drops its oldest report
-        }
-        file->queue.push_back(report != nullptr ? std::optional(*report) : std::nullopt);
+        file->queue.Deliver(report != nullptr ? std::optional(*report) : std::nullopt);
     }
 }
 
@@ -214,225 +148,97 @@ const SimInterface* SimHidPlatform::PresentInterface(const std::string& path) co
     return nullptr;
 }
 
-// --- HID class driver ---
+// --- the seam's device hooks ---
 
-void SimHidPlatform::HidD_GetHidGuid(Guid& guid) {
-    guid = kHidInterfaceGuid;
-    Succeed();
+SimHidPlatform::File& SimHidPlatform::Sim(DeviceFile& file) {
+    return static_cast<File&>(file);  // every file this platform opens is one of its own
 }
 
-bool SimHidPlatform::HidD_GetAttributes(Handle device, HiddAttributes& attributes) {
+void SimHidPlatform::CatchUp() {
     Pump();
-    const auto file = Find<File>(device);
-    if (!file) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    if (Gone(*file)) {
-        return Fail(ERROR_DEVICE_NOT_CONNECTED);
-    }
-    const SimInterface& candidate = interfaces_[file->interfaceIndex];
-    attributes.Size = 12;
-    attributes.VendorID = candidate.vendor;
-    attributes.ProductID = candidate.product;
-    attributes.VersionNumber = kDeviceVersion;
-    return Succeed();
 }
 
-bool SimHidPlatform::HidD_SetNumInputBuffers(Handle device, std::uint32_t count) {
-    const auto file = Find<File>(device);
-    if (!file) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    if (count < kMinInputBuffers || count > kMaxInputBuffers) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
-    file->capacity = count;
-    while (file->queue.size() > file->capacity) {
-        file->queue.pop_front();
-    }
-    return Succeed();
-}
-
-bool SimHidPlatform::HidD_GetPreparsedData(Handle device, PreparsedData& data) {
-    Pump();
-    const auto file = Find<File>(device);
-    if (!file) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    if (Gone(*file)) {
-        return Fail(ERROR_DEVICE_NOT_CONNECTED);
-    }
-    while (nextPreparsed_ <= 0 || preparsed_.contains(nextPreparsed_)) {
-        nextPreparsed_ = nextPreparsed_ <= 0 ? 1 : nextPreparsed_ + 1;
-    }
-    data = nextPreparsed_++;
-    preparsed_.emplace(data, interfaces_[file->interfaceIndex].scenarioDevice
-                                 ? scenario_.descriptor
-                                 : std::vector<std::uint8_t>{});
-    return Succeed();
-}
-
-bool SimHidPlatform::HidD_FreePreparsedData(PreparsedData data) {
-    return preparsed_.erase(data) == 1 ? Succeed() : Fail(ERROR_INVALID_PARAMETER);
-}
-
-// --- device set-up ---
-
-Handle SimHidPlatform::SetupDiGetClassDevsA(const Guid& classGuid, const char* /*enumerator*/,
-                                            WindowHandle /*parent*/, std::uint32_t flags) {
-    Pump();
-    auto set = std::make_shared<DeviceInterfaceSet>();
-    if (ListsHidInterfaces(classGuid, flags)) {
-        for (const SimInterface& candidate : interfaces_) {
-            if (!candidate.scenarioDevice || present_) {
-                set->paths.push_back(candidate.path);
-            }
+std::vector<std::string> SimHidPlatform::InterfacePaths() {
+    std::vector<std::string> paths;
+    for (const SimInterface& candidate : interfaces_) {
+        if (!candidate.scenarioDevice || present_) {
+            paths.push_back(candidate.path);
         }
     }
-    const Handle handle = handles_.Add(std::move(set));
-    if (handle == kNoHandle) {
-        Fail(ERROR_NOT_ENOUGH_MEMORY);
-        return kInvalidHandle;
-    }
-    Succeed();
-    return handle;
+    return paths;
 }
 
-bool SimHidPlatform::SetupDiEnumDeviceInterfaces(Handle set, const void* /*deviceInfo*/,
-                                                 const Guid& classGuid, std::uint32_t memberIndex,
-                                                 SpDeviceInterfaceData& data) {
-    const auto interfaces = Find<DeviceInterfaceSet>(set);
-    if (!interfaces) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    const std::uint32_t error = EnumDeviceInterface(*interfaces, classGuid, memberIndex, data);
-    return error == ERROR_SUCCESS ? Succeed() : Fail(error);
-}
-
-bool SimHidPlatform::SetupDiGetDeviceInterfaceDetailA(Handle set, SpDeviceInterfaceData& data,
-                                                      std::uint8_t* detail,
-                                                      std::uint32_t detailSize,
-                                                      std::uint32_t* requiredSize,
-                                                      const void* /*deviceInfo*/) {
-    const auto interfaces = Find<DeviceInterfaceSet>(set);
-    if (!interfaces) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    const std::uint32_t error =
-        GetDeviceInterfaceDetail(*interfaces, data, detail, detailSize, requiredSize);
-    return error == ERROR_SUCCESS ? Succeed() : Fail(error);
-}
-
-bool SimHidPlatform::SetupDiDestroyDeviceInfoList(Handle set) {
-    if (!Find<DeviceInterfaceSet>(set)) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    handles_.Remove(set);
-    return Succeed();
-}
-
-// --- kernel ---
-
-Handle SimHidPlatform::CreateFileA(const std::string& path, std::uint32_t access,
-                                   std::uint32_t /*share*/, const SecurityAttributes* /*security*/,
-                                   std::uint32_t creation, std::uint32_t flags,
-                                   Handle /*templateFile*/) {
-    Pump();
-    if (creation != OPEN_EXISTING) {
-        Fail(ERROR_INVALID_PARAMETER);
-        return kInvalidHandle;
-    }
+std::shared_ptr<DeviceFile> SimHidPlatform::OpenDevice(const std::string& path,
+                                                       std::uint32_t access, bool overlapped,
+                                                       std::uint32_t& error) {
     const SimInterface* target = PresentInterface(path);
     if (target == nullptr) {
-        Fail(ERROR_FILE_NOT_FOUND);
-        return kInvalidHandle;
+        error = ERROR_FILE_NOT_FOUND;
+        return nullptr;
     }
     if (target->heldBySystem && (access & (GENERIC_READ | GENERIC_WRITE)) != 0) {
-        Fail(ERROR_ACCESS_DENIED);
-        return kInvalidHandle;
+        error = ERROR_ACCESS_DENIED;
+        return nullptr;
     }
-    auto file = std::make_shared<File>();
+    auto file = std::make_shared<File>(overlapped);
     file->interfaceIndex = static_cast<std::size_t>(target - interfaces_.data());
     file->generation = generation_;
-    file->overlapped = (flags & FILE_FLAG_OVERLAPPED) != 0;
-    if (file->overlapped && target->scenarioDevice) {
+    if (overlapped && target->scenarioDevice) {
         readFiles_.push_back(file);
     }
-    const Handle handle = handles_.Add(std::move(file));
-    if (handle == kNoHandle) {
-        Fail(ERROR_TOO_MANY_OPEN_FILES);
-        return kInvalidHandle;
-    }
-    Succeed();
-    return handle;
+    return file;
 }
 
-bool SimHidPlatform::CloseHandle(Handle handle) {
-    const std::optional<Object> object = handles_.Remove(handle);
-    if (!object) {
-        return Fail(ERROR_INVALID_HANDLE);
+std::uint32_t SimHidPlatform::Identify(DeviceFile& file, HiddAttributes& identity) {
+    if (Gone(Sim(file))) {
+        return ERROR_DEVICE_NOT_CONNECTED;
     }
-    if (const auto* file = std::get_if<std::shared_ptr<File>>(&*object)) {
-        (*file)->EndPendingRead(STATUS_CANCELLED);
-    }
-    return Succeed();
+    const SimInterface& candidate = interfaces_[Sim(file).interfaceIndex];
+    identity.VendorID = candidate.vendor;
+    identity.ProductID = candidate.product;
+    identity.VersionNumber = kDeviceVersion;
+    return ERROR_SUCCESS;
 }
 
-Handle SimHidPlatform::CreateEventA(const SecurityAttributes* /*security*/, bool manualReset,
-                                    bool initialState, const char* /*name*/) {
-    const Handle handle = handles_.Add(std::make_shared<Event>(manualReset, initialState));
-    if (handle == kNoHandle) {
-        Fail(ERROR_NOT_ENOUGH_MEMORY);
-        return kNoHandle;
+std::optional<std::vector<std::uint8_t>> SimHidPlatform::Descriptor(DeviceFile& file) {
+    if (Gone(Sim(file))) {
+        return std::nullopt;
     }
-    Succeed();
-    return handle;
+    return interfaces_[Sim(file).interfaceIndex].scenarioDevice ? scenario_.descriptor
+                                                                : std::vector<std::uint8_t>{};
 }
 
-bool SimHidPlatform::ResetEvent(Handle event) {
-    const auto object = Find<Event>(event);
-    if (!object) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    object->Reset();
-    return Succeed();
+void SimHidPlatform::SetInputBuffers(DeviceFile& file, std::uint32_t count) {
+    Sim(file).queue.SetCapacity(count);
 }
 
-bool SimHidPlatform::ReadFile(Handle device, std::uint8_t* buffer, std::uint32_t length,
-                              std::uint32_t* bytesRead, Overlapped& overlapped) {
-    Pump();
-    const auto file = Find<File>(device);
-    if (!file) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    const auto event = Find<Event>(overlapped.hEvent);
-    if (!file->overlapped || !event || buffer == nullptr) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
-    if (file->pending) {
-        return Fail(ERROR_BUSY);
+ReportQueue::ReadStart SimHidPlatform::StartRead(DeviceFile& file, std::uint8_t* buffer,
+                                                 std::uint32_t length, Overlapped& overlapped,
+                                                 std::shared_ptr<Event> event,
+                                                 std::uint32_t& bytesRead) {
+    ReportQueue& queue = Sim(file).queue;
+    if (queue.ReadPending()) {
+        return ReportQueue::ReadStart::Busy;  // without touching the event
     }
     event->Reset();
-    if (!file->queue.empty()) {
-        const std::optional<std::vector<std::uint8_t>> report = std::move(file->queue.front());
-        file->queue.pop_front();
-        const std::uint32_t count = report ? CopyReport(*report, buffer, length) : 0;
-        overlapped.InternalHigh = count;
-        overlapped.Internal = STATUS_SUCCESS;
-        if (bytesRead != nullptr) {
-            *bytesRead = count;
-        }
-        event->Set();
-        return Succeed();
+    // On any other interface, which never sends, a read stays outstanding until cancelled.
+    return queue.StartRead(buffer, length, overlapped, std::move(event), Gone(Sim(file)),
+                           bytesRead);
+}
+
+void SimHidPlatform::CancelRead(DeviceFile& file) {
+    Sim(file).queue.EndPendingRead(STATUS_CANCELLED);
+}
+
+std::optional<SimHidPlatform::ReadOutcome> SimHidPlatform::Outcome(DeviceFile& /*file*/,
+                                                                   Overlapped& overlapped,
+                                                                   bool wait) {
+    // Waiting lets the scenario run on until the read completes (or nothing more can happen).
+    while (wait && overlapped.Internal == STATUS_PENDING && nextStep_ < scenario_.steps.size()) {
+        clock_.SleepUntil(scenario_.steps[nextStep_].at);
+        Pump();
     }
-    if (Gone(*file)) {
-        return Fail(ERROR_DEVICE_NOT_CONNECTED);
-    }
-    overlapped.Internal = STATUS_PENDING;
-    overlapped.InternalHigh = 0;
-    // On any other interface, which never sends, the read stays outstanding until cancelled.
-    file->pending = File::PendingRead{buffer, length, &overlapped, event};
-    return Fail(ERROR_IO_PENDING);
+    return ReadOutcome{overlapped.Internal, overlapped.InternalHigh};
 }
 
 std::uint32_t SimHidPlatform::FailWait() {
@@ -441,20 +247,14 @@ std::uint32_t SimHidPlatform::FailWait() {
     return WAIT_FAILED;
 }
 
-std::uint32_t SimHidPlatform::WaitForSingleObject(Handle handle, std::uint32_t milliseconds) {
-    Pump();
-    const auto event = Find<Event>(handle);
-    if (!event) {
-        Fail(ERROR_INVALID_HANDLE);
-        return WAIT_FAILED;
-    }
+std::uint32_t SimHidPlatform::WaitForEvent(Event& event, std::uint32_t milliseconds) {
     const bool forever = milliseconds == INFINITE;
     const Microseconds deadline = clock_.Now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
         if (failNextWait_) {
             return FailWait();
         }
-        if (event->Wait(0) == WAIT_OBJECT_0) {
+        if (event.Wait(0) == WAIT_OBJECT_0) {
             Succeed();
             return WAIT_OBJECT_0;
         }
@@ -473,55 +273,13 @@ std::uint32_t SimHidPlatform::WaitForSingleObject(Handle handle, std::uint32_t m
         }
         clock_.SleepUntil(deadline);
         Pump();
-        if (event->Wait(0) == WAIT_OBJECT_0) {
+        if (event.Wait(0) == WAIT_OBJECT_0) {
             Succeed();
             return WAIT_OBJECT_0;
         }
         Succeed();
         return WAIT_TIMEOUT;
     }
-}
-
-bool SimHidPlatform::CancelIo(Handle device) {
-    const auto file = Find<File>(device);
-    if (!file) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    file->EndPendingRead(STATUS_CANCELLED);
-    return Succeed();
-}
-
-bool SimHidPlatform::GetOverlappedResult(Handle device, Overlapped& overlapped,
-                                         std::uint32_t* bytesTransferred, bool wait) {
-    Pump();
-    const auto file = Find<File>(device);
-    if (!file || !file->overlapped) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    // Waiting lets the scenario run on until the read completes (or nothing more can happen).
-    while (wait && overlapped.Internal == STATUS_PENDING && nextStep_ < scenario_.steps.size()) {
-        clock_.SleepUntil(scenario_.steps[nextStep_].at);
-        Pump();
-    }
-    if (bytesTransferred != nullptr) {
-        *bytesTransferred = overlapped.InternalHigh;
-    }
-    switch (overlapped.Internal) {
-        case STATUS_SUCCESS:
-            return Succeed();
-        case STATUS_PENDING:
-            return Fail(ERROR_IO_INCOMPLETE);
-        case STATUS_CANCELLED:
-            return Fail(ERROR_OPERATION_ABORTED);
-        case STATUS_DEVICE_NOT_CONNECTED:
-            return Fail(ERROR_DEVICE_NOT_CONNECTED);
-        default:
-            return Fail(ERROR_GEN_FAILURE);
-    }
-}
-
-std::uint32_t SimHidPlatform::GetLastError() {
-    return lastError_;
 }
 
 }  // namespace vr::sim

@@ -12,16 +12,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <memory>
+#include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
-#include "adapter/HidPlatform.h"
-#include "platform/hidcommon/DeviceInterfaceSet.h"
-#include "platform/hidcommon/Event.h"
-#include "platform/hidcommon/HandleTable.h"
+#include "platform/hidcommon/EmulatedHidPlatform.h"
 #include "platform/sim/Clock.h"
 #include "platform/sim/Scenario.h"
 
@@ -36,47 +32,15 @@ struct SimInterface {
     bool scenarioDevice = false;
 };
 
-class SimHidPlatform final : public HidPlatform {
+class SimHidPlatform final : public EmulatedHidPlatform {
 public:
     // The input queue of a handle until HidD_SetNumInputBuffers changes it, as on Windows.
-    static constexpr std::size_t kDefaultInputBuffers = 32;
+    static constexpr std::size_t kDefaultInputBuffers = ReportQueue::kDefaultCapacity;
 
     SimHidPlatform(Scenario scenario, Clock& clock);
     ~SimHidPlatform() override;
     SimHidPlatform(const SimHidPlatform&) = delete;
     SimHidPlatform& operator=(const SimHidPlatform&) = delete;
-
-    void HidD_GetHidGuid(Guid& guid) override;
-    bool HidD_GetAttributes(Handle device, HiddAttributes& attributes) override;
-    bool HidD_SetNumInputBuffers(Handle device, std::uint32_t count) override;
-    bool HidD_GetPreparsedData(Handle device, PreparsedData& data) override;
-    bool HidD_FreePreparsedData(PreparsedData data) override;
-
-    Handle SetupDiGetClassDevsA(const Guid& classGuid, const char* enumerator, WindowHandle parent,
-                                std::uint32_t flags) override;
-    bool SetupDiEnumDeviceInterfaces(Handle set, const void* deviceInfo, const Guid& classGuid,
-                                     std::uint32_t memberIndex,
-                                     SpDeviceInterfaceData& data) override;
-    bool SetupDiGetDeviceInterfaceDetailA(Handle set, SpDeviceInterfaceData& data,
-                                          std::uint8_t* detail, std::uint32_t detailSize,
-                                          std::uint32_t* requiredSize,
-                                          const void* deviceInfo) override;
-    bool SetupDiDestroyDeviceInfoList(Handle set) override;
-
-    Handle CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t share,
-                       const SecurityAttributes* security, std::uint32_t creation,
-                       std::uint32_t flags, Handle templateFile) override;
-    bool CloseHandle(Handle handle) override;
-    Handle CreateEventA(const SecurityAttributes* security, bool manualReset, bool initialState,
-                        const char* name) override;
-    bool ResetEvent(Handle event) override;
-    bool ReadFile(Handle device, std::uint8_t* buffer, std::uint32_t length,
-                  std::uint32_t* bytesRead, Overlapped& overlapped) override;
-    std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t milliseconds) override;
-    bool CancelIo(Handle device) override;
-    bool GetOverlappedResult(Handle device, Overlapped& overlapped, std::uint32_t* bytesTransferred,
-                             bool wait) override;
-    std::uint32_t GetLastError() override;
 
     // Every interface of the machine, present or not, in enumeration order.
     const std::vector<SimInterface>& Interfaces() const { return interfaces_; }
@@ -85,17 +49,26 @@ public:
     // True once every step of the scenario has taken effect.
     bool ScenarioFinished();
     // Handles and preparsed data still held by the program (for leak checks).
-    std::size_t OpenHandleCount() const { return handles_.Size() + preparsed_.size(); }
+    std::size_t OpenHandleCount() const { return HeldCount(); }
 
 private:
     struct File;
-    using Object = std::variant<std::shared_ptr<File>, std::shared_ptr<Event>,
-                                std::shared_ptr<DeviceInterfaceSet>>;
+    static File& Sim(DeviceFile& file);
 
-    template <typename T>
-    std::shared_ptr<T> Find(Handle handle) const;
-    bool Succeed();
-    bool Fail(std::uint32_t error);
+    void CatchUp() override;
+    std::vector<std::string> InterfacePaths() override;
+    std::shared_ptr<DeviceFile> OpenDevice(const std::string& path, std::uint32_t access,
+                                           bool overlapped, std::uint32_t& error) override;
+    std::uint32_t Identify(DeviceFile& file, HiddAttributes& identity) override;
+    std::optional<std::vector<std::uint8_t>> Descriptor(DeviceFile& file) override;
+    void SetInputBuffers(DeviceFile& file, std::uint32_t count) override;
+    ReportQueue::ReadStart StartRead(DeviceFile& file, std::uint8_t* buffer, std::uint32_t length,
+                                     Overlapped& overlapped, std::shared_ptr<Event> event,
+                                     std::uint32_t& bytesRead) override;
+    void CancelRead(DeviceFile& file) override;
+    std::optional<ReadOutcome> Outcome(DeviceFile& file, Overlapped& overlapped,
+                                       bool wait) override;
+    std::uint32_t WaitForEvent(Event& event, std::uint32_t milliseconds) override;
 
     void Pump();
     void Apply(const ScenarioStep& step);
@@ -115,11 +88,7 @@ private:
     std::uint32_t generation_ = 0;  // counts the device's appearances
     bool failNextWait_ = false;
 
-    HandleTable<Object> handles_;
     std::vector<std::weak_ptr<File>> readFiles_;
-    std::map<PreparsedData, std::vector<std::uint8_t>> preparsed_;
-    PreparsedData nextPreparsed_ = 1;
-    std::uint32_t lastError_ = ERROR_SUCCESS;
 };
 
 }  // namespace vr::sim
