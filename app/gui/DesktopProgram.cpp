@@ -1,40 +1,26 @@
 #include "DesktopProgram.h"
 
-#include "adapter/USBAdapter.h"
 #include "mainwindow/SupportFunctions.h"
 #include "shared/Version.h"
 
 namespace vr::desktop {
 
-DesktopProgram::DesktopProgram(Platform platform) : platform_(std::move(platform)) {
-    MainWindowParts parts{
-        window_,
-        toolkit_,
-        platform_.files,
-        state_,
-        [this]() -> std::unique_ptr<AdapterLink> {
-            return std::make_unique<USBAdapter>(
-                AdapterContext{platform_.hid, platform_.priority, platform_.files, *main_, state_});
-        },
-        [this] { save_->cmdSave_Click(); },
-        [this] { about_.Show(window_.GetHandle()); },
-        [this] { return save_->Busy(); },
-    };
-    main_ = std::make_unique<frmMain>(std::move(parts));
-    save_ = std::make_unique<SaveCommand>(toolkit_, forms_, platform_.files, state_, *main_);
+DesktopProgram::DesktopProgram(Platform platform)
+    : platform_(std::move(platform)),
+      program_({platform_.hid, platform_.priority, platform_.files}, window_, toolkit_, forms_) {
     WireWindow();
 }
 
 void DesktopProgram::WireWindow() {
-    ConnectHandlers(window_, *main_);
+    ConnectHandlers(window_, Main());
     window_.onTick = [this] {
-        main_->tmr_Timer();
+        Main().tmr_Timer();
         TellDiagnosisOnce();
     };
     // The tray reports a click as the shell of the original platform does: as a mouse move over
     // the window whose x is the number of the mouse message.
     toolkit_.onTrayEvent = [this](int eventNumber) {
-        main_->Form_MouseMove(0, 0, static_cast<float>(eventNumber), 0);
+        Main().Form_MouseMove(0, 0, static_cast<float>(eventNumber), 0);
     };
 }
 
@@ -45,12 +31,12 @@ bool DesktopProgram::Start() {
         toolkit_.MsgBox(kAlreadyRunningMessage, vbOKOnly + vbInformation, kAppTitle);
         return false;
     }
-    QTimer::singleShot(0, &window_, [this] { main_->Form_Load(); });
+    QTimer::singleShot(0, &window_, [this] { Main().Form_Load(); });
     return true;
 }
 
 void DesktopProgram::TellDiagnosisOnce() {
-    if (main_->ExitPending() || main_->Unloaded()) {
+    if (Main().ExitPending() || Main().Unloaded()) {
         return;
     }
     if (const auto note = platform_.takeDiagnosis()) {

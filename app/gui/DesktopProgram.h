@@ -6,13 +6,11 @@
 #include <optional>
 #include <string>
 
-#include "about/frmAbout.h"
 #include "adapter/HidPlatform.h"
-#include "mainwindow/frmMain.h"
+#include "mainwindow/Program.h"
 #include "qt/QtForms.h"
 #include "qt/QtMainWindow.h"
 #include "qt/QtToolkit.h"
-#include "saving/SaveCommand.h"
 #include "shared/CaptureFileLock.h"
 #include "shared/FileSystem.h"
 #include "shared/ProgramState.h"
@@ -42,10 +40,10 @@ public:
     // file: a second copy would delete the data the first has not saved yet.
     bool Start();
 
-    frmMain& Main() { return *main_; }
+    frmMain& Main() { return program_.Main(); }
     qt::QtMainWindow& Window() { return window_; }
     qt::QtToolkit& Toolkit() { return toolkit_; }
-    ProgramState& State() { return state_; }
+    ProgramState& State() { return program_.State(); }
 
 private:
     void WireWindow();
@@ -54,13 +52,10 @@ private:
     Platform platform_;
     // Released last, after everything that may touch the capture file.
     std::unique_ptr<CaptureFileLock> captureLock_;
-    ProgramState state_;
     qt::QtToolkit toolkit_;
     qt::QtMainWindow window_{toolkit_};
     qt::QtForms forms_{toolkit_};
-    frmAbout about_{forms_};
-    std::unique_ptr<frmMain> main_;
-    std::unique_ptr<SaveCommand> save_;
+    Program program_;
 };
 
 }  // namespace vr::desktop

@@ -2,12 +2,7 @@
 
 // The core first: the system headers that the Win32 backend brings in define macros with the
 // names of the seams' constants.
-#include "about/frmAbout.h"
-#include "adapter/HidPlatform.h"
-#include "mainwindow/frmMain.h"
-#include "saving/SaveCommand.h"
-#include "shared/FileSystem.h"
-#include "shared/ProgramState.h"
+#include "mainwindow/Program.h"
 
 #include <memory>
 
@@ -17,17 +12,10 @@
 
 namespace vr::win32app {
 
-// What the program runs on besides the window toolkit.
-struct Platform {
-    HidPlatform& hid;
-    PriorityPlatform& priority;
-    FileSystem& files;
-};
-
 // The whole tray program on Win32: the main window and its forms wired to the core's handlers.
 class Win32Program {
 public:
-    Win32Program(HINSTANCE instance, Platform platform);
+    Win32Program(HINSTANCE instance, ProgramPlatform platform);
     Win32Program(const Win32Program&) = delete;
     Win32Program& operator=(const Win32Program&) = delete;
 
@@ -37,14 +25,10 @@ public:
 private:
     void WireWindow();
 
-    Platform platform_;
-    ProgramState state_;
     win32::Win32Toolkit toolkit_;
     win32::Win32MainWindow window_{toolkit_};
     win32::Win32Forms forms_{toolkit_};
-    frmAbout about_{forms_};
-    std::unique_ptr<frmMain> main_;
-    std::unique_ptr<SaveCommand> save_;
+    Program program_;
 };
 
 }  // namespace vr::win32app

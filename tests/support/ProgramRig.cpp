@@ -17,24 +17,10 @@ ProgramRig::ProgramRig() : ProgramRig(nullptr, nullptr) {
 ProgramRig::ProgramRig(HidPlatform& hidPlatform, PriorityPlatform& priority)
     : ProgramRig(&hidPlatform, &priority) {}
 
-ProgramRig::ProgramRig(HidPlatform* hidPlatform, PriorityPlatform* priority) {
-    MainWindowParts parts{
-        view,
-        toolkit,
-        files,
-        state,
-        [this, hidPlatform, priority]() -> std::unique_ptr<AdapterLink> {
-            ++polls;
-            return std::make_unique<USBAdapter>(
-                AdapterContext{hidPlatform != nullptr ? *hidPlatform : hid,
-                               priority != nullptr ? *priority : hid, files, *form, state});
-        },
-        [this] { save->cmdSave_Click(); },
-        [] {},
-        [this] { return save->Busy(); },
-    };
-    form = std::make_unique<frmMain>(std::move(parts));
-    save = std::make_unique<SaveCommand>(toolkit, forms, files, state, *form);
+ProgramRig::ProgramRig(HidPlatform* hidPlatform, PriorityPlatform* priority)
+    : program_({hidPlatform != nullptr ? *hidPlatform : hid, priority != nullptr ? *priority : hid,
+                files},
+               view, toolkit, forms) {
     view.onResize = [this] { form->Form_Resize(); };
     view.onTick = [this] { form->tmr_Timer(); };
     view.onPopupPick = [this] { form->mPopExit_Click(); };

@@ -6,10 +6,8 @@
 #include "headless/HeadlessForms.h"
 #include "headless/HeadlessMainWindow.h"
 #include "headless/HeadlessToolkit.h"
-#include "mainwindow/frmMain.h"
+#include "mainwindow/Program.h"
 #include "platform/fake/FakeHidPlatform.h"
-#include "saving/SaveCommand.h"
-#include "shared/ProgramState.h"
 #include "support/TestFileSystem.h"
 
 namespace vr::test {
@@ -27,16 +25,25 @@ struct ProgramRig : ScratchFiles {
     headless::HeadlessMainWindow view;
     headless::HeadlessToolkit toolkit;
     headless::HeadlessForms forms;
-    ProgramState state;
-    std::unique_ptr<frmMain> form;
-    std::unique_ptr<SaveCommand> save;
-    long polls = 0;  // adapter objects made
+
+private:
+    Program program_;
+
+public:
+    ProgramState& state = program_.State();
+    frmMain* const form = &program_.Main();
+    SaveCommand* const save = &program_.Save();
+    long polls = 0;  // ticks of the polling timer
 
     std::string CapturePath() const { return scratch.Path(kCaptureFileName); }
     // Load into the tray; true when the window is hidden and the timer runs.
     bool Load();
     // One tick of the polling timer; false when the timer was not running.
-    bool Tick() { return view.FireTimer(); }
+    bool Tick() {
+        const bool fired = view.FireTimer();
+        polls += fired ? 1 : 0;
+        return fired;
+    }
     // Clicks Save and picks `target` in the dialog (and `answer` if it asks about appending).
     void Save(const std::string& target,
               headless::AppendAnswer answer = headless::AppendAnswer::Append);
