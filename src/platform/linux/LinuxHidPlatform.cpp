@@ -22,7 +22,7 @@ public:
         const std::size_t slash = path_.rfind('/');
         node_ = slash == std::string::npos ? path_ : path_.substr(slash + 1);
     }
-    ~HidrawFile() {
+    ~HidrawFile() override {
         reader_.reset();  // stops and joins the reader before its descriptor goes
         ::close(fd_);
     }
