@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "shared/Handles.h"
 
@@ -50,6 +51,15 @@ public:
         Object object = std::move(it->second);
         objects_.erase(it);
         return object;
+    }
+
+    // Empties the table; the caller disposes of what it gets.
+    std::vector<std::pair<Handle, Object>> TakeAll() {
+        std::lock_guard lock(mutex_);
+        std::vector<std::pair<Handle, Object>> all(std::make_move_iterator(objects_.begin()),
+                                                   std::make_move_iterator(objects_.end()));
+        objects_.clear();
+        return all;
     }
 
     // How many handles are open.

@@ -56,8 +56,8 @@ Win32HidPlatform::~Win32HidPlatform() {
 }
 
 HANDLE Win32HidPlatform::KernelHandle(Handle handle, KernelKind kind) const {
-    const KernelObject* object = handles_.Find(handle, kind);
-    return object == nullptr ? INVALID_HANDLE_VALUE : object->handle;
+    const std::optional<KernelObject> object = handles_.Find(handle, kind);
+    return !object ? INVALID_HANDLE_VALUE : object->handle;
 }
 
 void Win32HidPlatform::HidD_GetHidGuid(Guid& guid) {
@@ -217,10 +217,12 @@ bool Win32HidPlatform::SetupDiGetDeviceInterfaceDetailA(Handle set, SpDeviceInte
 }
 
 bool Win32HidPlatform::SetupDiDestroyDeviceInfoList(Handle set) {
-    KernelObject object;
-    if (handles_.Find(set, KernelKind::DeviceSet) == nullptr || !handles_.Remove(set, object)) {
+    const std::optional<KernelObject> removed =
+        handles_.Find(set, KernelKind::DeviceSet) ? handles_.Remove(set) : std::nullopt;
+    if (!removed) {
         return Fail(ERROR_INVALID_HANDLE);
     }
+    const KernelObject& object = *removed;
     interfaces_.erase(set);
     return ::SetupDiDestroyDeviceInfoList(object.handle) != FALSE;
 }
@@ -267,10 +269,11 @@ void Win32HidPlatform::FinishRead(HANDLE file, PendingRead& read) {
 }
 
 bool Win32HidPlatform::CloseHandle(Handle handle) {
-    KernelObject object;
-    if (!handles_.Remove(handle, object)) {
+    const std::optional<KernelObject> removed = handles_.Remove(handle);
+    if (!removed) {
         return Fail(ERROR_INVALID_HANDLE);
     }
+    const KernelObject& object = *removed;
     if (object.kind == KernelKind::DeviceSet) {
         interfaces_.erase(handle);
         return ::SetupDiDestroyDeviceInfoList(object.handle) != FALSE;
@@ -313,9 +316,9 @@ bool Win32HidPlatform::ResetEvent(Handle event) {
 
 bool Win32HidPlatform::ReadFile(Handle device, std::uint8_t* buffer, std::uint32_t length,
                                 std::uint32_t* bytesRead, Overlapped& overlapped) {
-    const KernelObject* file = handles_.Find(device, KernelKind::File);
+    const std::optional<KernelObject> file = handles_.Find(device, KernelKind::File);
     const HANDLE event = KernelHandle(overlapped.hEvent, KernelKind::Event);
-    if (file == nullptr || !file->read) {
+    if (!file || !file->read) {
         return Fail(ERROR_INVALID_HANDLE);
     }
     if (event == INVALID_HANDLE_VALUE) {
@@ -352,8 +355,8 @@ std::uint32_t Win32HidPlatform::WaitForSingleObject(Handle handle, std::uint32_t
 }
 
 bool Win32HidPlatform::CancelIo(Handle device) {
-    const KernelObject* file = handles_.Find(device, KernelKind::File);
-    if (file == nullptr) {
+    const std::optional<KernelObject> file = handles_.Find(device, KernelKind::File);
+    if (!file) {
         return Fail(ERROR_INVALID_HANDLE);
     }
     const bool ok = ::CancelIo(file->handle) != FALSE;
@@ -370,8 +373,8 @@ bool Win32HidPlatform::CancelIo(Handle device) {
 
 bool Win32HidPlatform::GetOverlappedResult(Handle device, Overlapped& overlapped,
                                            std::uint32_t* bytesTransferred, bool wait) {
-    const KernelObject* file = handles_.Find(device, KernelKind::File);
-    if (file == nullptr || !file->read) {
+    const std::optional<KernelObject> file = handles_.Find(device, KernelKind::File);
+    if (!file || !file->read) {
         return Fail(ERROR_INVALID_HANDLE);
     }
     PendingRead& read = *file->read;

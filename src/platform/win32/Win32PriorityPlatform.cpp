@@ -34,8 +34,8 @@ Handle Win32PriorityPlatform::OpenProcess(std::uint32_t access, bool inheritHand
 }
 
 bool Win32PriorityPlatform::SetPriorityClass(Handle process, std::uint32_t priorityClass) {
-    const KernelObject* object = handles_.Find(process, KernelKind::Process);
-    if (object == nullptr) {
+    const std::optional<KernelObject> object = handles_.Find(process, KernelKind::Process);
+    if (!object) {
         ::SetLastError(ERROR_INVALID_HANDLE);
         return false;
     }
@@ -43,11 +43,12 @@ bool Win32PriorityPlatform::SetPriorityClass(Handle process, std::uint32_t prior
 }
 
 bool Win32PriorityPlatform::CloseHandle(Handle handle) {
-    KernelObject object;
-    if (!handles_.Remove(handle, object)) {
+    const std::optional<KernelObject> removed = handles_.Remove(handle);
+    if (!removed) {
         ::SetLastError(ERROR_INVALID_HANDLE);
         return false;
     }
+    const KernelObject& object = *removed;
     return ::CloseHandle(object.handle) != FALSE;
 }
 
