@@ -7,6 +7,7 @@
 #include "HidBackend.h"
 #include "adapter/USBAdapter.h"
 #include "platform/sim/Scenario.h"
+#include "saving/SaveJournal.h"
 #include "shared/CaptureFileLock.h"
 #include "shared/Errors.h"
 #include "shared/ForwardingFileSystem.h"
@@ -38,9 +39,16 @@ class UserCaptureFile final : public ForwardingFileSystem {
 public:
     using ForwardingFileSystem::ForwardingFileSystem;
     std::unique_ptr<OutputFile> OpenCaptureForAppend(const std::string& path) override {
-        auto file = inner().OpenTarget(path);
-        file->SeekToEnd();
-        return file;
+        if (!inner().Identify(path)) {
+            // Made empty in one step, as a CSV file is: the user's document, not a private file.
+            inner().CreateReplacement(path)->Close();
+            try {
+                inner().CommitReplacement(path, false);
+            } catch (const FileError&) {  // made by someone else meanwhile: appended to then
+                inner().DeleteFile(inner().ReplacementPath(path));
+            }
+        }
+        return inner().OpenForAppend(path);
     }
 };
 
@@ -125,6 +133,11 @@ int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& e
             return Fail(err, "the capture file \"" + path +
                                  "\" is in use by Verada Rede, which is running; close it, or "
                                  "capture into another file with --out FILE");
+        }
+        // A save of this capture file that was cut short is settled before the file grows.
+        const std::string settled = RecoverInterruptedSave(files, path);
+        if (!settled.empty()) {
+            err << kToolName << ": " << settled << '\n';
         }
         const std::uint64_t before = FileLength(files, path);
         const auto limit = std::chrono::duration_cast<sim::Microseconds>(
