@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -147,7 +148,9 @@ void FinishTheLog(ProgramRig& rig, Cell& cell, int stored) {
         cell.CheckSane(rig, "after saving what was kept");
     }
     if (stored < kReports) {
-        rig.hid.script.clear();
+        // The station pauses, and the user sends the rest again.
+        rig.hid.script.assign(1, FakeStep::Silence());
+        cell.Check(rig.Tick(), "the pause: no poll");
         ScriptReports(rig, stored, kReports);
         cell.Check(rig.Tick(), "the rest: no poll");
         cell.CheckSane(rig, "after the rest arrived");
@@ -220,6 +223,25 @@ TEST(FaultMatrix, ReceptionKeepsEveryReportThatArrived) {
         }
     }
     tally.Report();
+}
+
+// A capture file that cannot be opened while the station sends on: one message for the
+// transfer, not one for every poll that meets the rest of it.
+TEST(FaultMatrix, AnUnusableCaptureFileIsToldOncePerTransfer) {
+    ProgramRig rig;
+    ASSERT_TRUE(rig.Load());
+    std::filesystem::create_directory(rig.CapturePath());
+    for (int transfer = 0; transfer < 2; ++transfer) {
+        SCOPED_TRACE(transfer);
+        const std::size_t messages = rig.toolkit.messageBoxes.size();
+        ScriptReports(rig, 0, 20);
+        for (int poll = 0; poll < 30 && !rig.hid.script.empty(); ++poll) {
+            rig.Tick();
+        }
+        EXPECT_TRUE(rig.hid.script.empty());
+        EXPECT_EQ(Cell::Messages(rig, messages, rig.CapturePath()), 1);
+        EXPECT_FALSE(rig.state.UnsavedData);
+    }
 }
 
 // What the user does inside one of the program's yields.
