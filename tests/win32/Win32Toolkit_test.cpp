@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "mainwindow/frmMainDesign.h"
 #include "platform/win32/Win32Forms.h"
 #include "platform/win32/Win32MainWindow.h"
 #include "platform/win32/Win32Toolkit.h"
@@ -28,7 +29,7 @@ TEST(Win32Toolkit, TrayRecordIsTheFirstLayoutAndATipWithoutItsNulIsCut) {
 TEST(Win32Toolkit, EachStatusImageKeepsOneIconForTheProgramsLife) {
     Win32Toolkit toolkit(::GetModuleHandleA(nullptr));
     std::set<IconHandle> icons;
-    for (const char* key : {keyVR, keyConnected, keyReceiving, keyPaused, keyDisconnected}) {
+    for (const char* key : kStatusKeys) {
         const IconHandle icon = toolkit.StatusImage(key);
         EXPECT_EQ(toolkit.StatusImage(key), icon) << key;
         ICONINFO info{};
@@ -90,7 +91,7 @@ protected:
 TEST_F(MainWindowTest, DesignAndStateChanges) {
     RECT client{};
     ::GetClientRect(window.hwnd(), &client);
-    EXPECT_EQ(client.right, TwipsToPixels(4560, ScreenDpi()));
+    EXPECT_EQ(client.right, TwipsToPixels(design::kMainForm.clientWidth, ScreenDpi()));
     const LONG style = ::GetWindowLongA(window.hwnd(), GWL_STYLE);
     EXPECT_NE(style & WS_MINIMIZEBOX, 0);
     EXPECT_EQ(style & (WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
