@@ -7,7 +7,6 @@
 #include <set>
 #include <string>
 
-#include "mainwindow/frmMainDesign.h"
 #include "platform/win32/Win32Forms.h"
 #include "platform/win32/Win32MainWindow.h"
 #include "platform/win32/Win32Toolkit.h"
@@ -29,7 +28,7 @@ TEST(Win32Toolkit, TrayRecordIsTheFirstLayoutAndATipWithoutItsNulIsCut) {
 TEST(Win32Toolkit, EachStatusImageKeepsOneIconForTheProgramsLife) {
     Win32Toolkit toolkit(::GetModuleHandleA(nullptr));
     std::set<IconHandle> icons;
-    for (const char* key : kStatusKeys) {
+    for (const char* key : {keyVR, keyConnected, keyReceiving, keyPaused, keyDisconnected}) {
         const IconHandle icon = toolkit.StatusImage(key);
         EXPECT_EQ(toolkit.StatusImage(key), icon) << key;
         ICONINFO info{};
@@ -91,7 +90,9 @@ protected:
 TEST_F(MainWindowTest, DesignAndStateChanges) {
     RECT client{};
     ::GetClientRect(window.hwnd(), &client);
-    EXPECT_EQ(client.right, TwipsToPixels(design::kMainForm.clientWidth, ScreenDpi()));
+    // The designed client area, 4560 x 1230 twips: 304 x 82 pixels at 96 dpi.
+    EXPECT_EQ(client.right, ::MulDiv(304, ScreenDpi(), 96));
+    EXPECT_EQ(client.bottom, ::MulDiv(82, ScreenDpi(), 96));
     const LONG style = ::GetWindowLongA(window.hwnd(), GWL_STYLE);
     EXPECT_NE(style & WS_MINIMIZEBOX, 0);
     EXPECT_EQ(style & (WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
@@ -197,6 +198,16 @@ TEST_F(FormsTest, AboutCaptionShowsAndOkOrTheCloseBoxUnloads) {
     ::SendMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_FALSE(about->IsLoaded());
     EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(FormsTest, ProgressFormIsUpUnderItsCaptionUntilUnloaded) {
+    auto progress = forms.CreateProgressForm();
+    progress->Show(0);
+    const HWND window = ::FindWindowA(nullptr, "Saving File. Please wait...");
+    ASSERT_NE(window, nullptr);
+    EXPECT_NE(::IsWindowVisible(window), FALSE);
+    progress->Unload();
+    EXPECT_EQ(::IsWindowVisible(window), FALSE);
 }
 
 }  // namespace
