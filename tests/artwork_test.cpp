@@ -4,6 +4,7 @@
 #include <string>
 
 #include "artwork/Artwork.h"
+#include "shared/StatusKeys.h"
 
 namespace vr::artwork {
 namespace {
@@ -19,11 +20,10 @@ Rgba At(const Image& image, int x, int y) {
 }
 
 TEST(Artwork, StatusPicturesAreDistinctAtEverySize) {
-    const char* keys[] = {"keyVR", "keyConnected", "keyReceiving", "keyPaused", "keyDisconnected"};
     for (int size : {16, 32, 256}) {
         // Kept as strings: GCC 12 at -O3 warns falsely inside the comparison of byte vectors.
         std::set<std::string> seen;
-        for (const char* key : keys) {
+        for (const char* key : kStatusKeys) {
             const Image image = StatusIcon(key, size);
             ASSERT_EQ(image.width, size);
             ASSERT_EQ(image.height, size);
