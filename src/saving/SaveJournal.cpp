@@ -194,15 +194,7 @@ std::string SettleSave(FileSystem& files, const SaveJournal& journal) {
     } else {
         note = UndoAppend(files, journal);
     }
-    try {
-        DeleteIfThere(files, SaveJournal::PathFor(journal.capture));
-    } catch (const FileError&) {
-        // A finished save's journal left behind does no harm: it deletes only the capture file
-        // it names, and only while that is the same file of the same length.
-        if (journal.phase != SaveJournal::Phase::Written) {
-            throw;
-        }
-    }
+    DeleteIfThere(files, SaveJournal::PathFor(journal.capture));
     return note;
 }
 

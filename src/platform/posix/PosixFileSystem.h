@@ -25,6 +25,7 @@ public:
     explicit PosixFileSystem(uid_t owner) : owner_(owner) {}
 
     std::string TempFolder() override;
+    std::string TempFolderProblem() override { return tempFolderProblem_; }
     bool FileExists(const std::string& path) override;
     void DeleteFile(const std::string& path) override;
     std::unique_ptr<OutputFile> OpenCaptureForAppend(const std::string& path) override;
@@ -41,6 +42,7 @@ private:
     bool IsPrivateFolder(const std::string& path) const;
 
     uid_t owner_;
+    std::string tempFolderProblem_;
 };
 
 }  // namespace vr::posix
