@@ -150,29 +150,6 @@ TEST_F(LinuxHid, DetailRecordIsCheckedAndNeverOverrun) {
     EXPECT_EQ(hid.GetLastError(), ERROR_INVALID_HANDLE);
 }
 
-TEST_F(LinuxHid, AttributesComeFromTheNodesUevent) {
-    tree.AddNode(0, 0x11D2, 0x0001);
-    tree.AddNode(1, 0xFFFF, 0x8000);
-    tree.AddUevent(9, "DRIVER=hid-generic\n");  // no HID_ID line
-    ASSERT_EQ(::mkfifo(tree.NodePath(9).c_str(), 0600), 0);
-    const struct {
-        unsigned node;
-        bool known;
-        std::uint16_t vendor;
-        std::uint16_t product;
-    } cases[] = {{0, true, 0x11D2, 0x0001}, {1, true, 0xFFFF, 0x8000}, {9, false, 0, 0}};
-    for (const auto& c : cases) {
-        const Handle device = Open(hid, tree.NodePath(c.node));
-        ASSERT_GT(device, 0);
-        HiddAttributes attributes;
-        attributes.Size = 12;
-        EXPECT_EQ(hid.HidD_GetAttributes(device, attributes), c.known) << c.node;
-        EXPECT_EQ(attributes.VendorID, c.vendor) << c.node;
-        EXPECT_EQ(attributes.ProductID, c.product) << c.node;
-        EXPECT_TRUE(hid.CloseHandle(device));
-    }
-}
-
 TEST_F(LinuxHid, FailedOpensGiveTheInvalidHandleAndAnError) {
     tree.AddNode(1, 0x11D2, 0x0001);
     EXPECT_EQ(Open(hid, tree.NodePath(7), FILE_FLAG_OVERLAPPED), kInvalidHandle);
