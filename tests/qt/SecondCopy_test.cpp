@@ -34,7 +34,7 @@ TEST(SecondCopy, IsToldAndLeavesTheFirstCopysUnsavedDataAlone) {
                          }}});
     EXPECT_FALSE(second.Start());
     EXPECT_TRUE(script.Finished());
-    EXPECT_EQ(text, kAlreadyRunningMessage);
+    EXPECT_EQ(text, desktop::kAlreadyRunningNoTrayMessage) << "no tray on this desktop";
     SpinUntil([] { return false; }, 100);
     EXPECT_FALSE(second.Main().Loaded());
     EXPECT_EQ(ScratchFolder::ReadFile(capture), "unsaved reports");

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLayout>
 #include <QMenu>
@@ -63,10 +64,18 @@ QString Text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// Wayland compositors do not tell a client it was minimised or restored.
+bool WindowSystemReportsMinimise() {
+    return !QGuiApplication::platformName().startsWith(QStringLiteral("wayland"));
+}
+
 }  // namespace
 
-QtMainWindow::QtMainWindow(QtToolkit& toolkit) : toolkit_(toolkit) {
+QtMainWindow::QtMainWindow(QtToolkit& toolkit)
+    : toolkit_(toolkit), state_(WindowSystemReportsMinimise()) {
+    clock_.start();
     handle_ = toolkit_.RegisterWindow(this);
+    connect(&toolkit_, &QtToolkit::trayPresenceChanged, this, &QtMainWindow::OnTrayPresence);
     BuildDesign();
     tmr_.setTimerType(Qt::PreciseTimer);
     tmr_.setInterval(std::max(design::kTimerIntervalMs, kTimerMinimumMs));
@@ -142,9 +151,15 @@ void QtMainWindow::Move(double left, double top) {
 }
 
 void QtMainWindow::Show() {
-    if (state_ == WindowState::Minimized) {
+    inTray_ = false;
+    if (state_.State() == WindowState::Minimized) {
         showMinimized();
         return;
+    }
+    if (!WindowSystemReportsMinimise() && isVisible()) {
+        // A compositor brings back a window its client minimised only when the window is
+        // mapped anew.
+        hide();
     }
     show();
     raise();
@@ -152,6 +167,11 @@ void QtMainWindow::Show() {
 }
 
 void QtMainWindow::Hide() {
+    inTray_ = true;
+    if (!toolkit_.TrayPresent()) {
+        // No tray to hide into: the window stays reachable, minimised on the taskbar.
+        return;
+    }
     const bool minimised = windowState().testFlag(Qt::WindowMinimized);
     hide();
     if (minimised) {
@@ -161,6 +181,20 @@ void QtMainWindow::Hide() {
         destroy();
     }
 }
+
+void QtMainWindow::OnTrayPresence(bool present) {
+    if (!inTray_ || destroyed_) {
+        return;
+    }
+    if (present && isVisible()) {
+        Hide();
+    } else if (!present && !isVisible()) {
+        // The tray went away with the window in it: back onto the taskbar, minimised.
+        RequestState(WindowState::Minimized);
+        showMinimized();
+    }
+}
+
 void QtMainWindow::Refresh() {
     repaint();
 }
@@ -168,12 +202,18 @@ bool QtMainWindow::IsVisible() const {
     return isVisible();
 }
 WindowState QtMainWindow::GetWindowState() const {
-    return state_;
+    return state_.State();
 }
 
 void QtMainWindow::SetWindowState(WindowState state) {
-    // Remember the state first: the change the toolkit reports back for it is then no news.
-    state_ = state;
+    RequestState(state);
+}
+
+// The state is remembered first: the change the toolkit reports back for it is then no news,
+// and what the window system reports while it settles is its answer, not the user's doing.
+void QtMainWindow::RequestState(WindowState state) {
+    state_.Requested(state, clock_.elapsed());
+    QTimer::singleShot(WindowStateEcho::kSettleMs + 100, this, &QtMainWindow::CheckStateSettled);
     Qt::WindowStates states = windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
     if (state == WindowState::Minimized) {
         states |= Qt::WindowMinimized;
@@ -181,6 +221,16 @@ void QtMainWindow::SetWindowState(WindowState state) {
         states |= Qt::WindowMaximized;
     }
     setWindowState(states);
+}
+
+// A window manager that had not taken the window over yet may have dropped the request.
+void QtMainWindow::CheckStateSettled() {
+    if (destroyed_ || !isVisible()) {
+        return;
+    }
+    if (state_.ShouldAskAgain(FromQt(windowState()), clock_.elapsed())) {
+        RequestState(state_.State());
+    }
 }
 
 IconHandle QtMainWindow::GetIcon() const {
@@ -242,8 +292,7 @@ void QtMainWindow::changeEvent(QEvent* event) {
         // settling the state of a window the program hid (withdrawn windows read as normal).
         return;
     }
-    if (now != state_) {  // a change the user made, not the echo of one the program asked for
-        state_ = now;
+    if (state_.Reported(now, clock_.elapsed())) {  // the user's change, not an echo
         Forward(onResize);
     }
 }
