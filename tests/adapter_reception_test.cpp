@@ -1,7 +1,6 @@
-// Receiving a transfer from the adapter into the capture file. The fault matrix runs every way a
-// reception can end after every report through the whole program; these tests pin what it does
-// not: the icons, the priority, the order of the last calls, the pace of the yields, and what is
-// kept after a capture file failure.
+// Receiving a transfer from the adapter into the capture file: every way a reception ends, the
+// icons, the priority, the order of the last calls, the pace of the yields, and what is kept
+// after a capture file failure.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -160,12 +159,12 @@ TEST(Reception, YieldsAfterEveryHundredthReportAndNoMoreOften) {
 
 TEST(Reception, EndlessEmptyReadsEndTheReceptionAsAStoppedStream) {
     OpenAdapter world;
-    world.platform.script.assign(EmptyCompletionLimit + 5, FakeStep::EmptyCompletion(995));
+    world.platform.script.assign(15, FakeStep::EmptyCompletion(995));
     world.platform.script.push_front(Report('A'));
 
     EXPECT_EQ(world.Read(), "");
 
-    EXPECT_EQ(world.platform.Count("ReadFile"), 1 + EmptyCompletionLimit);
+    EXPECT_EQ(world.platform.Count("ReadFile"), 1 + 10);  // the report, then ten empty reads
     EXPECT_EQ(world.Capture(), Stored({'A'}));
     EXPECT_TRUE(world.state.UnsavedData);
     EXPECT_EQ(world.window.Icon(), keyPaused);
