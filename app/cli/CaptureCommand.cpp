@@ -5,6 +5,7 @@
 #include "Commands.h"
 #include "ConsoleWindow.h"
 #include "HidBackend.h"
+#include "adapter/SearchSchedule.h"
 #include "adapter/USBAdapter.h"
 #include "platform/sim/Scenario.h"
 #include "shared/CaptureFileLock.h"
@@ -56,7 +57,10 @@ public:
     PollEnd Poll() {
         const std::size_t iconsBefore = window_.iconChanges.size();
         USBAdapter adapter(AdapterContext{watch_, *backend_.priority, files_, window_, state_});
-        if (!adapter.InitDevice()) {
+        schedule_.SearchStarted();
+        const bool found = adapter.InitDevice();
+        schedule_.SearchEnded(found);
+        if (!found) {
             window_.SetStatusIcon(keyDisconnected);
             return PollEnd::NothingReceived;
         }
@@ -93,6 +97,7 @@ public:
     }
 
     std::uint32_t FailedWaitError() const { return watch_.failedWaitError; }
+    SearchSchedule& Schedule() { return schedule_; }
 
 private:
     HidBackend& backend_;
@@ -100,6 +105,7 @@ private:
     FileSystem& files_;
     ProgramState state_;
     ConsoleWindow window_;
+    SearchSchedule schedule_;
 };
 
 int Received(std::ostream& out, std::uint64_t bytes) {
@@ -132,6 +138,7 @@ int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& e
         const sim::Microseconds start = backend.clock->Now();
 
         Capture capture(backend, files, path);
+        capture.Schedule().SetWatched(static_cast<bool>(backend.awaitChange));
         bool diagnosed = false;
         for (;;) {
             if (InterruptRequested()) {
@@ -143,6 +150,15 @@ int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& e
                 seconds << options.timeoutSeconds;
                 return Fail(err, "no transfer arrived within " + seconds.str() + " seconds",
                             kExitNoTransfer);
+            }
+            if (!capture.Schedule().SearchDue()) {
+                // Nothing to find until the HID interfaces change: sleep until they do.
+                const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                    limit - (backend.clock->Now() - start));
+                if (backend.awaitChange(left)) {
+                    capture.Schedule().InterfacesChanged();
+                }
+                continue;
             }
             const PollEnd end = capture.Poll();
             const std::uint64_t bytes = FileLength(files, path) - before;

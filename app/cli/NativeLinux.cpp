@@ -1,5 +1,6 @@
 // The tool on Linux: hidraw for the adapter, nice values for the priority, POSIX files.
 #include "HidBackend.h"
+#include "platform/linux/HidrawWatch.h"
 #include "platform/linux/LinuxHidPlatform.h"
 #include "platform/linux/LinuxPriorityPlatform.h"
 #include "posix/PosixFileSystem.h"
@@ -11,6 +12,12 @@ void AttachNativeHid(HidBackend& backend) {
     LinuxHidPlatform* hidraw = hid.get();
     backend.takeDiagnosis = [hidraw] { return hidraw->TakePermissionDiagnosis(); };
     backend.hid = std::move(hid);
+    auto watch = std::make_shared<HidrawWatch>();
+    if (watch->Watching()) {
+        backend.awaitChange = [watch](std::chrono::milliseconds timeout) {
+            return watch->AwaitChange(timeout);
+        };
+    }
     backend.clock = std::make_unique<sim::RealClock>();
     backend.priority = std::make_unique<LinuxPriorityPlatform>();
 }

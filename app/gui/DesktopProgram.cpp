@@ -1,6 +1,7 @@
 #include "DesktopProgram.h"
 
 #include <QMessageBox>
+#include <QSocketNotifier>
 
 #include "mainwindow/SupportFunctions.h"
 #include "shared/Version.h"
@@ -19,6 +20,24 @@ DesktopProgram::DesktopProgram(Platform platform)
     : platform_(std::move(platform)),
       program_({platform_.hid, platform_.priority, platform_.files}, window_, toolkit_, forms_) {
     WireWindow();
+    WatchInterfaces();
+}
+
+// While the adapter is absent the program sleeps until the HID interfaces change: the change
+// wakes the event loop, which runs the search the timer then no longer makes.
+void DesktopProgram::WatchInterfaces() {
+    if (platform_.interfaceChanges < 0) {
+        return;
+    }
+    Main().WatchInterfaces(true);
+    auto* notifier =
+        new QSocketNotifier(platform_.interfaceChanges, QSocketNotifier::Read, &window_);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window_, [this] {
+        if (platform_.takeInterfaceChanges()) {
+            Main().InterfacesChanged();
+            TellDiagnosisOnce();
+        }
+    });
 }
 
 void DesktopProgram::WireWindow() {

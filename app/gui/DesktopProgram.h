@@ -41,6 +41,10 @@ struct Platform {
     // A plain-language note about why the adapter cannot be used (for example missing access
     // rights), handed out once; empty when there is nothing to tell.
     std::function<std::optional<std::string>()> takeDiagnosis = [] { return std::nullopt; };
+    // A descriptor that becomes readable when the HID interfaces may have changed, and what
+    // consumes those changes (true when one concerned a HID interface); -1: every tick searches.
+    int interfaceChanges = -1;
+    std::function<bool()> takeInterfaceChanges = [] { return true; };
 };
 
 // The whole desktop program: the main window and its forms on Qt, wired to the core's handlers.
@@ -65,6 +69,7 @@ private:
     void WireWindow();
     void TellDiagnosisOnce();
     void TellNoTrayOnce();
+    void WatchInterfaces();
 
     Platform platform_;
     // Released last, after everything that may touch the capture file.
