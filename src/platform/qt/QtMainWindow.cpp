@@ -27,6 +27,9 @@ namespace {
 // interval in the design means "as often as the timer allows", and no more often than that.
 constexpr int kTimerMinimumMs = 10;
 
+// How long after the first showing a window manager may take to put its frame around the window.
+constexpr int kFrameWaitMs = 1000;
+
 WindowState FromQt(Qt::WindowStates states) {
     if (states.testFlag(Qt::WindowMinimized)) {
         return WindowState::Minimized;
@@ -34,11 +37,15 @@ WindowState FromQt(Qt::WindowStates states) {
     return states.testFlag(Qt::WindowMaximized) ? WindowState::Maximized : WindowState::Normal;
 }
 
-QPixmap LogoPixmap() {
-    const artwork::Image logo = artwork::Logo(design::kLogoWidthPixels, design::kLogoHeightPixels);
+// The logo drawn for the screen's pixels, so that it stays sharp at any scale.
+QPixmap LogoPixmap(qreal ratio) {
+    const artwork::Image logo = artwork::Logo(qRound(design::kLogoWidthPixels * ratio),
+                                              qRound(design::kLogoHeightPixels * ratio));
     const QImage view(logo.rgba.data(), logo.width, logo.height, logo.width * 4,
                       QImage::Format_RGBA8888);
-    return QPixmap::fromImage(view.copy());
+    QPixmap pixmap = QPixmap::fromImage(view.copy());
+    pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
 }
 
 const design::ControlDesign& Control(std::string_view name) {
@@ -116,7 +123,7 @@ void QtMainWindow::BuildDesign() {
     place(cmdExit_, exit);
     setTabOrder(cmdSave_, cmdExit_);
     image1_ = new QLabel(client);
-    image1_->setPixmap(LogoPixmap());
+    image1_->setPixmap(LogoPixmap(devicePixelRatioF()));
     image1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);  // shown at its own size
     place(image1_, Control("Image1"));
     connect(cmdSave_, &QPushButton::clicked, this, [this] { Forward(onSave); });
@@ -125,6 +132,9 @@ void QtMainWindow::BuildDesign() {
     client->setFixedSize(TwipsToPixels(this, design::kMainForm.clientWidth),
                          TwipsToPixels(this, design::kMainForm.clientHeight));
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // Laid out now, so that the window's size is known before it is first shown and placed.
+    layout()->activate();
+    adjustSize();
 }
 
 void QtMainWindow::Forward(const std::function<void()>& hook) {
@@ -146,8 +156,42 @@ double QtMainWindow::OuterHeight() const {
     return frameGeometry().height();
 }
 
+// The frame the window manager puts around the window is known only once the window is shown:
+// the placement is made with the size known then, and corrected once the frame is there.
 void QtMainWindow::Move(double left, double top) {
-    move(static_cast<int>(left), static_cast<int>(top));
+    placement_ = {left, top, OuterWidth(), OuterHeight()};
+    placementPending_ = true;
+    PlaceFrameAt(left, top);
+}
+
+void QtMainWindow::PlaceFrameAt(double left, double top) {
+    // Never with the title bar off the screen.
+    const QRect area = screen()->availableGeometry();
+    move(std::max(static_cast<int>(left), area.left()),
+         std::max(static_cast<int>(top), area.top()));
+}
+
+void QtMainWindow::CorrectPlacement() {
+    if (!placementPending_ || !isVisible() || frameGeometry().size() == geometry().size()) {
+        return;
+    }
+    placementPending_ = false;
+    PlaceFrameAt(placement_.left + (placement_.width - OuterWidth()) / 2,
+                 placement_.top + (placement_.height - OuterHeight()) / 3);
+}
+
+bool QtMainWindow::event(QEvent* event) {
+    const bool handled = QMainWindow::event(event);
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
+        CorrectPlacement();
+    } else if (event->type() == QEvent::Show && placementPending_) {
+        // A window manager that draws no frame never moves the window: nothing to correct.
+        QTimer::singleShot(kFrameWaitMs, this, [this] {
+            CorrectPlacement();
+            placementPending_ = false;
+        });
+    }
+    return handled;
 }
 
 void QtMainWindow::Show() {
@@ -265,10 +309,19 @@ bool QtMainWindow::TimerEnabled() const {
 }
 
 void QtMainWindow::PopupTrayMenu() {
+    QPoint at = QCursor::pos();
+    if (!WindowSystemReportsMinimise()) {
+        // Wayland places a menu only beside a window of the program, and tells no pointer
+        // position: with the window away, the tray host shows the menu the icon exports.
+        if (!isVisible()) {
+            return;
+        }
+        at = mapToGlobal(rect().center());
+    }
     QMenu mPopupSys(MenuCaption("mPopupSys"), this);
     mPopupSys.setObjectName(QStringLiteral("mPopupSys"));
     QAction* mPopExit = mPopupSys.addAction(MenuCaption("mPopExit"));
-    if (mPopupSys.exec(QCursor::pos()) == mPopExit) {
+    if (mPopupSys.exec(at) == mPopExit) {
         Forward(onPopupExit);
     }
 }

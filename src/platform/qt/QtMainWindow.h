@@ -48,6 +48,7 @@ public:
     void Destroy() override;
 
 protected:
+    bool event(QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -57,6 +58,8 @@ private:
     void RequestState(WindowState state);
     void CheckStateSettled();
     void OnTrayPresence(bool present);
+    void PlaceFrameAt(double left, double top);
+    void CorrectPlacement();
 
     QtToolkit& toolkit_;
     WindowHandle handle_ = 0;
@@ -67,6 +70,11 @@ private:
     // Hidden into the tray as the program asked; without a tray the window stays minimised on
     // the taskbar instead, and goes into the tray once one appears.
     bool inTray_ = false;
+    // Where the program placed the window, and the outer size it knew then.
+    struct Placement {
+        double left, top, width, height;
+    } placement_{};
+    bool placementPending_ = false;
     bool destroyed_ = false;
     bool timerEnabled_ = false;
     QTimer tmr_;
