@@ -4,6 +4,7 @@
 #include <string>
 
 #include "artwork/Artwork.h"
+#include "shared/StatusKeys.h"
 
 namespace vr::artwork {
 namespace {
@@ -19,10 +20,9 @@ Rgba At(const Image& image, int x, int y) {
 }
 
 TEST(Artwork, StatusPicturesAreDistinctAtEverySize) {
-    const char* keys[] = {"keyVR", "keyConnected", "keyReceiving", "keyPaused", "keyDisconnected"};
     for (int size : {16, 32, 256}) {
         std::set<std::vector<std::uint8_t>> seen;
-        for (const char* key : keys) {
+        for (const char* key : kStatusKeys) {
             const Image image = StatusIcon(key, size);
             ASSERT_EQ(image.width, size);
             ASSERT_EQ(image.height, size);

@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>
-#include <QImage>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -15,9 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "artwork/Artwork.h"
 #include "mainwindow/frmMainDesign.h"
-#include "qt/Twips.h"
+#include "qt/QtFormDesign.h"
 #include "shared/StatusKeys.h"
 
 namespace vr::qt {
@@ -37,38 +35,13 @@ WindowState FromQt(Qt::WindowStates states) {
     return states.testFlag(Qt::WindowMaximized) ? WindowState::Maximized : WindowState::Normal;
 }
 
-// The logo drawn for the screen's pixels, so that it stays sharp at any scale.
-QPixmap LogoPixmap(qreal ratio) {
-    const artwork::Image logo = artwork::Logo(qRound(design::kLogoWidthPixels * ratio),
-                                              qRound(design::kLogoHeightPixels * ratio));
-    const QImage view(logo.rgba.data(), logo.width, logo.height, logo.width * 4,
-                      QImage::Format_RGBA8888);
-    QPixmap pixmap = QPixmap::fromImage(view.copy());
-    pixmap.setDevicePixelRatio(ratio);
-    return pixmap;
-}
-
-const design::ControlDesign& Control(std::string_view name) {
-    for (const auto& control : design::kMainControls) {
-        if (control.name == name) {
-            return control;
-        }
-    }
-    throw std::logic_error("frmMain has no control " + std::string(name));
-}
-
 QString MenuCaption(std::string_view name) {
     for (const auto& menu : design::kMainMenus) {
         if (menu.name == name) {
-            return QString::fromUtf8(menu.caption.data(),
-                                     static_cast<qsizetype>(menu.caption.size()));
+            return Text(menu.caption);
         }
     }
     throw std::logic_error("frmMain has no menu " + std::string(name));
-}
-
-QString Text(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 // Wayland compositors do not tell a client it was minimised or restored.
@@ -96,41 +69,22 @@ QtMainWindow::QtMainWindow(QtToolkit& toolkit)
 }
 
 void QtMainWindow::BuildDesign() {
-    setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(Text(design::kMainForm.caption));
-    // Fixed single border: a system menu with the close box and a minimise button, no maximise.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                   Qt::CustomizeWindowHint);
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+    ApplyDesign(this, client, design::kMainForm);
     setWindowIcon(toolkit_.IconOf(toolkit_.StatusImage(std::string(design::kMainForm.iconKey))));
 
     mnuHelpAbout_ = menuBar()->addAction(MenuCaption("mnuHelpAbout"));
     mnuHelpAbout_->setObjectName(QStringLiteral("mnuHelpAbout"));
     connect(mnuHelpAbout_, &QAction::triggered, this, [this] { Forward(onAbout); });
 
-    auto* client = new QWidget(this);
-    setCentralWidget(client);
-    auto place = [this](QWidget* widget, const design::ControlDesign& control) {
-        widget->setObjectName(Text(control.name));
-        widget->setGeometry(
-            TwipsRect(this, control.left, control.top, control.width, control.height));
-    };
-    const design::ControlDesign& save = Control("cmdSave");
-    const design::ControlDesign& exit = Control("cmdExit");
-    cmdSave_ = new QPushButton(Text(save.caption), client);
-    place(cmdSave_, save);
-    cmdExit_ = new QPushButton(Text(exit.caption), client);
-    place(cmdExit_, exit);
-    setTabOrder(cmdSave_, cmdExit_);
-    image1_ = new QLabel(client);
+    AddControls(client, design::kMainForm, design::kMainControls);
+    cmdSave_ = client->findChild<QPushButton*>(QStringLiteral("cmdSave"));
+    cmdExit_ = client->findChild<QPushButton*>(QStringLiteral("cmdExit"));
+    image1_ = client->findChild<QLabel*>(QStringLiteral("Image1"));
     image1_->setPixmap(LogoPixmap(devicePixelRatioF()));
-    image1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);  // shown at its own size
-    place(image1_, Control("Image1"));
     connect(cmdSave_, &QPushButton::clicked, this, [this] { Forward(onSave); });
     connect(cmdExit_, &QPushButton::clicked, this, [this] { Forward(onExit); });
-
-    client->setFixedSize(TwipsToPixels(this, design::kMainForm.clientWidth),
-                         TwipsToPixels(this, design::kMainForm.clientHeight));
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     // Laid out now, so that the window's size is known before it is first shown and placed.
     layout()->activate();
