@@ -30,10 +30,11 @@ TEST_F(MainWindowTest, IsAFixedSizeWindowWithATaskbarButtonAndNoMaximiseBox) {
     EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
     EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
     EXPECT_FALSE(flags.testFlag(Qt::Tool)) << "a taskbar button while visible";
-    // Placed before it is first shown: its size is known by then, not Qt's default 640 by 480.
+    // Placed before it is first shown: its size is known by then (not Qt's default 640 by 480;
+    // the frame comes with the showing).
     const QSize before(int(window.OuterWidth()), int(window.OuterHeight()));
     window.show();
-    EXPECT_EQ(before, window.frameGeometry().size());
+    EXPECT_EQ(before, window.size());
     EXPECT_EQ(window.centralWidget()->size(), QSize(304, 82));
     EXPECT_EQ(window.minimumSize(), window.maximumSize()) << "the user cannot resize it";
     EXPECT_EQ(QStringList({window.windowTitle(), window.saveButton()->text(),

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 #include <stdexcept>
@@ -27,6 +28,10 @@ constexpr int kTimerMinimumMs = 10;
 
 // How long after the first showing a window manager may take to put its frame around the window.
 constexpr int kFrameWaitMs = 1000;
+
+// How long a minimise waits for the window system to show the window first, in steps.
+constexpr int kExposureWaitMs = 20;
+constexpr int kExposureWaits = 40;
 
 WindowState FromQt(Qt::WindowStates states) {
     if (states.testFlag(Qt::WindowMinimized)) {
@@ -212,6 +217,24 @@ void QtMainWindow::SetWindowState(WindowState state) {
 void QtMainWindow::RequestState(WindowState state) {
     state_.Requested(state, clock_.elapsed());
     QTimer::singleShot(WindowStateEcho::kSettleMs + 100, this, &QtMainWindow::CheckStateSettled);
+    exposureWaits_ = 0;
+    ApplyState();
+}
+
+void QtMainWindow::ApplyState() {
+    const WindowState state = state_.State();
+    if (state == WindowState::Minimized && isVisible() && windowHandle() != nullptr &&
+        !windowHandle()->isExposed() && exposureWaits_ < kExposureWaits) {
+        // A window manager drops (or carries out only after mapping the window normally) a
+        // minimise asked for before it has taken the window over: asked once the window is up.
+        ++exposureWaits_;
+        QTimer::singleShot(kExposureWaitMs, this, [this] {
+            if (state_.State() == WindowState::Minimized && !destroyed_) {
+                ApplyState();
+            }
+        });
+        return;
+    }
     Qt::WindowStates states = windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
     if (state == WindowState::Minimized) {
         states |= Qt::WindowMinimized;

@@ -56,6 +56,7 @@ private:
     void BuildDesign();
     void Forward(const std::function<void()>& hook);
     void RequestState(WindowState state);
+    void ApplyState();
     void CheckStateSettled();
     void OnTrayPresence(bool present);
     void PlaceFrameAt(double left, double top);
@@ -70,6 +71,7 @@ private:
     // Hidden into the tray as the program asked; without a tray the window stays minimised on
     // the taskbar instead, and goes into the tray once one appears.
     bool inTray_ = false;
+    int exposureWaits_ = 0;
     // Where the program placed the window, and the outer size it knew then.
     struct Placement {
         double left, top, width, height;
