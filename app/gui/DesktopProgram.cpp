@@ -3,7 +3,6 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 
-#include "mainwindow/SupportFunctions.h"
 #include "shared/Version.h"
 
 namespace vr::desktop {
@@ -54,16 +53,29 @@ void DesktopProgram::WireWindow() {
     toolkit_.onTrayMenuExit = [this] { Main().mPopExit_Click(); };
 }
 
+namespace {
+
+// The first copy's icon is in the tray if this desktop has one.
+std::string AlreadyRunningMessage() {
+    const qt::TraySighting tray = qt::QtToolkit::LookForTray();
+    return tray.statusNotifierHost || tray.xembedTray ? kAlreadyRunningMessage
+                                                      : kAlreadyRunningNoTrayMessage;
+}
+
+}  // namespace
+
 bool DesktopProgram::Start() {
-    captureLock_ =
-        std::make_unique<CaptureFileLock>(TempFolder(platform_.files) + kCaptureFileName);
-    if (captureLock_->GetState() == CaptureFileLock::State::HeldByAnother) {
-        // The first copy's icon is in the tray if this desktop has one.
-        const qt::TraySighting tray = qt::QtToolkit::LookForTray();
-        toolkit_.MsgBox(tray.statusNotifierHost || tray.xembedTray ? kAlreadyRunningMessage
-                                                                   : kAlreadyRunningNoTrayMessage,
-                        vbOKOnly + vbInformation, kAppTitle);
-        return false;
+    captureLock_ = LockProgramCaptureFile(platform_.files);
+    switch (captureLock_->GetState()) {
+        case CaptureFileLock::State::Held:
+            break;
+        case CaptureFileLock::State::HeldByAnother:
+            toolkit_.MsgBox(AlreadyRunningMessage(), vbOKOnly + vbInformation, kAppTitle);
+            return false;
+        case CaptureFileLock::State::Failed:
+            toolkit_.MsgBox(captureLock_->Problem() + "\r\n\r\n" + kCannotRunWithoutCapture,
+                            vbOKOnly + vbExclamation, kAppTitle);
+            return false;
     }
     QTimer::singleShot(0, &window_, [this] { Main().Form_Load(); });
     QTimer::singleShot(kNoTrayNoticeDelayMs, &window_, [this] { TellNoTrayOnce(); });

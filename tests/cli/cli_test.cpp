@@ -62,34 +62,18 @@ std::string Exported(const ScratchFolder& folder, const std::string& capture) {
 
 // The reception itself is the adapter suites' to check; here: the tool's arguments, where its
 // capture goes, what it prints and how it ends.
-TEST(CliCapture, ReceivesTheLogFromNumberedAndUnnumberedAdapters) {
-    const struct {
-        std::string scenario;
-        bool out;  // --out, or the program's own capture file
-    } cases[] = {{"temperature-log.hid", true},
-                 {"temperature-log-numbered.hid", true},
-                 {"temperature-log.hid", false}};
-    for (const auto& c : cases) {
-        ScratchFolder folder;
-        // --out names a file where the user keeps files: a folder others may read is fine there.
-        std::filesystem::permissions(
-            folder.Path(""),
-            std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
-            std::filesystem::perm_options::add);
-        std::filesystem::create_directory(folder.Path("tmp"));
-        std::vector<std::string> args = {"capture", "--simulate", kScenarios + "/" + c.scenario};
-        const std::string capture =
-            c.out ? folder.Path("capture.bin")
-                  : folder.Path("tmp/verada-rede-" + std::to_string(::geteuid()) + "/vrtemp.csv");
-        if (c.out) {
-            args.insert(args.end(), {"--out", capture});
-        }
-        const CliRun run = Cli(folder, args);
-        EXPECT_EQ(run.status, 0) << c.scenario << ": " << run.err;
-        EXPECT_EQ(run.out, "received 397 reports (3176 bytes)\n") << c.scenario;
-        EXPECT_EQ(run.err, "");
-        EXPECT_EQ(Exported(folder, capture), ExpectedCsv()) << c.scenario;
-    }
+// Into the program's own capture file; --out and both report layouts are the kernel run's.
+TEST(CliCapture, ReceivesTheLogIntoTheProgramsCaptureFile) {
+    ScratchFolder folder;
+    std::filesystem::create_directory(folder.Path("tmp"));
+    const CliRun run =
+        Cli(folder, {"capture", "--simulate", kScenarios + "/temperature-log-numbered.hid"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "received 397 reports (3176 bytes)\n");
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(Exported(folder, folder.Path("tmp/verada-rede-" + std::to_string(::geteuid()) +
+                                           "/vrtemp.csv")),
+              ExpectedCsv());
 }
 
 TEST(CliCapture, AnUnpluggedAdapterKeepsWhatArrivedAndTheNextTransferFollowsIt) {
@@ -189,12 +173,11 @@ TEST(CliLock, ARunningTrayProgramsCaptureFileIsNeitherAddedToNorExported) {
     const CliRun captured =
         Cli(folder, {"capture", "--simulate", kScenarios + "/temperature-log.hid"});
     EXPECT_EQ(captured.status, 1);
-    EXPECT_NE(captured.err.find("is in use by Verada Rede, which is running"), std::string::npos)
+    EXPECT_NE(captured.err.find("held by a running Verada Rede"), std::string::npos)
         << captured.err;
     const CliRun exported = Cli(folder, {"export", capture, folder.Path("out.csv")});
     EXPECT_EQ(exported.status, 1);
-    EXPECT_NE(exported.err.find("is the capture file of Verada Rede, which is running"),
-              std::string::npos)
+    EXPECT_NE(exported.err.find("held by a running Verada Rede"), std::string::npos)
         << exported.err;
     EXPECT_EQ(ScratchFolder::ReadFile(capture), "unsaved");
     EXPECT_FALSE(std::filesystem::exists(folder.Path("out.csv")));
@@ -214,7 +197,8 @@ TEST(CliList, ShowsTheInterfacesAndWhetherTheAdapterIsThere) {
     ScratchFolder folder;
     CliRun run = Cli(folder, {"list", "--simulate", kScenarios + "/temperature-log.hid"});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("(cannot be opened for reading and writing: error 5)"),
+    EXPECT_NE(run.out.find("/dev/hidraw0  (cannot be opened for reading and writing: "
+                           "permission denied)"),
               std::string::npos);
     EXPECT_NE(run.out.find("11d2:0001  the adapter\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("0463:ffff\n"), std::string::npos) << run.out;
@@ -228,9 +212,13 @@ TEST(CliList, ShowsTheInterfacesAndWhetherTheAdapterIsThere) {
 
 TEST(CliUsage, WrongUsageShowsTheUsageAndExitsWith2) {
     ScratchFolder folder;
-    for (const char* line : {"", "frobnicate", "capture --bogus", "capture --out",
-                             "capture --timeout soon", "list --simulate", "list extra",
-                             "export only-one", "export a b c", "export --force a b"}) {
+    for (const char* line :
+         {"", "frobnicate", "capture --bogus", "capture --out", "capture --timeout soon",
+          "list --simulate", "list extra", "export only-one", "export a b c", "export --force a b",
+          // Only plain decimal seconds, and each option once.
+          "capture --timeout 1e3", "capture --timeout -1", "capture --timeout inf",
+          "capture --timeout 0x10", "capture --timeout=5 --timeout 6", "capture --out a --out=b",
+          "list --simulate a --simulate b", "export --append --append a b"}) {
         std::vector<std::string> args;
         std::istringstream words(line);
         for (std::string word; words >> word;) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QMessageBox>
+#include <filesystem>
 #include <memory>
 
 #include "DesktopProgram.h"
@@ -17,27 +18,36 @@ using desktop::DesktopProgram;
 using test::ScratchFolder;
 using test::TestFileSystem;
 
+// A copy that finds the lock held by another, or cannot take it at all (here a folder in the lock
+// file's place), says why and ends before it deletes, polls or appends anything.
 TEST(SecondCopy, IsToldAndLeavesTheFirstCopysUnsavedDataAlone) {
     const ScratchFolder folder;
     TestFileSystem files{folder.Path()};
     FakeHidPlatform hid;
     const std::string capture = folder.Path(kCaptureFileName);
     ScratchFolder::WriteFile(capture, "unsaved reports");
-    auto first = std::make_unique<CaptureFileLock>(capture);
-
-    DesktopProgram second({hid, hid, files});
-    QString text;
-    ModalScript script({{"msgBox", [&](QWidget* widget) {
-                             auto* box = static_cast<QMessageBox*>(widget);
-                             text = box->text();
-                             box->button(QMessageBox::Ok)->click();
-                         }}});
-    EXPECT_FALSE(second.Start());
-    EXPECT_TRUE(script.Finished());
-    EXPECT_EQ(text, desktop::kAlreadyRunningNoTrayMessage) << "no tray on this desktop";
-    SpinUntil([] { return false; }, 100);
-    EXPECT_FALSE(second.Main().Loaded());
-    EXPECT_EQ(ScratchFolder::ReadFile(capture), "unsaved reports");
+    std::filesystem::create_directory(capture + ".lock");
+    const std::string unusable = folder.Path().string() + ", cannot be used";
+    auto first = std::make_unique<CaptureFileLock>(capture);  // fails: the folder is in the way
+    for (const std::string& told : {unusable, std::string(desktop::kAlreadyRunningNoTrayMessage)}) {
+        DesktopProgram second({hid, hid, files});
+        QString text;
+        ModalScript script({{"msgBox", [&](QWidget* widget) {
+                                 auto* box = static_cast<QMessageBox*>(widget);
+                                 text = box->text();
+                                 box->button(QMessageBox::Ok)->click();
+                             }}});
+        EXPECT_FALSE(second.Start());
+        EXPECT_TRUE(script.Finished());
+        EXPECT_TRUE(text.toStdString().find(told) != std::string::npos) << text.toStdString();
+        SpinUntil([] { return false; }, 100);
+        EXPECT_FALSE(second.Main().Loaded());
+        EXPECT_EQ(ScratchFolder::ReadFile(capture), "unsaved reports");
+        if (std::filesystem::is_directory(capture + ".lock")) {  // now the first copy runs
+            std::filesystem::remove(capture + ".lock");
+            first = std::make_unique<CaptureFileLock>(capture);
+        }
+    }
 
     // Once the first copy has ended, a new one starts as usual.
     first.reset();

@@ -30,6 +30,7 @@ public:
         }
         inner_->Write(data, size);
     }
+    void Sync() override { inner_->Sync(); }
     std::uint64_t Length() override { return inner_->Length(); }
     void SeekToEnd() override { inner_->SeekToEnd(); }
     void Truncate(std::uint64_t length) override { inner_->Truncate(length); }
@@ -110,16 +111,3 @@ std::unique_ptr<InputFile> FaultyFileSystem::OpenForReading(const std::string& p
 }
 
 }  // namespace vr::test
-
-namespace vr {
-
-std::vector<std::uint8_t> ReadBytes(const std::string& path) {
-    const std::string bytes = test::ScratchFolder::ReadFile(path).value();
-    return {bytes.begin(), bytes.end()};
-}
-
-void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    test::ScratchFolder::WriteFile(path, std::string(bytes.begin(), bytes.end()));
-}
-
-}  // namespace vr
