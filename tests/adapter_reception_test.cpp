@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "shared/Errors.h"
 #include "support/AdapterWorld.h"
 
@@ -192,6 +194,20 @@ TEST(Reception, CaptureFileFailureEndsTheReceptionAndKeepsWhatWasWritten) {
         EXPECT_EQ(world.window.Count("restore"), 1);
         world.ExpectEndedCleanly();
     }
+}
+
+// A capture file that cannot be opened while the station sends on: told for the transfer once,
+// not again at every poll that meets the rest of it; the next transfer is told again.
+TEST(Reception, AnUnusableCaptureFileIsToldOncePerTransfer) {
+    OpenAdapter world{Report(1),           Report(9),  Report(17),
+                      FakeStep::Silence(), Report(25), FakeStep::Silence()};
+    std::filesystem::create_directory(world.state.CaptureFilePath);
+    const std::string capture = world.state.CaptureFilePath;
+    EXPECT_NE(world.Read().find(capture), std::string::npos);  // the first poll
+    EXPECT_EQ(world.Read(), "");                               // the rest, up to the pause
+    EXPECT_NE(world.Read().find(capture), std::string::npos);  // the next transfer
+    EXPECT_FALSE(world.state.UnsavedData);
+    EXPECT_EQ(world.platform.script.size(), 1U);  // only the last pause is left
 }
 
 TEST(Reception, ExitDuringAReceptionEndsItAfterTheCurrentReport) {

@@ -34,6 +34,9 @@ void AttachNativeHid(HidBackend& backend);
 // The machine's own files.
 std::unique_ptr<FileSystem> NewNativeFileSystem();
 
+// The error code an open of a HID interface left, in the words of the system the tool runs on.
+std::string OpenErrorText(std::uint32_t error);
+
 // Forwards every call, noting the waits that failed.
 class WaitWatch final : public HidPlatform {
 public:

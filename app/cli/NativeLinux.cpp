@@ -1,5 +1,6 @@
 // The tool on Linux: hidraw for the adapter, nice values for the priority, POSIX files.
 #include "HidBackend.h"
+#include "platform/hidcommon/Win32Errors.h"
 #include "platform/linux/HidrawWatch.h"
 #include "platform/linux/LinuxHidPlatform.h"
 #include "platform/linux/LinuxPriorityPlatform.h"
@@ -24,6 +25,28 @@ void AttachNativeHid(HidBackend& backend) {
 
 std::unique_ptr<FileSystem> NewNativeFileSystem() {
     return std::make_unique<posix::PosixFileSystem>();
+}
+
+// The backend keeps Windows' codes at the seam; here they go back to the errno texts a Linux user
+// knows from other tools.
+std::string OpenErrorText(std::uint32_t error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+            return "no such device";
+        case ERROR_PATH_NOT_FOUND:
+            return "no such file or folder";
+        case ERROR_ACCESS_DENIED:
+            return "permission denied";
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return "too many open files";
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_BUSY:
+            return "device or resource busy";
+        case ERROR_DEVICE_NOT_CONNECTED:
+            return "the device is gone";
+        default:
+            return "error " + std::to_string(error);
+    }
 }
 
 }  // namespace vr::cli

@@ -17,4 +17,8 @@ std::unique_ptr<FileSystem> NewNativeFileSystem() {
     return std::make_unique<win32::Win32FileSystem>();
 }
 
+std::string OpenErrorText(std::uint32_t error) {
+    return win32::SystemErrorText(error);
+}
+
 }  // namespace vr::cli

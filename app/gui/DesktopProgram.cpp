@@ -2,7 +2,6 @@
 
 #include <QSocketNotifier>
 
-#include "mainwindow/SupportFunctions.h"
 #include "shared/Version.h"
 
 namespace vr::desktop {
@@ -45,11 +44,17 @@ void DesktopProgram::WireWindow() {
 }
 
 bool DesktopProgram::Start() {
-    captureLock_ =
-        std::make_unique<CaptureFileLock>(TempFolder(platform_.files) + kCaptureFileName);
-    if (captureLock_->GetState() == CaptureFileLock::State::HeldByAnother) {
-        toolkit_.MsgBox(kAlreadyRunningMessage, vbOKOnly + vbInformation, kAppTitle);
-        return false;
+    captureLock_ = LockProgramCaptureFile(platform_.files);
+    switch (captureLock_->GetState()) {
+        case CaptureFileLock::State::Held:
+            break;
+        case CaptureFileLock::State::HeldByAnother:
+            toolkit_.MsgBox(kAlreadyRunningMessage, vbOKOnly + vbInformation, kAppTitle);
+            return false;
+        case CaptureFileLock::State::Failed:
+            toolkit_.MsgBox(captureLock_->Problem() + "\r\n\r\n" + kCannotRunWithoutCapture,
+                            vbOKOnly + vbExclamation, kAppTitle);
+            return false;
     }
     QTimer::singleShot(0, &window_, [this] { Main().Form_Load(); });
     return true;

@@ -41,7 +41,8 @@ public:
 
     // Takes the capture file for this copy of the program and loads the main window once the
     // event loop runs. False, after telling the user, when another copy already holds the capture
-    // file: a second copy would delete the data the first has not saved yet.
+    // file (a second copy would delete the data the first has not saved yet) or when the lock
+    // cannot be taken at all (nobody could tell whether another copy is at work).
     bool Start();
 
     frmMain& Main() { return program_.Main(); }

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -189,12 +190,11 @@ TEST(CliLock, ARunningTrayProgramsCaptureFileIsNeitherAddedToNorExported) {
     const CliRun captured =
         Cli(folder, {"capture", "--simulate", kScenarios + "/temperature-log.hid"});
     EXPECT_EQ(captured.status, 1);
-    EXPECT_NE(captured.err.find("is in use by Verada Rede, which is running"), std::string::npos)
+    EXPECT_NE(captured.err.find("held by a running Verada Rede"), std::string::npos)
         << captured.err;
     const CliRun exported = Cli(folder, {"export", capture, folder.Path("out.csv")});
     EXPECT_EQ(exported.status, 1);
-    EXPECT_NE(exported.err.find("is the capture file of Verada Rede, which is running"),
-              std::string::npos)
+    EXPECT_NE(exported.err.find("held by a running Verada Rede"), std::string::npos)
         << exported.err;
     EXPECT_EQ(ScratchFolder::ReadFile(capture), "unsaved");
     EXPECT_FALSE(std::filesystem::exists(folder.Path("out.csv")));
@@ -214,7 +214,8 @@ TEST(CliList, ShowsTheInterfacesAndWhetherTheAdapterIsThere) {
     ScratchFolder folder;
     CliRun run = Cli(folder, {"list", "--simulate", kScenarios + "/temperature-log.hid"});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("(cannot be opened for reading and writing: error 5)"),
+    EXPECT_NE(run.out.find("/dev/hidraw0  (cannot be opened for reading and writing: "
+                           "permission denied)"),
               std::string::npos);
     EXPECT_NE(run.out.find("11d2:0001  the adapter\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("0463:ffff\n"), std::string::npos) << run.out;
@@ -226,11 +227,53 @@ TEST(CliList, ShowsTheInterfacesAndWhetherTheAdapterIsThere) {
     EXPECT_TRUE(run.out.ends_with("The adapter (11d2:0001) is not present.\n")) << run.out;
 }
 
+// Input that cannot be trusted ends in one line and status 1, at once: never a hang, an abort or
+// a transfer waited for in vain.
+TEST(CliInput, UntrustedInputIsRefusedInOneLine) {
+    ScratchFolder folder;
+    const std::string scenario = folder.Path("s.hid");
+    const std::string fifo = folder.Path("fifo.hid");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string huge = folder.Path("huge.hid");
+    ScratchFolder::WriteFile(huge, "");
+    std::filesystem::resize_file(huge, (std::uintmax_t{64} << 20) + 1);
+    std::filesystem::create_directories(folder.Path("tmp"));
+    const std::string own = "tmp/verada-rede-" + std::to_string(::geteuid()) + "/vrtemp.csv";
+    const struct {
+        std::string events;  // written to s.hid after a valid header
+        std::vector<std::string> args;
+        std::string why;
+    } cases[] = {
+        {"", {"list", "--simulate", "/dev/zero"}, "not an ordinary file"},
+        {"", {"list", "--simulate", fifo}, "not an ordinary file"},
+        {"", {"list", "--simulate", huge}, "larger than 64 MiB"},
+        {"E: -0.5 8 41 42 43 44 45 46 47 48\n", {"list", "--simulate", scenario}, "bad time"},
+        {"E: 0.5 8 " + std::string(70000, '4') + "\n",
+         {"list", "--simulate", scenario},
+         "a line longer than"},
+        {"", {"capture", "--simulate", scenario, "--out", "missing/c.bin"}, "does not exist"},
+        {"", {"capture", "--simulate", scenario, "--out", own}, "own capture file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        ScratchFolder::WriteFile(scenario, "R: 6 06 a0 ff 09 01 c0\nI: 3 11d2 0001\n" + c.events);
+        const CliRun run = Cli(folder, c.args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(run.err.starts_with("verada-rede-cli: ")) << run.err;
+        EXPECT_NE(run.err.find(c.why), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
+}
+
 TEST(CliUsage, WrongUsageShowsTheUsageAndExitsWith2) {
     ScratchFolder folder;
-    for (const char* line : {"", "frobnicate", "capture --bogus", "capture --out",
-                             "capture --timeout soon", "list --simulate", "list extra",
-                             "export only-one", "export a b c", "export --force a b"}) {
+    for (const char* line :
+         {"", "frobnicate", "capture --bogus", "capture --out", "capture --timeout soon",
+          "list --simulate", "list extra", "export only-one", "export a b c", "export --force a b",
+          // Only plain decimal seconds, and each option once.
+          "capture --timeout 1e3", "capture --timeout -1", "capture --timeout inf",
+          "capture --timeout 0x10", "capture --timeout=5 --timeout 6", "capture --out a --out=b",
+          "list --simulate a --simulate b", "export --append --append a b"}) {
         std::vector<std::string> args;
         std::istringstream words(line);
         for (std::string word; words >> word;) {
