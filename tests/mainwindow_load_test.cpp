@@ -29,7 +29,7 @@ TEST(MainWindowLoad, PlacesShowsAddsTrayIconAndHidesInTheTray) {
     ASSERT_EQ(rig.CountTray(NIM_ADD), 1);
     ASSERT_EQ(rig.toolkit.trayCalls.size(), 1U);
     EXPECT_EQ(rig.toolkit.KeyOfIcon(rig.toolkit.trayCalls[0].data.hIcon), keyPaused);
-    EXPECT_EQ(rig.adapters.created, 0);  // no poll during the load
+    EXPECT_EQ(rig.Polls(), 0);  // no poll during the load
 }
 
 TEST(MainWindowLoad, TrayRecordAsksForMouseMessagesAndHoldsTheVersionTip) {
@@ -61,7 +61,7 @@ TEST(MainWindowLoad, LeftoverCaptureFileIsDeletedAndAFailureToDoSoIsReported) {
             EXPECT_NE(box.prompt.find("Operation not permitted"), std::string::npos);
         }
         EXPECT_TRUE(rig.view.FireTimer());  // polling starts either way
-        EXPECT_EQ(rig.adapters.created, 1);
+        EXPECT_EQ(rig.Polls(), 1);
     }
 }
 
@@ -72,10 +72,10 @@ TEST(MainWindowLoad, TickArrivingDuringTheLoadWaitsUntilItHasFinished) {
     rig.toolkit.QueueEventAtDoEvents(5, [&] { firedEarly = rig.view.FireTimer(); });
     rig.form.Form_Load();
     EXPECT_TRUE(firedEarly);
-    EXPECT_EQ(rig.adapters.created, 0);
+    EXPECT_EQ(rig.Polls(), 0);
     EXPECT_TRUE(rig.view.timerEnabled);  // not lost: the next tick polls
     EXPECT_TRUE(rig.view.FireTimer());
-    EXPECT_EQ(rig.adapters.created, 1);
+    EXPECT_EQ(rig.Polls(), 1);
 }
 
 }  // namespace

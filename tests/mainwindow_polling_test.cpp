@@ -9,8 +9,6 @@
 namespace vr::test {
 namespace {
 
-using Log = std::vector<std::string>;
-
 TEST(MainWindowPolling, AbsentAdapterSwitchesTheIconOnceAndNeverReads) {
     MainWindowRig rig;
     rig.form.Form_Load();
@@ -20,40 +18,31 @@ TEST(MainWindowPolling, AbsentAdapterSwitchesTheIconOnceAndNeverReads) {
     EXPECT_EQ(rig.IconKey(), keyDisconnected);
     EXPECT_EQ(rig.view.iconChanges, 2);  // paused at load, disconnected at the first poll
     EXPECT_EQ(rig.CountTray(NIM_MODIFY), 1);
-    EXPECT_EQ(rig.adapters.created, 5);
-    EXPECT_EQ(rig.adapters.alive, 0);
-    Log once{"new", "init", "release"};
-    EXPECT_EQ(Log(rig.log.begin(), rig.log.begin() + 3), once);
-    EXPECT_EQ(rig.log.size(), 15U);
+    EXPECT_EQ(rig.Polls(), 5);
+    EXPECT_EQ(rig.hid.Count("CreateFileA"), 0);
+    EXPECT_EQ(rig.hid.OpenHandleCount(), 0);
 }
 
 TEST(MainWindowPolling, TransferShowsConnectedThenReceivingAndBringsTheWindowUp) {
     MainWindowRig rig;
-    rig.adapters.present = {true};
-    std::string iconAtRead;
-    std::string trayIconAtRead;
-    rig.adapters.onRead = [&] {
-        iconAtRead = rig.IconKey();
-        trayIconAtRead = rig.toolkit.KeyOfIcon(rig.toolkit.trayCalls.back().data.hIcon);
-        SimulateReception(rig.form, rig.state, rig.files, 3, rig.log);
-    };
+    rig.PlugIn(3);
     rig.LoadIntoTray();
 
-    EXPECT_EQ(iconAtRead, keyConnected);
-    EXPECT_EQ(trayIconAtRead, keyConnected);
-    EXPECT_EQ(rig.log,
-              (Log{"new", "init", "read", "read cancelled", "capture closed", "close", "release"}));
+    std::vector<std::string> trayIcons;
+    for (const auto& call : rig.toolkit.trayCalls) {
+        trayIcons.push_back(rig.toolkit.KeyOfIcon(call.data.hIcon));
+    }
+    EXPECT_EQ(trayIcons,
+              (std::vector<std::string>{keyPaused, keyConnected, keyReceiving, keyPaused}));
+    EXPECT_EQ(ScratchFolder::ReadFile(rig.CapturePath()).value_or("").size(), 24U);
+    EXPECT_FALSE(rig.state.CaptureFileOpen);
+    EXPECT_EQ(rig.hid.OpenHandleCount(), 0);
     EXPECT_EQ(rig.view.state, WindowState::Normal);
     EXPECT_TRUE(rig.view.visible);
     EXPECT_EQ(rig.IconKey(), keyPaused);
-    bool trayShowedReceiving = false;
-    for (const auto& call : rig.toolkit.trayCalls) {
-        trayShowedReceiving |= rig.toolkit.KeyOfIcon(call.data.hIcon) == keyReceiving;
-    }
-    EXPECT_TRUE(trayShowedReceiving);
     // The tick that received re-arms the timer, but no poll runs while the data waits.
     EXPECT_TRUE(rig.view.FireTimer());
-    EXPECT_EQ(rig.adapters.created, 1);
+    EXPECT_EQ(rig.Polls(), 1);
 }
 
 TEST(MainWindowPolling, TickPollsOnlyWhenMinimisedWithoutUnsavedData) {
@@ -70,7 +59,7 @@ TEST(MainWindowPolling, TickPollsOnlyWhenMinimisedWithoutUnsavedData) {
         rig.view.state = c.state;
         rig.state.UnsavedData = c.unsaved;
         rig.view.FireTimer();
-        EXPECT_EQ(rig.adapters.created, c.polls ? 1 : 0) << static_cast<int>(c.state) << c.unsaved;
+        EXPECT_EQ(rig.Polls(), c.polls ? 1 : 0) << static_cast<int>(c.state) << c.unsaved;
         EXPECT_TRUE(rig.view.timerEnabled);  // re-armed whatever the window's state
     }
 }
@@ -80,7 +69,7 @@ TEST(MainWindowPolling, GateIsCheckedAfterTheTicksYield) {
     rig.form.Form_Load();
     rig.toolkit.QueueEvent([&] { rig.view.UserSetWindowState(WindowState::Normal); });
     rig.view.FireTimer();
-    EXPECT_EQ(rig.adapters.created, 0);
+    EXPECT_EQ(rig.Polls(), 0);
     EXPECT_EQ(rig.IconKey(), keyPaused);
     EXPECT_TRUE(rig.view.visible);
 }
@@ -93,8 +82,7 @@ TEST(MainWindowPolling, UserMinimisingWithUnsavedDataIsAskedFirstButNotWhileASav
     for (const Case c : {Case{false, vbNo}, Case{false, vbYes}, Case{true, vbYes}}) {
         SCOPED_TRACE(::testing::Message() << "saving " << c.saving << ", answer " << c.answer);
         MainWindowRig rig;
-        rig.adapters.present = {true};
-        rig.ReceiveOnRead(2);
+        rig.PlugIn(2);
         rig.LoadIntoTray();
         rig.saveBusy = c.saving;
         rig.toolkit.QueueAnswer(c.answer);
@@ -116,7 +104,7 @@ TEST(MainWindowPolling, UserMinimisingWithUnsavedDataIsAskedFirstButNotWhileASav
         EXPECT_EQ(rig.view.state, kept ? WindowState::Normal : WindowState::Minimized);
         EXPECT_EQ(rig.view.timerEnabled, !kept);
         rig.view.FireTimer();
-        EXPECT_EQ(rig.adapters.created, kept ? 1 : 2);  // polling again once the data is gone
+        EXPECT_EQ(rig.Polls(), kept ? 1 : 2);  // polling again once the data is gone
     }
 }
 
@@ -131,7 +119,7 @@ TEST(MainWindowPolling, RestoringPausesAndMinimisingWithoutDataResumesWithOrWith
         EXPECT_EQ(rig.form.InTray(), tray);
         EXPECT_EQ(rig.view.state, WindowState::Minimized);
         EXPECT_EQ(rig.view.visible, !tray);
-        EXPECT_EQ(rig.adapters.created, 1);  // polls while minimised
+        EXPECT_EQ(rig.Polls(), 1);  // polls while minimised
         EXPECT_EQ(rig.IconKey(), keyDisconnected);
         EXPECT_EQ(rig.CountTray(NIM_MODIFY), tray ? 1 : 0);
 
@@ -156,9 +144,8 @@ TEST(MainWindowPolling, RestoringPausesAndMinimisingWithoutDataResumesWithOrWith
 
 TEST(MainWindowPolling, TicksNeverNestEvenWhenTheTimerIsReArmedDuringAPoll) {
     MainWindowRig rig;
-    rig.adapters.present = {false, true};
-    rig.ReceiveOnRead(2);
-    rig.LoadIntoTray();
+    rig.LoadIntoTray();  // no adapter yet
+    rig.PlugIn(2);
     // During the tick's yield the user restores and minimises again, which re-arms the timer;
     // the timer then fires in the poll's next yield, before any data has arrived.
     bool nestedFired = false;
@@ -169,17 +156,10 @@ TEST(MainWindowPolling, TicksNeverNestEvenWhenTheTimerIsReArmedDuringAPoll) {
     });
     rig.view.FireTimer();
     EXPECT_TRUE(nestedFired);
-    EXPECT_EQ(rig.adapters.created, 2);
-    EXPECT_EQ(rig.adapters.mostAlive, 1);
+    EXPECT_EQ(rig.Polls(), 2);
     EXPECT_TRUE(rig.view.timerEnabled);
     EXPECT_TRUE(rig.state.UnsavedData);
 }
-
-}  // namespace
-}  // namespace vr::test
-
-namespace vr::test {
-namespace {
 
 // With the interfaces watched, a search that found nothing is not repeated until they change:
 // the timer stays off meanwhile, a change searches at once, and anything that changed the icon
@@ -190,34 +170,33 @@ TEST(MainWindowPolling, WatchedInterfacesAreSearchedOnlyAfterAChange) {
         MainWindowRig rig;
         rig.form.WatchInterfaces(watched);
         rig.LoadIntoTray();
-        ASSERT_EQ(rig.adapters.created, 1);
+        ASSERT_EQ(rig.Polls(), 1);
         for (int tick = 0; tick < 3; ++tick) {
             rig.view.FireTimer();
         }
-        EXPECT_EQ(rig.adapters.created, watched ? 1 : 4);
+        EXPECT_EQ(rig.Polls(), watched ? 1 : 4);
         EXPECT_EQ(rig.view.timerEnabled, !watched);
         EXPECT_TRUE(rig.form.TimerEnabled());
         if (!watched) {
             continue;
         }
         rig.form.InterfacesChanged();  // absent still: one search, then asleep again
-        EXPECT_EQ(rig.adapters.created, 2);
+        EXPECT_EQ(rig.Polls(), 2);
         rig.view.FireTimer();
         EXPECT_FALSE(rig.view.FireTimer());
 
         rig.form.RestoreWindow();
         rig.form.InterfacesChanged();  // the window is up: no tick runs
-        EXPECT_EQ(rig.adapters.created, 2);
+        EXPECT_EQ(rig.Polls(), 2);
         rig.form.MinimizeWindow();
         rig.view.FireTimer();  // the icon says paused: searched although nothing changed
-        EXPECT_EQ(rig.adapters.created, 3);
+        EXPECT_EQ(rig.Polls(), 3);
         EXPECT_EQ(rig.IconKey(), keyDisconnected);
 
         rig.view.FireTimer();
-        rig.adapters.present = {true};
-        rig.ReceiveOnRead(2);
+        rig.PlugIn(2);
         rig.form.InterfacesChanged();
-        EXPECT_EQ(rig.adapters.created, 4);
+        EXPECT_EQ(rig.Polls(), 4);
         EXPECT_TRUE(rig.state.UnsavedData);
     }
 }

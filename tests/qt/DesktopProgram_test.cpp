@@ -77,8 +77,7 @@ TEST_F(ProgramTest, ReceivesATransferSavesItAsCsvAndGoesBackToPolling) {
     QTest::mouseClick(window.saveButton(), Qt::LeftButton);
     ASSERT_TRUE(script.Finished()) << script.Seen().join(",").toStdString();
 
-    const std::vector<std::uint8_t> csv = ReadBytes(folder.Path() / "report.csv");
-    EXPECT_EQ(std::string(csv.begin(), csv.end()),
+    EXPECT_EQ(ScratchFolder::ReadFile(folder.Path() / "report.csv"),
               "Zorvik Technologies Verada logfile\r\n10,20\r\n30,40\r\n");
     EXPECT_TRUE(window.isMinimized());
 

@@ -255,7 +255,7 @@ TEST_F(SaveDialogTest, OpensInTheCurrentFolderAndCancelGivesNothing) {
 
 TEST_F(SaveDialogTest, ReturnsTheChosenPathAndRefusesAMissingFolder) {
     const std::string existing = folder.Path() / "existing.csv";
-    WriteBytes(existing, {'x'});
+    ScratchFolder::WriteFile(existing, "x");
     EXPECT_EQ(Ask({Choose(existing)}), existing) << "no overwrite question";
     EXPECT_EQ(Ask({Choose(folder.Path() / "new")}), folder.Path() / "new");
     const ModalStep warned{"missingFolderBox",

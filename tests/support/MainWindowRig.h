@@ -3,27 +3,26 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "headless/HeadlessMainWindow.h"
 #include "headless/HeadlessToolkit.h"
 #include "mainwindow/frmMain.h"
+#include "platform/fake/FakeHidPlatform.h"
 #include "shared/ProgramState.h"
-#include "support/StubAdapter.h"
 #include "support/TestFileSystem.h"
 
 namespace vr::test {
 
-// The main window with a headless screen, real files in a scratch folder and scripted adapters.
-// The view's hooks reach the form's handlers as the Qt and Win32 backends wire them.
+// The main window with a headless screen, real files in a scratch folder, and a real adapter
+// link for each poll on the scripted HID platform, where no adapter is plugged in until a test
+// plugs one in. The view's hooks reach the form's handlers as the Qt and Win32 backends wire them.
 struct MainWindowRig : ScratchFiles {
     MainWindowRig();
 
+    FakeHidPlatform hid;
     headless::HeadlessMainWindow view;
     headless::HeadlessToolkit toolkit;
     ProgramState state;
-    std::vector<std::string> log;  // adapter calls and reception steps, in order
-    StubAdapters adapters{log};
     int aboutBoxes = 0;
     bool saveBusy = false;         // what the save command reports while it writes
     std::function<void()> onSave;  // what the save command does
@@ -32,11 +31,13 @@ struct MainWindowRig : ScratchFiles {
     std::string CapturePath() const { return scratch.Path(kCaptureFileName); }
     std::string IconKey() const { return toolkit.KeyOfIcon(view.icon); }
     int CountTray(std::uint32_t message) const;
+    // Searches for the adapter so far: one for each poll.
+    int Polls() const { return hid.Count("SetupDiGetClassDevsA"); }
     // A tray event as the shell reports it: a mouse move whose x is the message number.
     void TrayEvent(int message) { form.Form_MouseMove(0, 0, static_cast<float>(message), 0); }
-    // Polls once per reception of `reports` reports while the adapter is present.
-    void ReceiveOnRead(int reports);
-    // Load and one tick, finding the adapter absent: in the tray, polling.
+    // Plugs the adapter in; the next reception receives `reports` reports, then silence.
+    void PlugIn(int reports = 0);
+    // Load and one tick: in the tray, polling.
     void LoadIntoTray();
 };
 
