@@ -173,9 +173,10 @@ TEST_F(FormsTest, AboutBoxShowsItsTextsAndClosesWithEnterOrEsc) {
         EXPECT_FALSE(box->isModal());
         EXPECT_EQ(box->size(), QSize(280, 85));
         ExpectCentredOn(box, owner.frameGeometry());
-        EXPECT_EQ(QStringList({box->windowTitle(), TextOf(box, "lblTitle"),
-                               TextOf(box, "lblVersion"), TextOf(box, "cmdOK")}),
-                  QStringList({"About Verada Rede", "Verada Rede", "Version 1.0.2", "OK"}));
+        EXPECT_EQ(
+            QStringList({box->windowTitle(), TextOf(box, "lblTitle"), TextOf(box, "lblVersion"),
+                         TextOf(box, "cmdOK")}),
+            QStringList({"About Verada Rede", "Verada Rede", "Version " VR_VERSION_TEXT, "OK"}));
         QApplication::setActiveWindow(box);
         ASSERT_TRUE(QTest::qWaitForWindowActive(box));
         QTest::keyClick(box, closing);
