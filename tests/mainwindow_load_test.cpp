@@ -40,7 +40,7 @@ TEST(MainWindowLoad, TrayRecordAsksForMouseMessagesAndHoldsTheVersionTip) {
     EXPECT_EQ(data.uFlags, 7U);
     EXPECT_EQ(data.uCallbackMessage, 0x200U);
     const std::string tip(data.szTip.data(), data.szTip.size());
-    const std::string text = "Verada Rede v1.0.2";
+    const std::string text = "Verada Rede v" VR_VERSION_TEXT;
     EXPECT_EQ(tip.substr(0, text.size() + 1), text + '\0');
     EXPECT_EQ(tip.substr(text.size() + 1), std::string(64 - text.size() - 1, ' '));
 }

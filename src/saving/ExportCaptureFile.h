@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
 
 #include "shared/FileSystem.h"
@@ -34,9 +32,5 @@ enum class ExportOutcome {
 ExportOutcome ExportCaptureFile(FileSystem& files, FormFactory& forms, MainWindowLink& window,
                                 const std::string& source, const std::string& target, bool append,
                                 bool deleteCapture = true);
-
-// Copies the bytes of `in` that are not filler (0x00, 0xFF) to `out`, which has room for
-// `size` + 8 bytes; returns how many it copied.
-std::size_t KeepDataBytes(const std::uint8_t* in, std::size_t size, std::uint8_t* out);
 
 }  // namespace vr

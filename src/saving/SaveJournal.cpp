@@ -4,7 +4,7 @@
 #include <sstream>
 #include <vector>
 
-#include "saving/ExportCaptureFile.h"
+#include "saving/KeepDataBytes.h"
 #include "shared/Errors.h"
 
 namespace vr {

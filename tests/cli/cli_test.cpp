@@ -214,7 +214,7 @@ TEST(CliUsage, WrongUsageShowsTheUsageAndExitsWith2) {
     }
     CliRun run = Cli(folder, {"--version"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "verada-rede-cli 1.0.2\n");
+    EXPECT_EQ(run.out, "verada-rede-cli " VR_VERSION_TEXT "\n");
     run = Cli(folder, {"--help"});
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(run.out.starts_with("Usage: verada-rede-cli list")) << run.out;
