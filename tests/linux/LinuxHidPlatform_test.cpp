@@ -204,8 +204,11 @@ TEST(LinuxHidPlatform, PermissionDiagnosisOnlyForTheAdapterRefusedForLackOfPermi
 
 // The adapter as node 0, served through a socket pair and opened for overlapped reading.
 struct Adapter {
-    Adapter() {
+    explicit Adapter(bool descriptor = true) {
         tree.AddNode(0, 0x11D2, 0x0001);
+        if (!descriptor) {  // as for a device that does not give it
+            std::filesystem::remove(tree.SysfsDir() + "/hidraw0/device/report_descriptor");
+        }
         tree.ServeBySocket(0);
         device = Open(hid, tree.NodePath(0), FILE_FLAG_OVERLAPPED);
         EXPECT_GT(device, 0);
@@ -222,6 +225,15 @@ struct Adapter {
     LinuxHidPlatform hid = test::MakePlatform(tree);
     Handle device = kNoHandle;
 };
+
+// Without a report descriptor the device is taken to send unnumbered reports.
+TEST(HidrawReading, WithoutAReportDescriptorAReportGetsAZeroPutInFront) {
+    Adapter a(false);
+    a.tree.Send(0, {0x41, 2, 3, 4, 5, 6, 7, 8});
+    Reading reading(a.hid);
+    ASSERT_TRUE(reading.ReadOne(a.device));
+    EXPECT_EQ(reading.buffer, (std::array<std::uint8_t, 9>{0, 0x41, 2, 3, 4, 5, 6, 7, 8}));
+}
 
 TEST(HidrawReading, PendingReadCompletesWithTheNextReport) {
     Adapter a;
