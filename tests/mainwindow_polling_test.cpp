@@ -4,14 +4,14 @@
 #include <vector>
 
 #include "shared/StatusKeys.h"
-#include "support/MainWindowRig.h"
+#include "support/ProgramRig.h"
 
 namespace vr::test {
 namespace {
 
 TEST(MainWindowPolling, AbsentAdapterSwitchesTheIconOnceAndNeverReads) {
-    MainWindowRig rig;
-    rig.form.Form_Load();
+    ProgramRig rig;
+    rig.form->Form_Load();
     for (int tick = 0; tick < 5; ++tick) {
         ASSERT_TRUE(rig.view.FireTimer()) << tick;  // re-armed after every tick
     }
@@ -24,7 +24,7 @@ TEST(MainWindowPolling, AbsentAdapterSwitchesTheIconOnceAndNeverReads) {
 }
 
 TEST(MainWindowPolling, TransferShowsConnectedThenReceivingAndBringsTheWindowUp) {
-    MainWindowRig rig;
+    ProgramRig rig;
     rig.PlugIn(3);
     rig.LoadIntoTray();
 
@@ -54,8 +54,8 @@ TEST(MainWindowPolling, TickPollsOnlyWhenMinimisedWithoutUnsavedData) {
     for (const Case c :
          {Case{WindowState::Minimized, false, true}, Case{WindowState::Minimized, true, false},
           Case{WindowState::Normal, false, false}, Case{WindowState::Normal, true, false}}) {
-        MainWindowRig rig;
-        rig.form.Form_Load();
+        ProgramRig rig;
+        rig.form->Form_Load();
         rig.view.state = c.state;
         rig.state.UnsavedData = c.unsaved;
         rig.view.FireTimer();
@@ -65,8 +65,8 @@ TEST(MainWindowPolling, TickPollsOnlyWhenMinimisedWithoutUnsavedData) {
 }
 
 TEST(MainWindowPolling, GateIsCheckedAfterTheTicksYield) {
-    MainWindowRig rig;
-    rig.form.Form_Load();
+    ProgramRig rig;
+    rig.form->Form_Load();
     rig.toolkit.QueueEvent([&] { rig.view.UserSetWindowState(WindowState::Normal); });
     rig.view.FireTimer();
     EXPECT_EQ(rig.Polls(), 0);
@@ -81,30 +81,38 @@ TEST(MainWindowPolling, UserMinimisingWithUnsavedDataIsAskedFirstButNotWhileASav
     };
     for (const Case c : {Case{false, vbNo}, Case{false, vbYes}, Case{true, vbYes}}) {
         SCOPED_TRACE(::testing::Message() << "saving " << c.saving << ", answer " << c.answer);
-        MainWindowRig rig;
+        ProgramRig rig;
         rig.PlugIn(2);
         rig.LoadIntoTray();
-        rig.saveBusy = c.saving;
-        rig.toolkit.QueueAnswer(c.answer);
-        rig.view.UserSetWindowState(WindowState::Minimized);
-
-        ASSERT_EQ(rig.toolkit.messageBoxes.size(), c.saving ? 0U : 1U);
-        if (!c.saving) {
-            const auto& box = rig.toolkit.messageBoxes[0];
-            EXPECT_EQ(box.prompt,
-                      "Downloaded data exists that has not been saved.\r\n\r\n"
-                      "Would you like to discard this unsaved data?");
-            EXPECT_EQ(box.style, 36);
-            EXPECT_EQ(box.title, "Verada Rede");
+        const auto minimise = [&] {
+            rig.toolkit.QueueAnswer(c.answer);
+            rig.view.UserSetWindowState(WindowState::Minimized);
+            ASSERT_EQ(rig.toolkit.messageBoxes.size(), c.saving ? 0U : 1U);
+            if (!c.saving) {
+                const auto& box = rig.toolkit.messageBoxes[0];
+                EXPECT_EQ(box.prompt,
+                          "Downloaded data exists that has not been saved.\r\n\r\n"
+                          "Would you like to discard this unsaved data?");
+                EXPECT_EQ(box.style, 36);
+                EXPECT_EQ(box.title, "Verada Rede");
+            }
+            const bool kept = c.saving || c.answer == vbNo;
+            EXPECT_EQ(rig.state.UnsavedData, kept);
+            EXPECT_EQ(ScratchFolder::ReadFile(rig.CapturePath()).has_value(), kept);
+            EXPECT_EQ(rig.view.visible, kept);
+            EXPECT_EQ(rig.view.state, kept ? WindowState::Normal : WindowState::Minimized);
+            EXPECT_EQ(rig.view.timerEnabled, !kept);
+        };
+        if (c.saving) {
+            rig.toolkit.QueueEvent(minimise);  // in a yield of the save, while it writes
+            rig.Save(rig.scratch.Path("out.csv"));
+            EXPECT_EQ(ScratchFolder::ReadFile(rig.scratch.Path("out.csv")).value_or("").size(),
+                      36U + 2 * 7);  // the header and both reports: the save went on
+            continue;
         }
-        const bool kept = c.saving || c.answer == vbNo;
-        EXPECT_EQ(rig.state.UnsavedData, kept);
-        EXPECT_EQ(ScratchFolder::ReadFile(rig.CapturePath()).has_value(), kept);
-        EXPECT_EQ(rig.view.visible, kept);
-        EXPECT_EQ(rig.view.state, kept ? WindowState::Normal : WindowState::Minimized);
-        EXPECT_EQ(rig.view.timerEnabled, !kept);
+        minimise();
         rig.view.FireTimer();
-        EXPECT_EQ(rig.Polls(), kept ? 1 : 2);  // polling again once the data is gone
+        EXPECT_EQ(rig.Polls(), c.answer == vbNo ? 1 : 2);  // polling again once the data is gone
     }
 }
 
@@ -113,10 +121,10 @@ TEST(MainWindowPolling, UserMinimisingWithUnsavedDataIsAskedFirstButNotWhileASav
 TEST(MainWindowPolling, RestoringPausesAndMinimisingWithoutDataResumesWithOrWithoutATray) {
     for (const bool tray : {true, false}) {
         SCOPED_TRACE(tray ? "tray" : "no tray");
-        MainWindowRig rig;
+        ProgramRig rig;
         rig.toolkit.trayAvailable = tray;
         rig.LoadIntoTray();
-        EXPECT_EQ(rig.form.InTray(), tray);
+        EXPECT_EQ(rig.form->InTray(), tray);
         EXPECT_EQ(rig.view.state, WindowState::Minimized);
         EXPECT_EQ(rig.view.visible, !tray);
         EXPECT_EQ(rig.Polls(), 1);  // polls while minimised
@@ -136,14 +144,14 @@ TEST(MainWindowPolling, RestoringPausesAndMinimisingWithoutDataResumesWithOrWith
         EXPECT_TRUE(rig.view.timerEnabled);
         EXPECT_EQ(rig.IconKey(), keyPaused);  // until the next poll
 
-        rig.form.cmdExit_Click();
+        rig.form->cmdExit_Click();
         EXPECT_TRUE(rig.view.destroyed);
         EXPECT_EQ(rig.CountTray(NIM_DELETE), tray ? 1 : 0);
     }
 }
 
 TEST(MainWindowPolling, TicksNeverNestEvenWhenTheTimerIsReArmedDuringAPoll) {
-    MainWindowRig rig;
+    ProgramRig rig;
     rig.LoadIntoTray();  // no adapter yet
     rig.PlugIn(2);
     // During the tick's yield the user restores and minimises again, which re-arms the timer;
@@ -167,8 +175,8 @@ TEST(MainWindowPolling, TicksNeverNestEvenWhenTheTimerIsReArmedDuringAPoll) {
 TEST(MainWindowPolling, WatchedInterfacesAreSearchedOnlyAfterAChange) {
     for (const bool watched : {true, false}) {
         SCOPED_TRACE(watched);
-        MainWindowRig rig;
-        rig.form.WatchInterfaces(watched);
+        ProgramRig rig;
+        rig.form->WatchInterfaces(watched);
         rig.LoadIntoTray();
         ASSERT_EQ(rig.Polls(), 1);
         for (int tick = 0; tick < 3; ++tick) {
@@ -176,26 +184,26 @@ TEST(MainWindowPolling, WatchedInterfacesAreSearchedOnlyAfterAChange) {
         }
         EXPECT_EQ(rig.Polls(), watched ? 1 : 4);
         EXPECT_EQ(rig.view.timerEnabled, !watched);
-        EXPECT_TRUE(rig.form.TimerEnabled());
+        EXPECT_TRUE(rig.form->TimerEnabled());
         if (!watched) {
             continue;
         }
-        rig.form.InterfacesChanged();  // absent still: one search, then asleep again
+        rig.form->InterfacesChanged();  // absent still: one search, then asleep again
         EXPECT_EQ(rig.Polls(), 2);
         rig.view.FireTimer();
         EXPECT_FALSE(rig.view.FireTimer());
 
-        rig.form.RestoreWindow();
-        rig.form.InterfacesChanged();  // the window is up: no tick runs
+        rig.form->RestoreWindow();
+        rig.form->InterfacesChanged();  // the window is up: no tick runs
         EXPECT_EQ(rig.Polls(), 2);
-        rig.form.MinimizeWindow();
+        rig.form->MinimizeWindow();
         rig.view.FireTimer();  // the icon says paused: searched although nothing changed
         EXPECT_EQ(rig.Polls(), 3);
         EXPECT_EQ(rig.IconKey(), keyDisconnected);
 
         rig.view.FireTimer();
         rig.PlugIn(2);
-        rig.form.InterfacesChanged();
+        rig.form->InterfacesChanged();
         EXPECT_EQ(rig.Polls(), 4);
         EXPECT_TRUE(rig.state.UnsavedData);
     }

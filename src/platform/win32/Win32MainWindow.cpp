@@ -6,6 +6,7 @@
 
 #include "artwork/Artwork.h"
 #include "mainwindow/frmMainDesign.h"
+#include "platform/win32/HidInterfaceNotification.h"
 #include "platform/win32/Win32Artwork.h"
 
 namespace vr::win32 {
@@ -257,6 +258,12 @@ bool Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
             }
             return true;
         }
+        case WM_DEVICECHANGE:
+            if (HidInterfaceNotification::IsInterfaceChange(wParam, lParam)) {
+                Forward(onInterfacesChanged);
+            }
+            result = TRUE;
+            return true;
         case WM_CLOSE:
             // The program decides in its unload handling; if it agrees it destroys the window.
             Forward(onCloseRequest);
