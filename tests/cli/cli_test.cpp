@@ -34,13 +34,17 @@ std::string Quoted(const std::string& text) {
 
 // Runs the tool with `args` in `folder`, its temporary folder inside `folder` too.
 CliRun Cli(const ScratchFolder& folder, const std::vector<std::string>& args) {
-    std::string command = "cd " + Quoted(folder.Path("")) +
-                          " && env -u XDG_RUNTIME_DIR TMPDIR=" + Quoted(folder.Path("tmp")) + " " +
-                          Quoted(VR_CLI_PATH);
+    // Appended piece by piece: GCC 12 at -O3 warns falsely about "literal" + std::string.
+    std::string command = "cd ";
+    command += Quoted(folder.Path("")) +
+               " && env -u XDG_RUNTIME_DIR TMPDIR=" + Quoted(folder.Path("tmp")) + " " +
+               Quoted(VR_CLI_PATH);
     for (const std::string& arg : args) {
-        command += " " + Quoted(arg);
+        command += ' ';
+        command += Quoted(arg);
     }
-    command += " >" + Quoted(folder.Path(".out")) + " 2>" + Quoted(folder.Path(".err"));
+    command += " >";
+    command += Quoted(folder.Path(".out")) + " 2>" + Quoted(folder.Path(".err"));
     const int raw = std::system(command.c_str());
     CliRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
