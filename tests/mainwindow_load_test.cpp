@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "saving/SaveJournal.h"
 #include "shared/StatusKeys.h"
 #include "support/ProgramRig.h"
 
@@ -63,6 +64,27 @@ TEST(MainWindowLoad, LeftoverCaptureFileIsDeletedAndAFailureToDoSoIsReported) {
         EXPECT_TRUE(rig.view.FireTimer());  // polling starts either way
         EXPECT_EQ(rig.Polls(), 1);
     }
+}
+
+// A save cut short that cannot be run again (its target's folder is gone): the capture is not
+// deleted as a leftover but waits for Save, the window up, the user told once.
+TEST(MainWindowLoad, DataOfAnInterruptedSaveThatCannotBeFinishedIsKept) {
+    ProgramRig rig;
+    ScratchFolder::WriteFile(rig.CapturePath(), "1,2\r\n");
+    SaveJournal journal;
+    journal.capture = rig.CapturePath();
+    journal.target = rig.scratch.Path("gone/out.csv");
+    journal.replacement = rig.files.ReplacementPath(journal.target);
+    journal.captureIdentity = rig.files.Identify(journal.capture).value();
+    journal.captureLength = 5;
+    journal.Write(rig.files);
+    rig.form->Form_Load();
+    EXPECT_EQ(ScratchFolder::ReadFile(rig.CapturePath()), "1,2\r\n");
+    EXPECT_TRUE(rig.state.UnsavedData);
+    EXPECT_TRUE(rig.view.visible);
+    EXPECT_FALSE(rig.view.timerEnabled);
+    ASSERT_EQ(rig.toolkit.messageBoxes.size(), 1U);
+    EXPECT_NE(rig.toolkit.messageBoxes[0].prompt.find("data is kept"), std::string::npos);
 }
 
 TEST(MainWindowLoad, TickArrivingDuringTheLoadWaitsUntilItHasFinished) {

@@ -333,9 +333,10 @@ TEST_F(Saving, SaveOntoTheCaptureFileIsRefusedHoweverItIsSpelt) {
     }
 }
 
-// A save cut short leaves its journal beside the capture file; the next start finishes or undoes
-// it: the target as it was or complete, the capture file gone only when the target was complete.
-TEST_F(Saving, InterruptedSaveIsSettledAtTheNextStart) {
+// A save cut short leaves its journal beside the capture file; the next start finishes it (undone,
+// then run again) when its capture file is intact, otherwise undoes it and keeps the data for the
+// user: the target as it was or complete, the data in it once or still in the capture file.
+TEST_F(Saving, InterruptedSaveIsFinishedOrItsDataKeptAtTheNextStart) {
     struct Case {
         const char* name;
         SaveJournal::Mode mode;
@@ -343,49 +344,65 @@ TEST_F(Saving, InterruptedSaveIsSettledAtTheNextStart) {
         std::string targetNow;  // what the save left in the target
         bool replacementLeft;   // a half-written replacement is beside the target
         std::string targetAfter;
-        bool captureAfter;
-        const char* note;
+        bool kept;                          // the capture file is kept and the user told
+        const char* note;                   // in what the user is told
+        std::string captureNow = kCapture;  // the capture file at the next start
+        const char* folder = "";            // of the target, when not the scratch folder
     };
     const std::string old = "old\r\n";
     const auto writing = SaveJournal::Phase::Writing;
+    const auto append = SaveJournal::Mode::Append;
+    const auto replace = SaveJournal::Mode::Replace;
     const std::vector<Case> cases = {
-        {"append cut short", SaveJournal::Mode::Append, writing, old + "1,2", false, old, true,
-         "was undone"},
-        {"append complete, not marked", SaveJournal::Mode::Append, writing, old + kData, false, old,
-         true, "was undone"},
-        {"append, another program's line after it", SaveJournal::Mode::Append, writing,
-         old + "1,2other\n", false, old + "1,2other\n", true, "was not undone"},
-        {"append marked complete", SaveJournal::Mode::Append, SaveJournal::Phase::Written,
-         old + kData, false, old + kData, false, "was completed"},
-        {"replacement half-written", SaveJournal::Mode::Replace, writing, old, true, old, true,
-         "cleaned up"},
-        {"replacement in place, not marked", SaveJournal::Mode::Replace, writing, kHeader + kData,
-         false, kHeader + kData, true, "cleaned up"},
+        {"append cut short", append, writing, old + "1,2", false, old + kData, false, ""},
+        {"append complete, not marked", append, writing, old + kData, false, old + kData, false,
+         ""},
+        {"append, another program's line after it", append, writing, old + "1,2other\n", false,
+         old + "1,2other\n", true, "was not undone"},
+        {"append marked complete", append, SaveJournal::Phase::Written, old + kData, false,
+         old + kData, false, ""},
+        {"append cut short, capture grown since", append, writing, old + "1,2", false, old, true,
+         "was undone", kCapture + "9"},
+        {"replacement half-written", replace, writing, old, true, kHeader + kData, false, ""},
+        {"replacement in place, not marked", replace, writing, kHeader + kData, false,
+         kHeader + kData, false, ""},
+        {"replacement, folder gone", replace, writing, "", false, "", true,
+         "could not be completed", kCapture, "gone/"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         NewDownload(kCapture);
+        state.UnsavedData = false;  // as at a start
+        window.view.visible = false;
+        const std::string path = scratch.Path(c.folder) + "out.csv";
         ScratchFolder::WriteFile(target, old);
         SaveJournal journal;
         journal.capture = state.CaptureFilePath;
-        journal.target = target;
+        journal.target = path;
         journal.mode = c.mode;
         journal.phase = c.phase;
         journal.identity = files.Identify(target).value();
         journal.lengthBefore = old.size();
-        journal.replacement = files.ReplacementPath(target);
+        journal.replacement = files.ReplacementPath(path);
         journal.captureIdentity = files.Identify(state.CaptureFilePath).value();
         journal.captureLength = kCapture.size();
         journal.Write(files);
         ScratchFolder::WriteFile(target, c.targetNow);
+        ScratchFolder::WriteFile(state.CaptureFilePath, c.captureNow);
         if (c.replacementLeft) {
             ScratchFolder::WriteFile(journal.replacement, kHeader + "1,");
         }
 
-        EXPECT_NE(RecoverInterruptedSave(files, state.CaptureFilePath).find(c.note),
-                  std::string::npos);
-        EXPECT_EQ(ScratchFolder::ReadFile(target), c.targetAfter);
-        EXPECT_EQ(ScratchFolder::ReadFile(state.CaptureFilePath).has_value(), c.captureAfter);
+        EXPECT_EQ(save.SettleInterruptedSave(), c.kept);
+        EXPECT_EQ(ScratchFolder::ReadFile(path).value_or(""), c.targetAfter);
+        EXPECT_EQ(ScratchFolder::ReadFile(state.CaptureFilePath).has_value(), c.kept);
+        EXPECT_EQ(state.UnsavedData, c.kept);
+        EXPECT_EQ(window.view.visible, c.kept);
+        ASSERT_EQ(toolkit.messageBoxes.size(), c.kept ? 1U : 0U);
+        if (c.kept) {
+            EXPECT_NE(toolkit.messageBoxes[0].prompt.find(c.note), std::string::npos);
+            EXPECT_NE(toolkit.messageBoxes[0].prompt.find("kept"), std::string::npos);
+        }
         EXPECT_FALSE(ScratchFolder::ReadFile(journal.replacement));
         EXPECT_FALSE(ScratchFolder::ReadFile(SaveJournal::PathFor(state.CaptureFilePath)));
         EXPECT_EQ(RecoverInterruptedSave(files, state.CaptureFilePath), "");  // settled once

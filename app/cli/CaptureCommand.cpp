@@ -4,11 +4,13 @@
 #include <sstream>
 
 #include "Commands.h"
+#include "ConsoleForms.h"
 #include "ConsoleWindow.h"
 #include "HidBackend.h"
 #include "adapter/SearchSchedule.h"
 #include "adapter/USBAdapter.h"
 #include "platform/sim/Scenario.h"
+#include "saving/ExportCaptureFile.h"
 #include "saving/SaveJournal.h"
 #include "shared/CaptureFileLock.h"
 #include "shared/Errors.h"
@@ -187,10 +189,15 @@ int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& e
             }
         }
         const std::string path = options.out ? *options.out : files.TempFolder() + kCaptureFileName;
-        // A save of this capture file that was cut short is settled before the file grows.
-        const std::string settled = RecoverInterruptedSave(files, path);
-        if (!settled.empty()) {
-            err << kToolName << ": " << settled << '\n';
+        // A save of this capture file that was cut short is finished (or undone, its data kept)
+        // before the file grows.
+        {
+            ConsoleForms forms(err);
+            ConsoleWindow window;
+            const std::string settled = FinishInterruptedSave(files, forms, window, path).note;
+            if (!settled.empty()) {
+                err << kToolName << ": " << settled << '\n';
+            }
         }
         const std::uint64_t before = FileLength(files, path);
         const auto limit = std::chrono::duration_cast<sim::Microseconds>(

@@ -43,11 +43,17 @@ int RunExport(const ExportOptions& options, std::ostream& err) {
     ConsoleForms forms(err);
     ConsoleWindow window;
     try {
-        // A save of this capture that was cut short is settled before it is saved again.
-        const std::string settled = RecoverInterruptedSave(files, options.capture);
-        if (!settled.empty()) {
-            err << kToolName << ": " << settled << '\n';
-            if (!files.Identify(options.capture)) {
+        // A save of this capture that was cut short is finished (or undone, its data kept)
+        // before it is saved again.
+        const InterruptedSave settled =
+            FinishInterruptedSave(files, forms, window, options.capture);
+        if (!settled.note.empty()) {
+            err << kToolName << ": " << settled.note << '\n';
+            const auto& done = settled.completed;
+            const bool doneAppend =
+                done && (done->mode == SaveJournal::Mode::Append || !done->overwrite);
+            if (!files.Identify(options.capture) ||
+                (done && SameFile(done->target, options.target) && doneAppend == options.append)) {
                 return kExitOk;  // that save was this one, finished now
             }
         }

@@ -19,6 +19,7 @@ Program::Program(ProgramPlatform platform, MainWindowView& window, Toolkit& tool
         [this] { save_->cmdSave_Click(); },
         [this, &window] { about_.Show(window.GetHandle()); },
         [this] { return save_->Busy(); },
+        [this] { return save_->SettleInterruptedSave(); },
     };
     main_ = std::make_unique<frmMain>(std::move(parts));
     save_ = std::make_unique<SaveCommand>(toolkit, forms, platform_.files, state_, *main_);

@@ -26,7 +26,8 @@ frmMain::frmMain(MainWindowParts parts)
       createAdapter_(std::move(parts.createAdapter)),
       saveCommand_(std::move(parts.saveCommand)),
       showAboutBox_(std::move(parts.showAboutBox)),
-      saveBusy_(std::move(parts.saveBusy)) {}
+      saveBusy_(std::move(parts.saveBusy)),
+      settleInterruptedSave_(std::move(parts.settleInterruptedSave)) {}
 
 // Every handler runs through here. A confirmed exit is completed only once the outermost handler
 // has returned, so that work further down the stack (a reception, an export) has ended first.
@@ -90,9 +91,15 @@ void frmMain::LoadSequence() {
         return;
     }
     state_.CaptureFilePath = TempFolder(files_) + kCaptureFileName;
-    // A save cut short by a crash is finished or undone first; when that fails the handler ends
-    // here and the capture file stays for the next attempt.
-    RecoverInterruptedSave(files_, state_.CaptureFilePath);
+    // A save cut short by a crash is finished first, or undone with its data kept for the user;
+    // when that fails the handler ends here and the capture file stays for the next attempt.
+    if (settleInterruptedSave_) {
+        if (settleInterruptedSave_()) {
+            return;
+        }
+    } else {
+        RecoverInterruptedSave(files_, state_.CaptureFilePath);
+    }
     DeleteCaptureFile();  // left over from an earlier run
 }
 

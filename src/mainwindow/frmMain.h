@@ -23,6 +23,9 @@ struct MainWindowParts {
     std::function<void()> showAboutBox;  // opens frmAbout, not modal, owned by this window
     // True while the save command writes a file; the window then stays up until it has finished.
     std::function<bool()> saveBusy = [] { return false; };
+    // Settles a save cut short by a crash at the start; true when the capture file is to be kept
+    // for the user to save. Without it the save is only undone and the capture file deleted.
+    std::function<bool()> settleInterruptedSave;
 };
 
 // Tray events arrive as mouse moves whose x is the number of the tray's window message; the
@@ -127,6 +130,7 @@ private:
     std::function<void()> saveCommand_;
     std::function<void()> showAboutBox_;
     std::function<bool()> saveBusy_;
+    std::function<bool()> settleInterruptedSave_;
 
     NotifyIconData trayIconData_{};
     bool trayIconAdded_ = false;

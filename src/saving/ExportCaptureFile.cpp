@@ -149,6 +149,12 @@ bool CopyFiltered(InputFile& input, OutputFile& output, ProgressDisplay& progres
     }
 }
 
+void DeleteJournal(FileSystem& files, const std::string& source) {
+    if (files.Identify(SaveJournal::PathFor(source))) {
+        files.DeleteFile(SaveJournal::PathFor(source));
+    }
+}
+
 // Ends a save that did not complete: closes what it wrote and undoes it. Returns a description
 // of what could not be undone, or "".
 std::string Abandon(FileSystem& files, const SaveJournal& journal,
@@ -169,16 +175,20 @@ std::string Abandon(FileSystem& files, const SaveJournal& journal,
     return "";
 }
 
-}  // namespace
+// The path the journal keeps for the target: a relative one is made absolute, so that the
+// save is finished in the same place whatever the current folder of the next start.
+std::string JournalPath(FileSystem& files, const std::string& target) {
+    const bool absolute = !target.empty() && (target[0] == '/' || target[0] == '\\' ||
+                                              (target.size() > 1 && target[1] == ':'));
+    const std::string folder = absolute ? "" : files.CurrentFolder();
+    return folder.empty() ? target : folder + "/" + target;
+}
 
-ExportOutcome ExportCaptureFile(FileSystem& files, FormFactory& forms, MainWindowLink& window,
-                                const std::string& source, const std::string& target, bool append,
-                                bool deleteCapture) {
-    // A save of this capture that got as far as its target and no further is finished first:
-    // saving the same data again would put it into a file twice.
-    if (!RecoverInterruptedSave(files, source).empty() && !files.Identify(source)) {
-        return ExportOutcome::Completed;
-    }
+// The export itself, with any journal of an earlier save of `source` already settled or about
+// to be replaced by this save's.
+ExportOutcome Export(FileSystem& files, FormFactory& forms, MainWindowLink& window,
+                     const std::string& source, const std::string& target, bool append,
+                     bool deleteCapture) {
     // The capture is opened first: when it is missing or unreadable no target is touched.
     auto input = files.OpenForReading(source);
     const std::uint64_t stepsTotal = (input->Length() + 1) / kReadsPerStep;
@@ -192,7 +202,7 @@ ExportOutcome ExportCaptureFile(FileSystem& files, FormFactory& forms, MainWindo
 
     SaveJournal journal;
     journal.capture = source;
-    journal.target = target;
+    journal.target = JournalPath(files, target);
     journal.deleteCapture = deleteCapture;
     // A file that turned up where none was is not replaced by an append.
     journal.overwrite = !append;
@@ -215,7 +225,7 @@ ExportOutcome ExportCaptureFile(FileSystem& files, FormFactory& forms, MainWindo
             output = files.CreateReplacement(target);
         } catch (...) {
             // Whatever is in the replacement's place is not this save's and stays.
-            files.DeleteFile(SaveJournal::PathFor(source));
+            DeleteJournal(files, source);
             throw;
         }
     }
@@ -259,6 +269,61 @@ ExportOutcome ExportCaptureFile(FileSystem& files, FormFactory& forms, MainWindo
                                       "\", and saving again finishes this save");
     }
     return ExportOutcome::Completed;
+}
+
+}  // namespace
+
+ExportOutcome ExportCaptureFile(FileSystem& files, FormFactory& forms, MainWindowLink& window,
+                                const std::string& source, const std::string& target, bool append,
+                                bool deleteCapture) {
+    // A save of this capture that got as far as its target and no further is finished first:
+    // saving the same data again would put it into a file twice.
+    if (!RecoverInterruptedSave(files, source).empty() && !files.Identify(source)) {
+        return ExportOutcome::Completed;
+    }
+    return Export(files, forms, window, source, target, append, deleteCapture);
+}
+
+InterruptedSave FinishInterruptedSave(FileSystem& files, FormFactory& forms, MainWindowLink& window,
+                                      const std::string& capture) {
+    InterruptedSave result;
+    const auto journal = ReadSaveJournal(files, capture);
+    if (!journal) {
+        return result;
+    }
+    const std::string quoted = "An interrupted save into \"" + journal->target + "\"";
+    if (journal->phase == SaveJournal::Phase::Written) {
+        result.note = SettleSave(files, *journal);
+        result.completed = journal;
+    } else if (UndoForRetry(files, *journal)) {
+        // The user chose this target and mode: the save runs again, appending after the old
+        // end or writing a fresh replacement. Its own journal takes the old one's place.
+        const bool append = journal->mode == SaveJournal::Mode::Append || !journal->overwrite;
+        try {
+            if (Export(files, forms, window, capture, journal->target, append,
+                       journal->deleteCapture) == ExportOutcome::Completed) {
+                result.note = quoted + " was completed.";
+                result.completed = journal;
+                return result;
+            }
+            result.note = quoted + " was stopped again.";
+        } catch (const FileError& e) {
+            // Whatever that attempt left (the old journal when it failed before writing its
+            // own) is settled as any interrupted save is.
+            RecoverInterruptedSave(files, capture);
+            result.note = quoted + " could not be completed: " + e.what() + ".";
+        }
+    } else {
+        result.note = SettleSave(files, *journal);
+        if (result.note.empty()) {
+            result.note = quoted + " was undone.";
+        }
+    }
+    result.dataKept = !result.completed && files.Identify(capture).has_value();
+    if (result.dataKept) {
+        result.note += " Its data is kept: save it again.";
+    }
+    return result;
 }
 
 }  // namespace vr

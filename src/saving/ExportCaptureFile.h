@@ -1,7 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "saving/SaveJournal.h"
 #include "shared/FileSystem.h"
 #include "shared/MainWindowLink.h"
 #include "shared/Toolkit.h"
@@ -32,5 +34,22 @@ enum class ExportOutcome {
 ExportOutcome ExportCaptureFile(FileSystem& files, FormFactory& forms, MainWindowLink& window,
                                 const std::string& source, const std::string& target, bool append,
                                 bool deleteCapture = true);
+
+// How a save cut short by a crash was settled.
+struct InterruptedSave {
+    std::string note;                      // for the user; "" when there was nothing to settle
+    std::optional<SaveJournal> completed;  // the save, when it is finished now
+    bool dataKept = false;  // not finished, and the capture file holds data no save holds
+};
+
+// Settles the save of the capture file `capture` that its journal shows was cut short, before
+// anything else uses the capture file. A save marked written is finished. A save still writing
+// whose capture file is intact is undone and then run again, to the same target in the same
+// mode, so the data the user asked to save is saved once. Otherwise (the capture file is gone or
+// another one, another program wrote into the target, the target cannot be written now) it is
+// only undone, and whatever capture file is left is kept. Throws FileError when the target
+// cannot be put right; the journal then stays for the next attempt.
+InterruptedSave FinishInterruptedSave(FileSystem& files, FormFactory& forms, MainWindowLink& window,
+                                      const std::string& capture);
 
 }  // namespace vr

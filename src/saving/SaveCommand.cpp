@@ -117,6 +117,21 @@ SaveCommand::Outcome SaveCommand::Export(const std::string& path) {
     return Outcome::Saved;
 }
 
+bool SaveCommand::SettleInterruptedSave() {
+    InterruptedSave settled;
+    {
+        BusyScope busy(busy_);
+        settled = FinishInterruptedSave(files_, forms_, window_, state_.CaptureFilePath);
+    }
+    if (!settled.dataKept) {
+        return false;
+    }
+    state_.UnsavedData = true;
+    window_.RestoreWindow();
+    toolkit_.MsgBox(settled.note, vbOKOnly + kExclamationIcon, kAppTitle);
+    return true;
+}
+
 void SaveCommand::ReportFailure(const FileError& error) {
     std::string prompt =
         std::string("The downloaded data could not be saved.\r\n\r\n") + error.what();

@@ -24,6 +24,12 @@ public:
 
     void cmdSave_Click();
 
+    // At the start, before the capture file is used: finishes a save that a crash cut short (see
+    // FinishInterruptedSave). Returns true when the capture file holds data of a save that could
+    // not be finished: UnsavedData is then set, the window shown and the user told once, so the
+    // data waits for Save like a new download.
+    bool SettleInterruptedSave();
+
     // True while a save is under way (from the save dialog to the end of the export). The
     // window's own handlers run inside the export's yields: while this is true they must defer
     // minimising and leaving the program, and Save itself is refused.

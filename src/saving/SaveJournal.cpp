@@ -125,10 +125,13 @@ bool OnlyOurDataAfter(FileSystem& files, const SaveJournal& journal, std::uint64
     return true;
 }
 
-std::string UndoAppend(FileSystem& files, const SaveJournal& journal) {
+enum class AppendUndo { Nothing, Cut, Foreign };
+
+// Cuts the target back to its length before the append when only this save wrote after it.
+AppendUndo UndoAppend(FileSystem& files, const SaveJournal& journal) {
     const auto identity = files.Identify(journal.target);
     if (!identity || !(*identity == journal.identity)) {
-        return "";  // the target was removed or replaced since: nothing of ours is in it
+        return AppendUndo::Nothing;  // removed or replaced since: nothing of ours is in it
     }
     std::uint64_t length = 0;
     {
@@ -136,18 +139,16 @@ std::string UndoAppend(FileSystem& files, const SaveJournal& journal) {
         length = input->Length();
     }
     if (length <= journal.lengthBefore) {
-        return "";
+        return AppendUndo::Nothing;
     }
     if (!files.Identify(journal.capture) || !OnlyOurDataAfter(files, journal, length)) {
-        return "An interrupted save into \"" + journal.target +
-               "\" was not undone: something else was written after its data. Check the end of "
-               "the file before saving into it again.";
+        return AppendUndo::Foreign;
     }
     auto output = files.OpenTarget(journal.target);
     output->Truncate(journal.lengthBefore);
     output->Sync();
     output->Close();
-    return "An interrupted save into \"" + journal.target + "\" was undone; the file is as it was.";
+    return AppendUndo::Cut;
 }
 
 }  // namespace
@@ -192,16 +193,41 @@ std::string SettleSave(FileSystem& files, const SaveJournal& journal) {
         note = "An interrupted save into \"" + journal.target +
                "\" was cleaned up; the downloaded data is kept.";
     } else {
-        note = UndoAppend(files, journal);
+        switch (UndoAppend(files, journal)) {
+            case AppendUndo::Nothing:
+                break;
+            case AppendUndo::Cut:
+                note = "An interrupted save into \"" + journal.target +
+                       "\" was undone; the file is as it was.";
+                break;
+            case AppendUndo::Foreign:
+                note = "An interrupted save into \"" + journal.target +
+                       "\" was not undone: something else was written after its data. Check the "
+                       "end of the file before saving into it again.";
+                break;
+        }
     }
     DeleteIfThere(files, SaveJournal::PathFor(journal.capture));
     return note;
 }
 
-std::string RecoverInterruptedSave(FileSystem& files, const std::string& capture) {
+bool UndoForRetry(FileSystem& files, const SaveJournal& journal) {
+    if (journal.phase == SaveJournal::Phase::Written ||
+        files.Identify(journal.capture) != journal.captureIdentity ||
+        files.OpenForReading(journal.capture)->Length() != journal.captureLength) {
+        return false;
+    }
+    if (journal.mode == SaveJournal::Mode::Replace) {
+        DeleteIfThere(files, journal.replacement);
+        return true;
+    }
+    return UndoAppend(files, journal) != AppendUndo::Foreign;
+}
+
+std::optional<SaveJournal> ReadSaveJournal(FileSystem& files, const std::string& capture) {
     const std::string path = SaveJournal::PathFor(capture);
     if (!files.Identify(path)) {
-        return "";
+        return std::nullopt;
     }
     std::string text;
     {
@@ -213,7 +239,12 @@ std::string RecoverInterruptedSave(FileSystem& files, const std::string& capture
     if (!journal) {
         throw FileError(path, "this is not a save journal of this program; remove it");
     }
-    return SettleSave(files, *journal);
+    return journal;
+}
+
+std::string RecoverInterruptedSave(FileSystem& files, const std::string& capture) {
+    const auto journal = ReadSaveJournal(files, capture);
+    return journal ? SettleSave(files, *journal) : "";
 }
 
 }  // namespace vr

@@ -48,6 +48,17 @@ struct SaveJournal {
 // target cannot be put right; the journal is then kept for the next attempt.
 std::string SettleSave(FileSystem& files, const SaveJournal& journal);
 
+// The journal beside the capture file `capture`, if there is one. Throws FileError when the file
+// there is not a journal of this program.
+std::optional<SaveJournal> ReadSaveJournal(FileSystem& files, const std::string& capture);
+
+// Prepares the interrupted save `journal` to be run again from its start: when its capture file
+// is still the one it saved (same file, same length) and nothing but this save wrote into the
+// target, undoes what it wrote (removes the replacement, or cuts an append back) and returns true;
+// the journal stays, so that a crash before the save runs again finds it again. Returns false,
+// changing nothing, when the save was marked written or cannot be run again as it was.
+bool UndoForRetry(FileSystem& files, const SaveJournal& journal);
+
 // Settles a save of the capture file `capture` that was cut short, when its journal is there.
 // Runs before anything else uses the capture file: at the start of the program and of each
 // command of the command-line tool. Returns and throws as SettleSave.
