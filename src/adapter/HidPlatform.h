@@ -21,12 +21,19 @@ struct Guid {
     friend bool operator==(const Guid&, const Guid&) = default;
 };
 
+// The records' sizes are those of the 32-bit platform, whose layout the seam keeps; a call given
+// another size fails, as Windows fails it.
 struct SpDeviceInterfaceData {
     std::uint32_t cbSize = 0;
     Guid InterfaceClassGuid;
     std::uint32_t Flags = 0;
     std::uint32_t Reserved = 0;
 };
+inline constexpr std::uint32_t kSpDeviceInterfaceDataSize = 28;
+
+// The interface detail record, in bytes: a 4-byte cbSize, then the NUL-terminated device path.
+inline constexpr std::uint32_t kSpDeviceInterfaceDetailDataSize = 5;  // its cbSize
+inline constexpr std::uint32_t kDevicePathOffset = 4;
 
 struct HiddAttributes {
     std::uint32_t Size = 0;
@@ -34,12 +41,14 @@ struct HiddAttributes {
     std::uint16_t ProductID = 0;
     std::uint16_t VersionNumber = 0;
 };
+inline constexpr std::uint32_t kHiddAttributesSize = 12;
 
 struct SecurityAttributes {
     std::uint32_t nLength = 0;
     const void* lpSecurityDescriptor = nullptr;
     std::int32_t bInheritHandle = 0;
 };
+inline constexpr std::uint32_t kSecurityAttributesSize = 12;
 
 struct Overlapped {
     std::uint32_t Internal = 0;

@@ -93,7 +93,7 @@ bool FakeHidPlatform::HidD_GetAttributes(Handle device, HiddAttributes& attribut
         return Fail(ERROR_INVALID_HANDLE);
     }
     const FakeHidInterface& hid = interfaces[open->interfaceIndex];
-    if (attributes.Size != 12) {
+    if (attributes.Size != kHiddAttributesSize) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
     if (!hid.attributesReadable) {
@@ -156,7 +156,7 @@ bool FakeHidPlatform::SetupDiEnumDeviceInterfaces(Handle set, const void* /*devi
     if (Find(set, Kind::DeviceInfoSet) == nullptr) {
         return Fail(ERROR_INVALID_HANDLE);
     }
-    if (data.cbSize != 28 || !(classGuid == kHidGuid)) {
+    if (data.cbSize != kSpDeviceInterfaceDataSize || !(classGuid == kHidGuid)) {
         return Fail(ERROR_INVALID_USER_BUFFER);
     }
     if (memberIndex >= interfaces.size()) {
@@ -180,27 +180,27 @@ bool FakeHidPlatform::SetupDiGetDeviceInterfaceDetailA(Handle set, SpDeviceInter
         return Fail(ERROR_INVALID_HANDLE);
     }
     const FakeHidInterface& hid = interfaces[data.Reserved];
-    const auto needed = static_cast<std::uint32_t>(4 + hid.path.size() + 1);
+    const auto needed = static_cast<std::uint32_t>(kDevicePathOffset + hid.path.size() + 1);
     if (requiredSize != nullptr) {
         *requiredSize = hid.reportedDetailSize.value_or(needed);
     }
     if (detail == nullptr) {
         return Fail(ERROR_INSUFFICIENT_BUFFER);
     }
-    if (detailSize < 4) {
+    if (detailSize < kDevicePathOffset) {
         return Fail(ERROR_INVALID_USER_BUFFER);
     }
     std::uint32_t cbSize = 0;
     for (int i = 3; i >= 0; --i) {
         cbSize = (cbSize << 8u) | detail[i];
     }
-    if (cbSize != 5) {
+    if (cbSize != kSpDeviceInterfaceDetailDataSize) {
         return Fail(ERROR_INVALID_USER_BUFFER);
     }
     if (detailSize < needed) {
         return Fail(ERROR_INSUFFICIENT_BUFFER);
     }
-    std::memcpy(detail + 4, hid.path.c_str(), hid.path.size() + 1);
+    std::memcpy(detail + kDevicePathOffset, hid.path.c_str(), hid.path.size() + 1);
     lastError_ = 0;
     return true;
 }
@@ -228,7 +228,7 @@ Handle FakeHidPlatform::CreateFileA(const std::string& path, std::uint32_t acces
                      [&path](const auto& candidate) { return candidate.path == path; });
     if (access != (GENERIC_READ | GENERIC_WRITE) || share != (FILE_SHARE_READ | FILE_SHARE_WRITE) ||
         creation != OPEN_EXISTING || (flags != 0 && !overlapped) || security == nullptr ||
-        security->nLength != 12) {
+        security->nLength != kSecurityAttributesSize) {
         Fail(ERROR_INVALID_PARAMETER);
     } else if (hid == interfaces.end()) {
         Fail(ERROR_FILE_NOT_FOUND);

@@ -101,14 +101,14 @@ int QtToolkit::MsgBox(const std::string& prompt, int style, const std::string& t
     // Prompts break their lines the way the original platform does (CR LF); a label wants LF.
     box.setText(
         QString::fromStdString(prompt).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    switch (style & 0x70) {
-        case 16:
+    switch (style & vbIconMask) {
+        case vbCritical:
             box.setIcon(QMessageBox::Critical);
             break;
         case vbQuestion:
             box.setIcon(QMessageBox::Question);
             break;
-        case 48:
+        case vbExclamation:
             box.setIcon(QMessageBox::Warning);
             break;
         case vbInformation:
@@ -117,7 +117,7 @@ int QtToolkit::MsgBox(const std::string& prompt, int style, const std::string& t
         default:
             break;
     }
-    if ((style & 0x7) == vbYesNo) {
+    if ((style & vbButtonsMask) == vbYesNo) {
         QPushButton* yes = box.addButton(QMessageBox::Yes);
         box.addButton(QMessageBox::No);
         box.setDefaultButton(yes);
