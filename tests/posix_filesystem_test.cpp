@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "mainwindow/SupportFunctions.h"
-#include "posix/PosixFileSystem.h"
+#include "shared/SupportFunctions.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "support/ScratchFolder.h"
 
 namespace vr {

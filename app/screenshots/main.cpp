@@ -16,7 +16,7 @@
 
 #include "DesktopProgram.h"
 #include "platform/fake/FakeHidPlatform.h"
-#include "posix/PosixFileSystem.h"
+#include "platform/posix/PosixFileSystem.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "adapter/Priority.h"
-#include "mainwindow/SupportFunctions.h"
 #include "shared/Errors.h"
 #include "shared/StatusKeys.h"
+#include "shared/SupportFunctions.h"
 
 namespace vr {
 namespace {

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "mainwindow/HandlerBoundary.h"
-#include "mainwindow/SupportFunctions.h"
+#include "shared/SupportFunctions.h"
 #include "shared/Errors.h"
 #include "shared/StatusKeys.h"
 #include "shared/Version.h"

@@ -56,6 +56,7 @@ struct NotifyIconData {
 struct MainWindowHooks {
     std::function<void()> onResize;        // Form_Resize: the user changed the window's state
     std::function<void()> onTick;          // tmr_Timer
+    std::function<void()> onTickDone;      // after each tick: the program's own follow-up, if any
     std::function<void()> onCloseRequest;  // the close box or the system menu's Close
     std::function<void()> onSave;          // cmdSave_Click
     std::function<void()> onExit;          // cmdExit_Click

@@ -1,4 +1,4 @@
-#include "qt/QtForms.h"
+#include "platform/qt/QtForms.h"
 
 #include <QDialog>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "qt/QtToolkit.h"
+#include "platform/qt/QtToolkit.h"
 #include "shared/Toolkit.h"
 
 namespace vr::qt {

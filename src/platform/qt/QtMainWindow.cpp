@@ -1,4 +1,4 @@
-#include "qt/QtMainWindow.h"
+#include "platform/qt/QtMainWindow.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -14,7 +14,7 @@
 #include <string_view>
 
 #include "mainwindow/frmMainDesign.h"
-#include "qt/QtFormDesign.h"
+#include "platform/qt/QtFormDesign.h"
 #include "shared/StatusKeys.h"
 
 namespace vr::qt {
@@ -53,6 +53,7 @@ QtMainWindow::QtMainWindow(QtToolkit& toolkit) : toolkit_(toolkit) {
             return;
         }
         Forward(onTick);
+        Forward(onTickDone);
     });
 }
 

@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "qt/QtToolkit.h"
+#include "platform/qt/QtToolkit.h"
 #include "shared/Toolkit.h"
 
 namespace vr::qt {

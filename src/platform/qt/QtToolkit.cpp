@@ -1,4 +1,4 @@
-#include "qt/QtToolkit.h"
+#include "platform/qt/QtToolkit.h"
 
 #include <QApplication>
 #include <QImage>
@@ -6,7 +6,7 @@
 #include <QPixmap>
 #include <QPushButton>
 
-#include "artwork/Artwork.h"
+#include "platform/artwork/Artwork.h"
 #include "shared/StatusKeys.h"
 
 namespace vr::qt {
