@@ -29,7 +29,7 @@ TEST(SecondCopy, IsToldAndLeavesTheFirstCopysUnsavedDataAlone) {
     std::filesystem::create_directory(capture + ".lock");
     const std::string unusable = folder.Path().string() + ", cannot be used";
     auto first = std::make_unique<CaptureFileLock>(capture);  // fails: the folder is in the way
-    for (const std::string& told : {unusable, std::string(kAlreadyRunningMessage)}) {
+    for (const std::string& told : {unusable, std::string(desktop::kAlreadyRunningNoTrayMessage)}) {
         DesktopProgram second({hid, hid, files});
         QString text;
         ModalScript script({{"msgBox", [&](QWidget* widget) {
