@@ -1,7 +1,7 @@
 #include "platform/win32/Win32Forms.h"
 
 #include "about/frmAboutDesign.h"
-#include "artwork/Artwork.h"
+#include "platform/artwork/Artwork.h"
 #include "platform/win32/Win32Artwork.h"
 #include "platform/win32/Win32Window.h"
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "artwork/Artwork.h"
 #include "mainwindow/frmMainDesign.h"
+#include "platform/artwork/Artwork.h"
 #include "platform/win32/HidInterfaceNotification.h"
 #include "platform/win32/Win32Artwork.h"
 
@@ -224,6 +224,7 @@ bool Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
         case WM_TIMER:
             if (wParam == kTimerId && timerEnabled_) {
                 Forward(onTick);
+                Forward(onTickDone);
             }
             return true;
         case WM_COMMAND:
