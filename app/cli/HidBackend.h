@@ -29,6 +29,8 @@ HidBackend MakeHidBackend(const std::optional<std::string>& scenarioPath);
 void AttachNativeHid(HidBackend& backend);
 // The machine's own files.
 std::unique_ptr<FileSystem> NewNativeFileSystem();
+// Makes the console show the tool's UTF-8 messages as they are.
+void PrepareNativeConsole();
 
 // Forwards every call, noting the waits that failed.
 class WaitWatch final : public HidPlatform {

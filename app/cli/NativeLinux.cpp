@@ -19,4 +19,6 @@ std::unique_ptr<FileSystem> NewNativeFileSystem() {
     return std::make_unique<posix::PosixFileSystem>();
 }
 
+void PrepareNativeConsole() {}  // the terminal's own encoding is UTF-8 already, or nothing helps
+
 }  // namespace vr::cli

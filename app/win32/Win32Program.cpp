@@ -1,5 +1,12 @@
 #include "Win32Program.h"
 
+#include "mainwindow/SupportFunctions.h"
+#include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32PriorityPlatform.h"
+#include "shared/CaptureFileLock.h"
+#include "shared/ProgramState.h"
+#include "shared/Version.h"
+
 namespace vr::win32app {
 
 Win32Program::Win32Program(HINSTANCE instance, ProgramPlatform platform)
@@ -18,6 +25,19 @@ void Win32Program::WireWindow() {
 int Win32Program::Run() {
     program_.Main().Form_Load();
     return toolkit_.Run();
+}
+
+int RunTrayProgram(HINSTANCE instance, HidPlatform& hid) {
+    win32::Win32FileSystem files;
+    // One copy at a time: a second one would delete the capture file the first is filling.
+    const CaptureFileLock lock(TempFolder(files) + kCaptureFileName);
+    if (lock.GetState() == CaptureFileLock::State::HeldByAnother) {
+        ::MessageBoxA(nullptr, kAlreadyRunningMessage, kAppTitle, MB_OK | MB_ICONINFORMATION);
+        return 1;
+    }
+    win32::Win32PriorityPlatform priority;
+    Win32Program program(instance, {hid, priority, files});
+    return program.Run();
 }
 
 }  // namespace vr::win32app

@@ -31,4 +31,8 @@ private:
     Program program_;
 };
 
+// The tray program on `hid`, the system's files and priority, once no other copy runs: the
+// message loop's exit code, or 1 after telling the user that another copy is running.
+int RunTrayProgram(HINSTANCE instance, HidPlatform& hid);
+
 }  // namespace vr::win32app

@@ -41,7 +41,13 @@ await_window() {
     await "$1" window_named "$2" || return 1
     window_named "$2"
 }
-window_gone() { ! window_named "$1" >/dev/null; }
+# Whether the window with that id is off the screen: unmapped or destroyed. (A search by title
+# can fail for a moment while another window is being destroyed; an id does not.)
+unmapped() {
+    local info
+    info=$(xwininfo -id "$1" 2>/dev/null) || return 0
+    ! grep -q IsViewable <<<"$info"
+}
 
 # Keys for a window: no window manager here, so the window is given the keyboard focus directly.
 keys_to() {
