@@ -1,9 +1,10 @@
-// Receiving a transfer from the adapter into the capture file. The fault matrix runs every way a
-// reception can end after every report through the whole program; these tests pin what it does
-// not: the icons, the priority, the order of the last calls, the pace of the yields, and what is
-// kept after a capture file failure.
+// Receiving a transfer from the adapter into the capture file: every way a reception ends, the
+// icons, the priority, the order of the last calls, the pace of the yields, and what is kept
+// after a capture file failure.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "shared/Errors.h"
 #include "support/AdapterWorld.h"
@@ -160,12 +161,12 @@ TEST(Reception, YieldsAfterEveryHundredthReportAndNoMoreOften) {
 
 TEST(Reception, EndlessEmptyReadsEndTheReceptionAsAStoppedStream) {
     OpenAdapter world;
-    world.platform.script.assign(EmptyCompletionLimit + 5, FakeStep::EmptyCompletion(995));
+    world.platform.script.assign(15, FakeStep::EmptyCompletion(995));
     world.platform.script.push_front(Report('A'));
 
     EXPECT_EQ(world.Read(), "");
 
-    EXPECT_EQ(world.platform.Count("ReadFile"), 1 + EmptyCompletionLimit);
+    EXPECT_EQ(world.platform.Count("ReadFile"), 1 + 10);  // the report, then ten empty reads
     EXPECT_EQ(world.Capture(), Stored({'A'}));
     EXPECT_TRUE(world.state.UnsavedData);
     EXPECT_EQ(world.window.Icon(), keyPaused);
@@ -193,6 +194,20 @@ TEST(Reception, CaptureFileFailureEndsTheReceptionAndKeepsWhatWasWritten) {
         EXPECT_EQ(world.window.Count("restore"), 1);
         world.ExpectEndedCleanly();
     }
+}
+
+// A capture file that cannot be opened while the station sends on: told for the transfer once,
+// not again at every poll that meets the rest of it; the next transfer is told again.
+TEST(Reception, AnUnusableCaptureFileIsToldOncePerTransfer) {
+    OpenAdapter world{Report(1),           Report(9),  Report(17),
+                      FakeStep::Silence(), Report(25), FakeStep::Silence()};
+    std::filesystem::create_directory(world.state.CaptureFilePath);
+    const std::string capture = world.state.CaptureFilePath;
+    EXPECT_NE(world.Read().find(capture), std::string::npos);  // the first poll
+    EXPECT_EQ(world.Read(), "");                               // the rest, up to the pause
+    EXPECT_NE(world.Read().find(capture), std::string::npos);  // the next transfer
+    EXPECT_FALSE(world.state.UnsavedData);
+    EXPECT_EQ(world.platform.script.size(), 1U);  // only the last pause is left
 }
 
 TEST(Reception, ExitDuringAReceptionEndsItAfterTheCurrentReport) {

@@ -80,6 +80,7 @@ TEST(MainWindowExit, EveryPathAsksOnlyWithUnsavedDataAndEndsUnlessTheUserStays) 
             EXPECT_EQ(rig.view.visible && rig.view.state == WindowState::Normal, stays);
             // A window that is gone is never used again, whatever the backend still sends.
             rig.form.Form_Resize();
+            EXPECT_FALSE(rig.view.FireTimer());  // stopped: shown with data waiting, or gone
             rig.form.tmr_Timer();
             rig.TrayEvent(0x202);
             EXPECT_EQ(rig.view.usesAfterDestroy, 0);

@@ -177,3 +177,50 @@ TEST(MainWindowPolling, TicksNeverNestEvenWhenTheTimerIsReArmedDuringAPoll) {
 
 }  // namespace
 }  // namespace vr::test
+
+namespace vr::test {
+namespace {
+
+// With the interfaces watched, a search that found nothing is not repeated until they change:
+// the timer stays off meanwhile, a change searches at once, and anything that changed the icon
+// (a restore) makes the next tick search again. Unwatched, every tick searches.
+TEST(MainWindowPolling, WatchedInterfacesAreSearchedOnlyAfterAChange) {
+    for (const bool watched : {true, false}) {
+        SCOPED_TRACE(watched);
+        MainWindowRig rig;
+        rig.form.WatchInterfaces(watched);
+        rig.LoadIntoTray();
+        ASSERT_EQ(rig.adapters.created, 1);
+        for (int tick = 0; tick < 3; ++tick) {
+            rig.view.FireTimer();
+        }
+        EXPECT_EQ(rig.adapters.created, watched ? 1 : 4);
+        EXPECT_EQ(rig.view.timerEnabled, !watched);
+        EXPECT_TRUE(rig.form.TimerEnabled());
+        if (!watched) {
+            continue;
+        }
+        rig.form.InterfacesChanged();  // absent still: one search, then asleep again
+        EXPECT_EQ(rig.adapters.created, 2);
+        rig.view.FireTimer();
+        EXPECT_FALSE(rig.view.FireTimer());
+
+        rig.form.RestoreWindow();
+        rig.form.InterfacesChanged();  // the window is up: no tick runs
+        EXPECT_EQ(rig.adapters.created, 2);
+        rig.form.MinimizeWindow();
+        rig.view.FireTimer();  // the icon says paused: searched although nothing changed
+        EXPECT_EQ(rig.adapters.created, 3);
+        EXPECT_EQ(rig.IconKey(), keyDisconnected);
+
+        rig.view.FireTimer();
+        rig.adapters.present = {true};
+        rig.ReceiveOnRead(2);
+        rig.form.InterfacesChanged();
+        EXPECT_EQ(rig.adapters.created, 4);
+        EXPECT_TRUE(rig.state.UnsavedData);
+    }
+}
+
+}  // namespace
+}  // namespace vr::test

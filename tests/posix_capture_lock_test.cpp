@@ -48,14 +48,39 @@ TEST(CaptureFileLock, OneHolderAtATimeUntilItEnds) {
     EXPECT_FALSE(std::filesystem::exists(capture));
 }
 
-TEST(CaptureFileLock, NoUsableLockFileMeansNobodyHoldsIt) {
+// Any failure but another holder fails closed, naming the folder by its absolute path and the
+// cause, and leaves nothing behind where it had no business.
+TEST(CaptureFileLock, ALockThatCannotBeTakenFailsClosedAndSaysWhy) {
     const ScratchFolder folder;
-    EXPECT_EQ(CaptureFileLock("").GetState(), State::Unavailable);
-    EXPECT_EQ(CaptureFileLock(folder.Path("missing/vrtemp.csv")).GetState(), State::Unavailable);
-    // A link planted at the lock's path is not followed: its target is neither made nor locked.
     const std::string capture = folder.Path("vrtemp.csv");
-    std::filesystem::create_symlink(folder.Path("elsewhere"), capture + ".lock");
-    EXPECT_EQ(CaptureFileLock(capture).GetState(), State::Unavailable);
+    const struct {
+        std::string capturePath;
+        std::string plant;  // "dir" or "link": put at the lock's path first
+        std::string problem;
+    } cases[] = {
+        {"", "", kNoCaptureFolder},
+        {"vrtemp.csv", "", kNoCaptureFolder},  // no temporary folder: the bare name
+        {folder.Path("missing/vrtemp.csv"), "", folder.Path("missing") + ", cannot be used"},
+        {capture, "dir",
+         folder.Path().string() + ", cannot be used: its lock file vrtemp.csv.lock"},
+        {capture, "link", "(Operation not permitted)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.capturePath + " " + c.plant);
+        const std::string lockPath = c.capturePath + ".lock";
+        if (c.plant == "dir") {
+            std::filesystem::create_directory(lockPath);
+        } else if (c.plant == "link") {
+            std::filesystem::create_symlink(folder.Path("elsewhere"), lockPath);
+        }
+        const CaptureFileLock lock(c.capturePath);
+        EXPECT_EQ(lock.GetState(), State::Failed);
+        EXPECT_NE(lock.Problem().find(c.problem), std::string::npos) << lock.Problem();
+        if (!c.plant.empty()) {
+            std::filesystem::remove(lockPath);
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists("vrtemp.csv.lock"));
     EXPECT_FALSE(std::filesystem::exists(folder.Path("elsewhere")));
 }
 

@@ -1,10 +1,12 @@
 #include <exception>
+#include <filesystem>
 #include <optional>
 #include <sstream>
 
 #include "Commands.h"
 #include "ConsoleWindow.h"
 #include "HidBackend.h"
+#include "adapter/SearchSchedule.h"
 #include "adapter/USBAdapter.h"
 #include "platform/sim/Scenario.h"
 #include "shared/CaptureFileLock.h"
@@ -56,7 +58,10 @@ public:
     PollEnd Poll() {
         const std::size_t iconsBefore = window_.iconChanges.size();
         USBAdapter adapter(AdapterContext{watch_, *backend_.priority, files_, window_, state_});
-        if (!adapter.InitDevice()) {
+        schedule_.SearchStarted();
+        const bool found = adapter.InitDevice();
+        schedule_.SearchEnded(found);
+        if (!found) {
             window_.SetStatusIcon(keyDisconnected);
             return PollEnd::NothingReceived;
         }
@@ -93,6 +98,7 @@ public:
     }
 
     std::uint32_t FailedWaitError() const { return watch_.failedWaitError; }
+    SearchSchedule& Schedule() { return schedule_; }
 
 private:
     HidBackend& backend_;
@@ -100,7 +106,44 @@ private:
     FileSystem& files_;
     ProgramState state_;
     ConsoleWindow window_;
+    SearchSchedule schedule_;
 };
+
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code error;
+    if (std::filesystem::equivalent(a, b, error)) {
+        return true;
+    }
+    const auto canonicalA = std::filesystem::weakly_canonical(a, error);
+    const auto canonicalB = std::filesystem::weakly_canonical(b, error);
+    return !error && canonicalA == canonicalB;
+}
+
+// Whatever would make the transfer fail at its first report is told before any waiting: a
+// missing or read-only folder, a file that cannot be written, the tray program's capture file.
+std::optional<std::string> OutProblem(FileSystem& native, const std::string& out) {
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::absolute(out, error);
+    const std::filesystem::path folder = path.parent_path();
+    const std::string folderText = native.TempFolder();
+    if (!folderText.empty() && SameFile(path, folderText + kCaptureFileName)) {
+        return "--out names Verada Rede's own capture file; omit --out to capture into it";
+    }
+    if (error || !std::filesystem::is_directory(folder, error)) {
+        return "the folder of --out, " + folder.string() + ", does not exist";
+    }
+    // A trial open, as the first report will make it; a file made only for the trial goes again.
+    const bool existed = std::filesystem::exists(std::filesystem::symlink_status(path, error));
+    try {
+        native.OpenTarget(out)->Close();
+        if (!existed) {
+            native.DeleteFile(out);
+        }
+    } catch (const FileError& e) {
+        return std::string("--out cannot be written: ") + e.what();
+    }
+    return std::nullopt;
+}
 
 int Received(std::ostream& out, std::uint64_t bytes) {
     out << "received " << bytes / kPayloadLength << " reports (" << bytes << " bytes)\n";
@@ -115,23 +158,32 @@ int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& e
         const std::unique_ptr<FileSystem> native = NewNativeFileSystem();
         UserCaptureFile userFile(*native);
         FileSystem& files = options.out ? static_cast<FileSystem&>(userFile) : *native;
-        const std::string path = options.out ? *options.out : files.TempFolder() + kCaptureFileName;
         // The tray program's capture file is its own while it runs: it may hold unsaved data.
-        std::optional<CaptureFileLock> lock;
-        if (!options.out) {
-            lock.emplace(path);
+        std::unique_ptr<CaptureFileLock> lock;
+        if (options.out) {
+            if (const auto problem = OutProblem(*native, *options.out)) {
+                return Fail(err, *problem);
+            }
+        } else {
+            lock = LockProgramCaptureFile(*native);
+            if (lock->GetState() == CaptureFileLock::State::HeldByAnother) {
+                return Fail(err,
+                            "the capture file is held by a running Verada Rede or another "
+                            "verada-rede-cli capture; let it end, or capture into another "
+                            "file with --out FILE");
+            }
+            if (lock->GetState() == CaptureFileLock::State::Failed) {
+                return Fail(err, lock->Problem());
+            }
         }
-        if (lock && lock->GetState() == CaptureFileLock::State::HeldByAnother) {
-            return Fail(err, "the capture file \"" + path +
-                                 "\" is in use by Verada Rede, which is running; close it, or "
-                                 "capture into another file with --out FILE");
-        }
+        const std::string path = options.out ? *options.out : files.TempFolder() + kCaptureFileName;
         const std::uint64_t before = FileLength(files, path);
         const auto limit = std::chrono::duration_cast<sim::Microseconds>(
             std::chrono::duration<double>(options.timeoutSeconds));
         const sim::Microseconds start = backend.clock->Now();
 
         Capture capture(backend, files, path);
+        capture.Schedule().SetWatched(static_cast<bool>(backend.awaitChange));
         bool diagnosed = false;
         for (;;) {
             if (InterruptRequested()) {
@@ -143,6 +195,15 @@ int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& e
                 seconds << options.timeoutSeconds;
                 return Fail(err, "no transfer arrived within " + seconds.str() + " seconds",
                             kExitNoTransfer);
+            }
+            if (!capture.Schedule().SearchDue()) {
+                // Nothing to find until the HID interfaces change: sleep until they do.
+                const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                    limit - (backend.clock->Now() - start));
+                if (backend.awaitChange(left)) {
+                    capture.Schedule().InterfacesChanged();
+                }
+                continue;
             }
             const PollEnd end = capture.Poll();
             const std::uint64_t bytes = FileLength(files, path) - before;
@@ -179,6 +240,10 @@ int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& e
             }
             backend.clock->SleepUntil(backend.clock->Now() + kTimerInterval);
         }
+    } catch (const FileError& e) {
+        // The reception's advice after its blank line speaks of the window; this tool has none.
+        const std::string cause = e.cause().substr(0, e.cause().find("\r\n\r\n"));
+        return Fail(err, "\"" + e.path() + "\": " + cause + "; the transfer was stopped");
     } catch (const std::exception& e) {
         return Fail(err, e.what());
     }

@@ -7,8 +7,11 @@ namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
 
-extern "C" void OnInterrupt(int /*signal*/) {
+// The first signal asks for an orderly end; the next one ends the tool at once, should it be
+// stuck where it does not look at the request.
+extern "C" void OnInterrupt(int signal) {
     interrupted = 1;
+    std::signal(signal, SIG_DFL);
 }
 
 }  // namespace

@@ -45,13 +45,16 @@ int RunExport(const ExportOptions& options, std::ostream& err) {
     // The export deletes the capture file: never the tray program's while it runs, whose data
     // would then be gone from under it.
     const std::string trayCapture = native->TempFolder() + kCaptureFileName;
-    std::optional<CaptureFileLock> lock;
+    std::unique_ptr<CaptureFileLock> lock;
     if (!options.keepCapture && SameFile(options.capture, trayCapture)) {
-        lock.emplace(trayCapture);
+        lock = LockProgramCaptureFile(*native);
         if (lock->GetState() == CaptureFileLock::State::HeldByAnother) {
             return Fail(err, "\"" + options.capture +
-                                 "\" is the capture file of Verada Rede, which is running; save it "
-                                 "from the program, or export a copy with --keep-capture");
+                                 "\" is held by a running Verada Rede or verada-rede-cli capture; "
+                                 "export a copy with --keep-capture, or let it end first");
+        }
+        if (lock->GetState() == CaptureFileLock::State::Failed) {
+            return Fail(err, lock->Problem());
         }
     }
     ConsoleForms forms(err);

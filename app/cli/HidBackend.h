@@ -3,6 +3,7 @@
 // The HID seam the tool works on: the machine's own (hidraw, real time), or the simulated
 // adapter playing a scenario in virtual time.
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,6 +21,9 @@ struct HidBackend {
     std::unique_ptr<PriorityPlatform> priority;
     // Why the adapter cannot be used (missing access rights), once; nothing otherwise.
     std::function<std::optional<std::string>()> takeDiagnosis;
+    // Waits up to the given time for a change of the HID interfaces present (true) or returns
+    // false; empty when nothing reports such changes.
+    std::function<bool(std::chrono::milliseconds)> awaitChange;
 };
 
 // Throws sim::ScenarioError when the scenario cannot be read.
@@ -31,6 +35,9 @@ void AttachNativeHid(HidBackend& backend);
 std::unique_ptr<FileSystem> NewNativeFileSystem();
 // Makes the console show the tool's UTF-8 messages as they are.
 void PrepareNativeConsole();
+
+// The error code an open of a HID interface left, in the words of the system the tool runs on.
+std::string OpenErrorText(std::uint32_t error);
 
 // Forwards every call, noting the waits that failed.
 class WaitWatch final : public HidPlatform {

@@ -95,7 +95,8 @@ int RunList(const std::optional<std::string>& scenario, std::ostream& out, std::
     for (const SeenInterface& entry : seen) {
         out << "  " << entry.path << "  ";
         if (!entry.opened) {
-            out << "(cannot be opened for reading and writing: error " << entry.openError << ")";
+            out << "(cannot be opened for reading and writing: " << OpenErrorText(entry.openError)
+                << ")";
         } else if (!entry.haveIds) {
             out << "(its ids cannot be read)";
         } else {

@@ -1,5 +1,7 @@
 // The tool on Linux: hidraw for the adapter, nice values for the priority, POSIX files.
 #include "HidBackend.h"
+#include "platform/hidcommon/Win32Errors.h"
+#include "platform/linux/HidrawWatch.h"
 #include "platform/linux/LinuxHidPlatform.h"
 #include "platform/linux/LinuxPriorityPlatform.h"
 #include "posix/PosixFileSystem.h"
@@ -11,6 +13,12 @@ void AttachNativeHid(HidBackend& backend) {
     LinuxHidPlatform* hidraw = hid.get();
     backend.takeDiagnosis = [hidraw] { return hidraw->TakePermissionDiagnosis(); };
     backend.hid = std::move(hid);
+    auto watch = std::make_shared<HidrawWatch>();
+    if (watch->Watching()) {
+        backend.awaitChange = [watch](std::chrono::milliseconds timeout) {
+            return watch->AwaitChange(timeout);
+        };
+    }
     backend.clock = std::make_unique<sim::RealClock>();
     backend.priority = std::make_unique<LinuxPriorityPlatform>();
 }
@@ -20,5 +28,27 @@ std::unique_ptr<FileSystem> NewNativeFileSystem() {
 }
 
 void PrepareNativeConsole() {}  // the terminal's own encoding is UTF-8 already, or nothing helps
+
+// The backend keeps Windows' codes at the seam; here they go back to the errno texts a Linux user
+// knows from other tools.
+std::string OpenErrorText(std::uint32_t error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+            return "no such device";
+        case ERROR_PATH_NOT_FOUND:
+            return "no such file or folder";
+        case ERROR_ACCESS_DENIED:
+            return "permission denied";
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return "too many open files";
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_BUSY:
+            return "device or resource busy";
+        case ERROR_DEVICE_NOT_CONNECTED:
+            return "the device is gone";
+        default:
+            return "error " + std::to_string(error);
+    }
+}
 
 }  // namespace vr::cli

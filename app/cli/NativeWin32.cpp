@@ -22,4 +22,8 @@ void PrepareNativeConsole() {
     ::SetConsoleOutputCP(CP_UTF8);
 }
 
+std::string OpenErrorText(std::uint32_t error) {
+    return win32::SystemErrorText(error);
+}
+
 }  // namespace vr::cli

@@ -1,9 +1,12 @@
 // verada-rede-cli: the companion tool of Verada Rede. Lists the HID interfaces, receives one
 // transfer from the adapter into the capture file, and exports a capture file as CSV, all through
 // the program's own code; --simulate plays a scenario instead of the real adapter.
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
+#include <new>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,13 +76,27 @@ bool Is(const std::string& option, const std::string& name) {
     return option == name || option.starts_with(name + "=");
 }
 
+// Remembers the options given: the second of a kind is a mistake, not an override.
+class SeenOptions {
+public:
+    bool Twice(const std::string& name) { return !seen_.insert(name).second; }
+
+private:
+    std::set<std::string> seen_;
+};
+
+// Plain decimal seconds ("90", "2.5"): no sign, exponent, hex, infinity or spaces.
 std::optional<double> Seconds(const std::string& text) {
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || end != text.c_str() + text.size() || !(value >= 0.0) || value > 1e9) {
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    const std::size_t dot = text.find('.');
+    const std::string whole = text.substr(0, dot);
+    const std::string fraction = dot == std::string::npos ? "" : text.substr(dot + 1);
+    if (whole.empty() || whole.size() > 9 || !std::all_of(whole.begin(), whole.end(), digit) ||
+        (dot != std::string::npos && fraction.empty()) ||
+        !std::all_of(fraction.begin(), fraction.end(), digit)) {
         return std::nullopt;
     }
-    return value;
+    return std::strtod(text.c_str(), nullptr);
 }
 
 int List(Arguments& args) {
@@ -88,6 +105,9 @@ int List(Arguments& args) {
         const std::string option = args.Take();
         if (!Is(option, "--simulate")) {
             return Usage("unexpected \"" + option + "\" for list");
+        }
+        if (scenario) {
+            return Usage("--simulate is given twice");
         }
         scenario = args.Value(option, "--simulate");
         if (!scenario) {
@@ -99,8 +119,13 @@ int List(Arguments& args) {
 
 int Capture(Arguments& args) {
     CaptureOptions options;
+    SeenOptions seen;
     while (!args.Done()) {
         const std::string option = args.Take();
+        const std::string name = option.substr(0, option.find('='));
+        if (name.starts_with("--") && seen.Twice(name)) {
+            return Usage(name + " is given twice");
+        }
         if (Is(option, "--simulate")) {
             options.scenario = args.Value(option, "--simulate");
             if (!options.scenario) {
@@ -115,7 +140,7 @@ int Capture(Arguments& args) {
             const auto value = args.Value(option, "--timeout");
             const auto seconds = value ? Seconds(*value) : std::nullopt;
             if (!seconds) {
-                return Usage("--timeout needs a number of seconds");
+                return Usage("--timeout needs a number of seconds (like 90 or 2.5)");
             }
             options.timeoutSeconds = *seconds;
         } else {
@@ -128,8 +153,12 @@ int Capture(Arguments& args) {
 int Export(Arguments& args) {
     ExportOptions options;
     std::vector<std::string> files;
+    SeenOptions seen;
     while (!args.Done()) {
         const std::string option = args.Take();
+        if ((option == "--append" || option == "--keep-capture") && seen.Twice(option)) {
+            return Usage(option + " is given twice");
+        }
         if (option == "--append") {
             options.append = true;
         } else if (option == "--keep-capture") {
@@ -178,14 +207,23 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     InstallInterruptHandler();
-    if (command == "list") {
-        return List(args);
-    }
-    if (command == "capture") {
-        return Capture(args);
-    }
-    if (command == "export") {
-        return Export(args);
+    // Whatever goes wrong ends in one line and status 1, never in an abort.
+    try {
+        if (command == "list") {
+            return List(args);
+        }
+        if (command == "capture") {
+            return Capture(args);
+        }
+        if (command == "export") {
+            return Export(args);
+        }
+    } catch (const std::bad_alloc&) {
+        return Fail(std::cerr, "out of memory");
+    } catch (const std::exception& e) {
+        return Fail(std::cerr, e.what());
+    } catch (...) {
+        return Fail(std::cerr, "an unexpected failure");
     }
     return Usage("unknown command \"" + command + "\"");
 }

@@ -1,6 +1,7 @@
 #include "DesktopProgram.h"
 
-#include "mainwindow/SupportFunctions.h"
+#include <QSocketNotifier>
+
 #include "shared/Version.h"
 
 namespace vr::desktop {
@@ -9,6 +10,24 @@ DesktopProgram::DesktopProgram(Platform platform)
     : platform_(std::move(platform)),
       program_({platform_.hid, platform_.priority, platform_.files}, window_, toolkit_, forms_) {
     WireWindow();
+    WatchInterfaces();
+}
+
+// While the adapter is absent the program sleeps until the HID interfaces change: the change
+// wakes the event loop, which runs the search the timer then no longer makes.
+void DesktopProgram::WatchInterfaces() {
+    if (platform_.interfaceChanges < 0) {
+        return;
+    }
+    Main().WatchInterfaces(true);
+    auto* notifier =
+        new QSocketNotifier(platform_.interfaceChanges, QSocketNotifier::Read, &window_);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window_, [this] {
+        if (platform_.takeInterfaceChanges()) {
+            Main().InterfacesChanged();
+            TellDiagnosisOnce();
+        }
+    });
 }
 
 void DesktopProgram::WireWindow() {
@@ -25,11 +44,17 @@ void DesktopProgram::WireWindow() {
 }
 
 bool DesktopProgram::Start() {
-    captureLock_ =
-        std::make_unique<CaptureFileLock>(TempFolder(platform_.files) + kCaptureFileName);
-    if (captureLock_->GetState() == CaptureFileLock::State::HeldByAnother) {
-        toolkit_.MsgBox(kAlreadyRunningMessage, vbOKOnly + vbInformation, kAppTitle);
-        return false;
+    captureLock_ = LockProgramCaptureFile(platform_.files);
+    switch (captureLock_->GetState()) {
+        case CaptureFileLock::State::Held:
+            break;
+        case CaptureFileLock::State::HeldByAnother:
+            toolkit_.MsgBox(kAlreadyRunningMessage, vbOKOnly + vbInformation, kAppTitle);
+            return false;
+        case CaptureFileLock::State::Failed:
+            toolkit_.MsgBox(captureLock_->Problem() + "\r\n\r\n" + kCannotRunWithoutCapture,
+                            vbOKOnly + vbExclamation, kAppTitle);
+            return false;
     }
     QTimer::singleShot(0, &window_, [this] { Main().Form_Load(); });
     return true;

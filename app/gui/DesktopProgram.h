@@ -25,6 +25,10 @@ struct Platform {
     // A plain-language note about why the adapter cannot be used (for example missing access
     // rights), handed out once; empty when there is nothing to tell.
     std::function<std::optional<std::string>()> takeDiagnosis = [] { return std::nullopt; };
+    // A descriptor that becomes readable when the HID interfaces may have changed, and what
+    // consumes those changes (true when one concerned a HID interface); -1: every tick searches.
+    int interfaceChanges = -1;
+    std::function<bool()> takeInterfaceChanges = [] { return true; };
 };
 
 // The whole desktop program: the main window and its forms on Qt, wired to the core's handlers.
@@ -37,7 +41,8 @@ public:
 
     // Takes the capture file for this copy of the program and loads the main window once the
     // event loop runs. False, after telling the user, when another copy already holds the capture
-    // file: a second copy would delete the data the first has not saved yet.
+    // file (a second copy would delete the data the first has not saved yet) or when the lock
+    // cannot be taken at all (nobody could tell whether another copy is at work).
     bool Start();
 
     frmMain& Main() { return program_.Main(); }
@@ -48,6 +53,7 @@ public:
 private:
     void WireWindow();
     void TellDiagnosisOnce();
+    void WatchInterfaces();
 
     Platform platform_;
     // Released last, after everything that may touch the capture file.

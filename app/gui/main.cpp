@@ -1,9 +1,11 @@
 // Verada Rede on Linux: the tray program that receives the docking station's log through the
 // infrared adapter and saves it as CSV.
 #include <QApplication>
+#include <cstdio>
 
 #include "DesktopProgram.h"
 #include "mainwindow/SupportFunctions.h"
+#include "platform/linux/HidrawWatch.h"
 #include "platform/linux/LinuxHidPlatform.h"
 #include "platform/linux/LinuxPriorityPlatform.h"
 #include "posix/PosixFileSystem.h"
@@ -28,8 +30,14 @@ int main(int argc, char** argv) {
     vr::posix::PosixFileSystem files;
     vr::LinuxHidPlatform hid;
     vr::LinuxPriorityPlatform priority;
+    vr::HidrawWatch watch;
+    if (!watch.Watching()) {
+        std::fprintf(stderr, "verada-rede: %s; looking for the adapter on every timer tick\n",
+                     watch.Failure().c_str());
+    }
     vr::desktop::DesktopProgram program(
-        {hid, priority, files, [&hid] { return hid.TakePermissionDiagnosis(); }});
+        {hid, priority, files, [&hid] { return hid.TakePermissionDiagnosis(); }, watch.Descriptor(),
+         [&watch] { return watch.TakeChanges(); }});
     if (!program.Start()) {
         return 1;
     }

@@ -1,6 +1,5 @@
 #include "Win32Program.h"
 
-#include "mainwindow/SupportFunctions.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32PriorityPlatform.h"
 #include "shared/CaptureFileLock.h"
@@ -30,9 +29,14 @@ int Win32Program::Run() {
 int RunTrayProgram(HINSTANCE instance, HidPlatform& hid) {
     win32::Win32FileSystem files;
     // One copy at a time: a second one would delete the capture file the first is filling.
-    const CaptureFileLock lock(TempFolder(files) + kCaptureFileName);
-    if (lock.GetState() == CaptureFileLock::State::HeldByAnother) {
+    const auto lock = LockProgramCaptureFile(files);
+    if (lock->GetState() == CaptureFileLock::State::HeldByAnother) {
         ::MessageBoxA(nullptr, kAlreadyRunningMessage, kAppTitle, MB_OK | MB_ICONINFORMATION);
+        return 1;
+    }
+    if (lock->GetState() == CaptureFileLock::State::Failed) {
+        const std::string text = lock->Problem() + "\r\n\r\n" + kCannotRunWithoutCapture;
+        ::MessageBoxA(nullptr, text.c_str(), kAppTitle, MB_OK | MB_ICONWARNING);
         return 1;
     }
     win32::Win32PriorityPlatform priority;

@@ -262,11 +262,13 @@ bool USBAdapter::ReceiveDownload() {
             case ReceptionEnd::ExitPending:
                 break;  // the exit path decides what becomes of the received data
         }
+        ctx_.state.DroppingTransfer = false;
         LowerPriority(reception);
         CloseCaptureFile(reception);
     } catch (const FileError& error) {
         AbandonReception(reception);
         const bool kept = KeepReceivedData();
+        ctx_.state.DroppingTransfer = !kept;
         throw FileError(error.path(), error.cause() + "\r\n\r\n" +
                                           (kept ? kStoreFailedDataKept : kStoreFailedNothingKept));
     } catch (...) {
@@ -331,10 +333,12 @@ USBAdapter::ReceptionEnd USBAdapter::ReceiveReports(Reception& reception) {
         }
         reception.emptyCompletions = 0;
 
-        if (!ctx_.state.UnsavedData) {
-            StartTransfer(reception);
+        if (!ctx_.state.DroppingTransfer) {
+            if (!ctx_.state.UnsavedData) {
+                StartTransfer(reception);
+            }
+            StoreReport(reception);
         }
-        StoreReport(reception);
         ++reception.reportCount;
         if (reception.reportCount % ReportsPerYield == 0) {
             ctx_.window.DoEvents();
@@ -416,6 +420,9 @@ void USBAdapter::CloseCaptureFile(Reception& reception) {
     if (reception.captureFile) {
         std::unique_ptr<OutputFile> file = std::move(reception.captureFile);
         ctx_.state.CaptureFileOpen = false;
+        // Each report already reached the system as it came; the transfer as a whole goes to the
+        // disk before the window offers to save it.
+        file->Sync();
         file->Close();
     }
 }

@@ -127,6 +127,7 @@ void frmMain::Form_Resize() {
 }
 
 void frmMain::ResizeBody() {
+    asleep_ = false;
     if (Leaving()) {
         return;
     }
@@ -184,16 +185,36 @@ void frmMain::TickBody() {
         return;
     }
     inTick_ = true;
+    asleep_ = false;
     view_.SetTimerEnabled(false);
+    bool idle = false;
     // A failed poll is reported and the timer still re-armed, so polling goes on.
-    RunGuarded(toolkit_, [this] {
+    RunGuarded(toolkit_, [this, &idle] {
         if (Yield() && view_.GetWindowState() == WindowState::Minimized && !state_.UnsavedData) {
-            PollAdapter();
+            idle = SearchWouldRepeat();
+            if (!idle) {
+                PollAdapter();
+            }
         }
     });
     inTick_ = false;
     if (!exitRequested_ && !Leaving()) {
-        view_.SetTimerEnabled(true);
+        if (idle) {
+            asleep_ = true;
+        } else {
+            view_.SetTimerEnabled(true);
+        }
+    }
+}
+
+bool frmMain::SearchWouldRepeat() {
+    return !schedule_.SearchDue() && view_.GetIcon() == toolkit_.StatusImage(keyDisconnected);
+}
+
+void frmMain::InterfacesChanged() {
+    schedule_.InterfacesChanged();
+    if (asleep_) {
+        tmr_Timer();  // the tick the stopped timer held back
     }
 }
 
@@ -202,7 +223,10 @@ void frmMain::PollAdapter() {
     if (!adapter) {
         throw HandlerError("The adapter cannot be looked for: no adapter support is available.");
     }
-    if (!adapter->InitDevice()) {
+    schedule_.SearchStarted();
+    const bool found = adapter->InitDevice();
+    schedule_.SearchEnded(found);
+    if (!found) {
         if (SetStatusIcon(keyDisconnected)) {
             Yield();
         }
@@ -278,6 +302,7 @@ void frmMain::DoEvents() {
 }
 
 void frmMain::SetTimerEnabled(bool enabled) {
+    asleep_ = false;
     if (unloaded_ || (enabled && Leaving())) {
         return;
     }
@@ -285,7 +310,7 @@ void frmMain::SetTimerEnabled(bool enabled) {
 }
 
 bool frmMain::TimerEnabled() const {
-    return !unloaded_ && view_.TimerEnabled();
+    return !unloaded_ && (view_.TimerEnabled() || asleep_);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -358,6 +383,7 @@ void frmMain::Unload() {
     Form_Unload(cancel);
     if (!cancel) {
         exitPending_ = true;
+        asleep_ = false;
         view_.SetTimerEnabled(false);
     }
 }

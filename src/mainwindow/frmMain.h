@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "adapter/SearchSchedule.h"
 #include "shared/AdapterLink.h"
 #include "shared/FileSystem.h"
 #include "shared/MainWindowLink.h"
@@ -69,6 +70,13 @@ public:
     // The close box or the system menu's Close. The backend never closes the window itself: the
     // core destroys it when the unload goes ahead.
     void CloseBox_Click();
+    // The backend reports changes of the HID interfaces present (see WatchInterfaces).
+    void InterfacesChanged();
+
+    // With `watched`, the backend calls InterfacesChanged whenever an interface is added, removed
+    // or its access rights change. A tick that finds nothing changed since a search that found no
+    // adapter then leaves the search out and the timer off; the next change searches at once.
+    void WatchInterfaces(bool watched) { schedule_.SetWatched(watched); }
 
     // --- MainWindowLink ---
     bool SetStatusIcon(const std::string& key) override;
@@ -100,6 +108,9 @@ private:
     void ResizeBody();
     void TickBody();
     void PollAdapter();
+    // The adapter was absent at the last search, nothing has changed since, and the status icon
+    // still says so: a search now would only repeat that.
+    bool SearchWouldRepeat();
     void FillTrayIconData();
     void AddTrayIcon();
     void DeleteCaptureFile();
@@ -123,6 +134,9 @@ private:
     bool loadStarted_ = false;
     bool loaded_ = false;
     bool inTick_ = false;
+    SearchSchedule schedule_;
+    // The timer counts as enabled but is off until the next change of the interfaces.
+    bool asleep_ = false;
     bool exitPending_ = false;
     bool unloading_ = false;
     bool unloaded_ = false;

@@ -11,12 +11,15 @@ namespace vr {
 class OutputFile {
 public:
     virtual ~OutputFile() = default;
+    // Hands the bytes to the system before it returns (no buffer in the program), so they
+    // survive the program being killed.
     virtual void Write(const std::uint8_t* data, std::size_t size) = 0;
+    // Returns once what was written is on the disk (it survives a power failure too).
+    virtual void Sync() = 0;
     virtual std::uint64_t Length() = 0;
     virtual void SeekToEnd() = 0;
     // Cuts the file back to `length` bytes (used to undo a failed append).
     virtual void Truncate(std::uint64_t length) = 0;
-    // Flushes and closes; a failure to write buffered data surfaces here.
     virtual void Close() = 0;
 };
 
@@ -38,6 +41,9 @@ public:
 
     // The user's temporary folder with its trailing separator, or "" when there is none.
     virtual std::string TempFolder() = 0;
+    // After TempFolder() gave "": one sentence naming the folder it tried, by its absolute path,
+    // and why it cannot be used; "" when the system names no folder at all.
+    virtual std::string TempFolderProblem() { return ""; }
     // True when `pattern` (which may hold * and ?) names at least one ordinary file.
     // Never throws: any error is the answer false.
     virtual bool FileExists(const std::string& pattern) = 0;

@@ -14,6 +14,7 @@ public:
     explicit ForwardingFileSystem(FileSystem& inner) : inner_(inner) {}
 
     std::string TempFolder() override { return inner_.TempFolder(); }
+    std::string TempFolderProblem() override { return inner_.TempFolderProblem(); }
     bool FileExists(const std::string& pattern) override { return inner_.FileExists(pattern); }
     void DeleteFile(const std::string& path) override { inner_.DeleteFile(path); }
     std::unique_ptr<OutputFile> OpenCaptureForAppend(const std::string& path) override {

@@ -23,6 +23,7 @@ enum class CoordinateUnit : int { Twip = 1, Pixel = 3 };
 inline constexpr int vbOKOnly = 0;
 inline constexpr int vbYesNo = 4;
 inline constexpr int vbQuestion = 32;
+inline constexpr int vbExclamation = 48;
 inline constexpr int vbInformation = 64;
 inline constexpr int vbOK = 1;
 inline constexpr int vbYes = 6;

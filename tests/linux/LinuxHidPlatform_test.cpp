@@ -232,6 +232,9 @@ TEST(LinuxHidPlatform, PermissionDiagnosisOnlyForTheAdapterRefusedForLackOfPermi
 struct Adapter {
     explicit Adapter(const std::vector<std::uint8_t>& descriptor = test::kUnnumberedDescriptor) {
         tree.AddNode(0, 0x11D2, 0x0001, descriptor);
+        if (descriptor.empty()) {
+            std::filesystem::remove(tree.SysfsDir() + "/hidraw0/device/report_descriptor");
+        }
         tree.ServeBySocket(0);
         device = Open(hid, tree.NodePath(0), FILE_FLAG_OVERLAPPED);
         EXPECT_GT(device, 0);
@@ -249,18 +252,21 @@ struct Adapter {
     Handle device = kNoHandle;
 };
 
-// A numbered report arrives with its id first; an unnumbered one gets a 0 put in front of it.
-TEST(Reception, ReportIdIsAlwaysInPositionZero) {
-    Adapter a(test::kNumberedDescriptor);
-    a.tree.Send(0, Report(5, 0x4241));
-    Reading reading(a.hid);
-    ASSERT_TRUE(reading.ReadOne(a.device));
-    EXPECT_EQ(reading.bytes, 9u);
-    EXPECT_EQ(reading.buffer[0], 5);
-    EXPECT_EQ(reading.Payload(), Report(0, 0x4241));
+// A numbered report arrives with its id first; an unnumbered one, also from a device whose
+// report descriptor cannot be read, gets a 0 put in front of it.
+TEST(HidrawReading, ReportIdIsAlwaysInPositionZero) {
+    for (const std::uint8_t id : {std::uint8_t{5}, std::uint8_t{0}}) {
+        Adapter a(id != 0 ? test::kNumberedDescriptor : std::vector<std::uint8_t>{});
+        a.tree.Send(0, Report(id, 0x4241));
+        Reading reading(a.hid);
+        ASSERT_TRUE(reading.ReadOne(a.device));
+        EXPECT_EQ(reading.bytes, 9u);
+        EXPECT_EQ(reading.buffer[0], id);
+        EXPECT_EQ(reading.Payload(), Report(0, 0x4241));
+    }
 }
 
-TEST(Reception, PendingReadCompletesWithTheNextReport) {
+TEST(HidrawReading, PendingReadCompletesWithTheNextReport) {
     Adapter a;
     Reading reading(a.hid);
     ASSERT_TRUE(reading.Signalled());  // created signalled; starting a read resets it
@@ -281,7 +287,7 @@ TEST(Reception, PendingReadCompletesWithTheNextReport) {
     EXPECT_EQ(reading.buffer, (std::array<std::uint8_t, 9>{0, 9, 9, 0, 0, 0, 0, 0, 0}));
 }
 
-TEST(Reception, CancelledReadNeverWritesItsBuffer) {
+TEST(HidrawReading, CancelledReadNeverWritesItsBuffer) {
     Adapter a;
     Reading cancelled(a.hid);
     ASSERT_FALSE(cancelled.Start(a.device));
@@ -298,7 +304,7 @@ TEST(Reception, CancelledReadNeverWritesItsBuffer) {
                             [](auto b) { return b == 0xEE; }));
 }
 
-TEST(Reception, RemovalEndsAnOutstandingReadWithoutDataAndEveryCallAfterIt) {
+TEST(HidrawReading, RemovalEndsAnOutstandingReadWithoutDataAndEveryCallAfterIt) {
     Adapter a;
     PreparsedData data = 0;
     ASSERT_TRUE(a.hid.HidD_GetPreparsedData(a.device, data));
@@ -322,7 +328,7 @@ TEST(Reception, RemovalEndsAnOutstandingReadWithoutDataAndEveryCallAfterIt) {
 
 // Reports sent before a removal are all read in before it is noticed, then delivered oldest
 // first; a full queue keeps the newest.
-TEST(Reception, QueueKeepsTheNewestReportsUpToItsSizeAndDeliversThemBeforeTheRemoval) {
+TEST(HidrawReading, QueueKeepsTheNewestReportsUpToItsSizeAndDeliversThemBeforeTheRemoval) {
     for (const std::uint32_t count : {0u, 1u, 513u}) {
         Adapter a;
         EXPECT_FALSE(a.hid.HidD_SetNumInputBuffers(a.device, count)) << count;
@@ -356,7 +362,7 @@ TEST(Reception, QueueKeepsTheNewestReportsUpToItsSizeAndDeliversThemBeforeTheRem
     }
 }
 
-TEST(Reception, ClosingStopsTheReaderAndLeavesNothingOpen) {
+TEST(HidrawReading, ClosingStopsTheReaderAndLeavesNothingOpen) {
     Adapter a;
     ASSERT_TRUE(a.hid.CloseHandle(a.device));
     const auto fds = CountEntries("/proc/self/fd");

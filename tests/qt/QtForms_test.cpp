@@ -143,6 +143,7 @@ TEST_F(FormsTest, ProgressFormShowsItsStatusAndAnEmptyRangeDoesNotSpin) {
     QWidget* form = ShownForm("frmProgress");
     ASSERT_NE(form, nullptr);
     EXPECT_FALSE(form->isModal());
+    EXPECT_EQ(form->windowTitle(), "Saving File. Please wait...");
     EXPECT_EQ(form->size(), QSize(226, 90));
     ExpectCentredOn(form, form->screen()->geometry());
     auto* bar = form->findChild<QProgressBar*>("pbar");

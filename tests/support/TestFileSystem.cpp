@@ -30,6 +30,7 @@ public:
         }
         inner_->Write(data, size);
     }
+    void Sync() override { inner_->Sync(); }
     std::uint64_t Length() override { return inner_->Length(); }
     void SeekToEnd() override { inner_->SeekToEnd(); }
     void Truncate(std::uint64_t length) override { inner_->Truncate(length); }

@@ -28,9 +28,12 @@ TEST(Win32CaptureFileLock, OneHolderAtATimeAndNothingLeftBehind) {
     EXPECT_FALSE(std::filesystem::exists(capture + ".lock"));
     EXPECT_EQ(CaptureFileLock(capture).GetState(), State::Held);
 
-    EXPECT_EQ(CaptureFileLock("").GetState(), State::Unavailable);
-    EXPECT_EQ(CaptureFileLock((folder / "missing" / "vrtemp.csv").string()).GetState(),
-              State::Unavailable);
+    // Any other failure fails closed and names the folder.
+    EXPECT_EQ(CaptureFileLock("vrtemp.csv").Problem(), kNoCaptureFolder);
+    EXPECT_FALSE(std::filesystem::exists("vrtemp.csv.lock"));
+    const CaptureFileLock missing((folder / "missing" / "vrtemp.csv").string());
+    EXPECT_EQ(missing.GetState(), State::Failed);
+    EXPECT_NE(missing.Problem().find((folder / "missing").string()), std::string::npos);
     std::filesystem::remove_all(folder);
 }
 

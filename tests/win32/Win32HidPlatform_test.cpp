@@ -73,6 +73,13 @@ TEST_F(OverlappedReadTest, ReportArrivesInTheBufferAndSignalsTheEvent) {
     EXPECT_TRUE(hid.GetOverlappedResult(device, overlapped, &got, false));
     EXPECT_EQ(got, 9U);
     EXPECT_EQ(std::string(buffer.begin(), buffer.end()), "\5ABCDEFGH");
+
+    // A short report: the rest of the buffer is zero, not the previous report's tail.
+    EXPECT_FALSE(hid.ReadFile(device, buffer.data(), 9, nullptr, overlapped));
+    Send("\5XY");
+    EXPECT_EQ(hid.WaitForSingleObject(event, 5000), WAIT_OBJECT_0);
+    EXPECT_TRUE(hid.GetOverlappedResult(device, overlapped, &got, false));
+    EXPECT_EQ(std::string(buffer.begin(), buffer.end()), std::string("\5XY\0\0\0\0\0\0", 9));
 }
 
 TEST_F(OverlappedReadTest, CancelledReadIsToldApartAndNeverWritesTheBufferAfterwards) {

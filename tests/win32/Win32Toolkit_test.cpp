@@ -90,7 +90,9 @@ protected:
 TEST_F(MainWindowTest, DesignAndStateChanges) {
     RECT client{};
     ::GetClientRect(window.hwnd(), &client);
-    EXPECT_EQ(client.right, TwipsToPixels(4560, ScreenDpi()));
+    // The designed client area, 4560 x 1230 twips: 304 x 82 pixels at 96 dpi.
+    EXPECT_EQ(client.right, ::MulDiv(304, ScreenDpi(), 96));
+    EXPECT_EQ(client.bottom, ::MulDiv(82, ScreenDpi(), 96));
     const LONG style = ::GetWindowLongA(window.hwnd(), GWL_STYLE);
     EXPECT_NE(style & WS_MINIMIZEBOX, 0);
     EXPECT_EQ(style & (WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
@@ -196,6 +198,16 @@ TEST_F(FormsTest, AboutCaptionShowsAndOkOrTheCloseBoxUnloads) {
     ::SendMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_FALSE(about->IsLoaded());
     EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(FormsTest, ProgressFormIsUpUnderItsCaptionUntilUnloaded) {
+    auto progress = forms.CreateProgressForm();
+    progress->Show(0);
+    const HWND window = ::FindWindowA(nullptr, "Saving File. Please wait...");
+    ASSERT_NE(window, nullptr);
+    EXPECT_NE(::IsWindowVisible(window), FALSE);
+    progress->Unload();
+    EXPECT_EQ(::IsWindowVisible(window), FALSE);
 }
 
 }  // namespace

@@ -2,12 +2,13 @@
 
 #include <utility>
 
+#include "shared/StatusKeys.h"
+
 namespace vr::headless {
 
 HeadlessToolkit::HeadlessToolkit() {
     IconHandle next = 101;
-    for (const char* key :
-         {"keyVR", "keyConnected", "keyReceiving", "keyPaused", "keyDisconnected"}) {
+    for (const char* key : kStatusKeys) {
         images_[key] = next++;
     }
 }

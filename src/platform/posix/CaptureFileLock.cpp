@@ -5,11 +5,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace vr {
 
-CaptureFileLock::CaptureFileLock(const std::string& capturePath) {
-    if (capturePath.empty()) {
+CaptureFileLock::CaptureFileLock(const std::string& capturePath,
+                                 const std::string& noFolderProblem) {
+    // A relative path would put the lock (and the capture) in whatever folder the program was
+    // started from.
+    if (capturePath.empty() || capturePath.front() != '/') {
+        problem_ = noFolderProblem.empty() ? kNoCaptureFolder : noFolderProblem;
         return;
     }
     const std::string path = capturePath + ".lock";
@@ -17,6 +22,7 @@ CaptureFileLock::CaptureFileLock(const std::string& capturePath) {
     const int fd =
         ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd < 0) {
+        Fail(capturePath, std::strerror(errno == ELOOP ? EPERM : errno));
         return;
     }
     int result = 0;
@@ -28,10 +34,21 @@ CaptureFileLock::CaptureFileLock(const std::string& capturePath) {
         state_ = State::Held;
         return;
     }
-    if (errno == EWOULDBLOCK) {
-        state_ = State::HeldByAnother;
-    }
+    const int error = errno;
     ::close(fd);
+    if (error == EWOULDBLOCK) {
+        state_ = State::HeldByAnother;
+    } else {
+        Fail(capturePath, std::strerror(error));
+    }
+}
+
+void CaptureFileLock::Fail(const std::string& capturePath, const std::string& cause) {
+    const auto slash = capturePath.rfind('/');
+    const std::string folder = slash == 0 ? "/" : capturePath.substr(0, slash);
+    const std::string name = capturePath.substr(slash + 1) + ".lock";
+    problem_ = "The folder of the capture file, " + folder + ", cannot be used: its lock file " +
+               name + " cannot be taken (" + cause + ").";
 }
 
 CaptureFileLock::~CaptureFileLock() {

@@ -23,19 +23,13 @@ std::string ErrnoText(int error) {
     throw FileError(path, ErrnoText(error));
 }
 
-// Writes pass through a small buffer: a reception writes 8 bytes per report, and one system call
-// per report would cost more than the report itself.
+// Every write goes straight to the system, with no buffer of our own: a report the reception has
+// written is in the file even if the program is killed a moment later.
 class PosixOutputFile : public OutputFile {
 public:
-    PosixOutputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {
-        buffer_.reserve(kBufferSize);
-    }
+    PosixOutputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
     ~PosixOutputFile() override {
         if (fd_ >= 0) {
-            try {
-                Flush();
-            } catch (const FileError&) {  // NOLINT(bugprone-empty-catch): nowhere to report it
-            }
             ::close(fd_);
         }
     }
@@ -43,76 +37,6 @@ public:
     PosixOutputFile& operator=(const PosixOutputFile&) = delete;
 
     void Write(const std::uint8_t* data, std::size_t size) override {
-        // A large piece goes out at once, after what is buffered: copying it into the buffer
-        // first gains nothing.
-        if (buffer_.size() + size > kBufferSize || size >= kBufferSize / 2) {
-            Flush();
-        }
-        if (size >= kBufferSize / 2) {
-            WriteAll(data, size);
-            return;
-        }
-        buffer_.insert(buffer_.end(), data, data + size);
-    }
-
-    std::uint64_t Length() override {
-        Flush();
-        struct stat st {};
-        if (::fstat(fd_, &st) != 0) {
-            ThrowErrno(path_, errno);
-        }
-        return static_cast<std::uint64_t>(st.st_size);
-    }
-
-    void SeekToEnd() override {
-        Flush();
-        if (::lseek(fd_, 0, SEEK_END) < 0) {
-            ThrowErrno(path_, errno);
-        }
-    }
-
-    void Truncate(std::uint64_t length) override {
-        Flush();
-        if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) {
-            ThrowErrno(path_, errno);
-        }
-    }
-
-    void Close() override {
-        if (fd_ < 0) {
-            return;
-        }
-        try {
-            Flush();
-        } catch (...) {
-            ::close(fd_);
-            fd_ = -1;
-            throw;
-        }
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) {
-            ThrowErrno(path_, errno);
-        }
-    }
-
-private:
-    static constexpr std::size_t kBufferSize = 64 * 1024;
-
-    // The buffer is emptied whether or not the write succeeds: data that could not be written
-    // is not written again by a later flush.
-    void Flush() {
-        if (buffer_.empty()) {
-            return;
-        }
-        struct Empty {
-            std::vector<std::uint8_t>& buffer;
-            ~Empty() { buffer.clear(); }
-        } empty{buffer_};
-        WriteAll(buffer_.data(), buffer_.size());
-    }
-
-    void WriteAll(const std::uint8_t* data, std::size_t size) {
         while (size > 0) {
             const ssize_t written = ::write(fd_, data, size);
             if (written < 0) {
@@ -126,9 +50,46 @@ private:
         }
     }
 
+    void Sync() override {
+        if (::fsync(fd_) != 0) {
+            ThrowErrno(path_, errno);
+        }
+    }
+
+    std::uint64_t Length() override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) {
+            ThrowErrno(path_, errno);
+        }
+        return static_cast<std::uint64_t>(st.st_size);
+    }
+
+    void SeekToEnd() override {
+        if (::lseek(fd_, 0, SEEK_END) < 0) {
+            ThrowErrno(path_, errno);
+        }
+    }
+
+    void Truncate(std::uint64_t length) override {
+        if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) {
+            ThrowErrno(path_, errno);
+        }
+    }
+
+    void Close() override {
+        if (fd_ < 0) {
+            return;
+        }
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0) {
+            ThrowErrno(path_, errno);
+        }
+    }
+
+private:
     int fd_;
     std::string path_;
-    std::vector<std::uint8_t> buffer_;
 };
 
 class PosixInputFile : public InputFile {
@@ -224,6 +185,7 @@ bool PosixFileSystem::IsPrivateFolder(const std::string& path) const {
 }
 
 std::string PosixFileSystem::TempFolder() {
+    tempFolderProblem_.clear();
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime != nullptr && runtime[0] == '/' && IsPrivateFolder(runtime)) {
         return WithSlash(runtime);
@@ -231,10 +193,17 @@ std::string PosixFileSystem::TempFolder() {
     const char* tmp = std::getenv("TMPDIR");
     const std::string base = (tmp != nullptr && tmp[0] == '/') ? tmp : "/tmp";
     const std::string folder = WithSlash(base) + "verada-rede-" + std::to_string(owner_);
+    const std::string named = "The folder of the capture file, " + folder + ", ";
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        const int error = errno;
+        tempFolderProblem_ = named + "cannot be made (" + ErrnoText(error) + ").";
         return "";
     }
-    return IsPrivateFolder(folder) ? WithSlash(folder) : "";
+    if (!IsPrivateFolder(folder)) {
+        tempFolderProblem_ = named + "cannot be used: it is not a folder private to you.";
+        return "";
+    }
+    return WithSlash(folder);
 }
 
 bool PosixFileSystem::FileExists(const std::string& pattern) {

@@ -24,6 +24,7 @@ public:
     explicit PosixFileSystem(uid_t owner) : owner_(owner) {}
 
     std::string TempFolder() override;
+    std::string TempFolderProblem() override { return tempFolderProblem_; }
     bool FileExists(const std::string& pattern) override;
     void DeleteFile(const std::string& path) override;
     std::unique_ptr<OutputFile> OpenCaptureForAppend(const std::string& path) override;
@@ -35,6 +36,7 @@ private:
     bool IsPrivateFolder(const std::string& path) const;
 
     uid_t owner_;
+    std::string tempFolderProblem_;
 };
 
 // True when `name` matches `pattern`, where * stands for any run of characters and ? for one.

@@ -5,7 +5,8 @@
 
 namespace vr::qt {
 
-// The dialogs and forms that are loaded on demand, on Qt.
+// The dialogs and forms that are loaded on demand, on Qt: the save dialog here, each form in
+// its own file.
 class QtForms : public FormFactory {
 public:
     explicit QtForms(QtToolkit& toolkit) : toolkit_(toolkit) {}

@@ -3,7 +3,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
-#include <QImage>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -14,9 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "artwork/Artwork.h"
 #include "mainwindow/frmMainDesign.h"
-#include "qt/Twips.h"
+#include "qt/QtFormDesign.h"
 #include "shared/StatusKeys.h"
 
 namespace vr::qt {
@@ -33,34 +31,13 @@ WindowState FromQt(Qt::WindowStates states) {
     return states.testFlag(Qt::WindowMaximized) ? WindowState::Maximized : WindowState::Normal;
 }
 
-QPixmap LogoPixmap() {
-    const artwork::Image logo = artwork::Logo(design::kLogoWidthPixels, design::kLogoHeightPixels);
-    const QImage view(logo.rgba.data(), logo.width, logo.height, logo.width * 4,
-                      QImage::Format_RGBA8888);
-    return QPixmap::fromImage(view.copy());
-}
-
-const design::ControlDesign& Control(std::string_view name) {
-    for (const auto& control : design::kMainControls) {
-        if (control.name == name) {
-            return control;
-        }
-    }
-    throw std::logic_error("frmMain has no control " + std::string(name));
-}
-
 QString MenuCaption(std::string_view name) {
     for (const auto& menu : design::kMainMenus) {
         if (menu.name == name) {
-            return QString::fromUtf8(menu.caption.data(),
-                                     static_cast<qsizetype>(menu.caption.size()));
+            return Text(menu.caption);
         }
     }
     throw std::logic_error("frmMain has no menu " + std::string(name));
-}
-
-QString Text(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace
@@ -80,41 +57,22 @@ QtMainWindow::QtMainWindow(QtToolkit& toolkit) : toolkit_(toolkit) {
 }
 
 void QtMainWindow::BuildDesign() {
-    setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(Text(design::kMainForm.caption));
-    // Fixed single border: a system menu with the close box and a minimise button, no maximise.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                   Qt::CustomizeWindowHint);
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+    ApplyDesign(this, client, design::kMainForm);
     setWindowIcon(toolkit_.IconOf(toolkit_.StatusImage(std::string(design::kMainForm.iconKey))));
 
     mnuHelpAbout_ = menuBar()->addAction(MenuCaption("mnuHelpAbout"));
     mnuHelpAbout_->setObjectName(QStringLiteral("mnuHelpAbout"));
     connect(mnuHelpAbout_, &QAction::triggered, this, [this] { Forward(onAbout); });
 
-    auto* client = new QWidget(this);
-    setCentralWidget(client);
-    auto place = [this](QWidget* widget, const design::ControlDesign& control) {
-        widget->setObjectName(Text(control.name));
-        widget->setGeometry(
-            TwipsRect(this, control.left, control.top, control.width, control.height));
-    };
-    const design::ControlDesign& save = Control("cmdSave");
-    const design::ControlDesign& exit = Control("cmdExit");
-    cmdSave_ = new QPushButton(Text(save.caption), client);
-    place(cmdSave_, save);
-    cmdExit_ = new QPushButton(Text(exit.caption), client);
-    place(cmdExit_, exit);
-    setTabOrder(cmdSave_, cmdExit_);
-    image1_ = new QLabel(client);
+    AddControls(client, design::kMainForm, design::kMainControls);
+    cmdSave_ = client->findChild<QPushButton*>(QStringLiteral("cmdSave"));
+    cmdExit_ = client->findChild<QPushButton*>(QStringLiteral("cmdExit"));
+    image1_ = client->findChild<QLabel*>(QStringLiteral("Image1"));
     image1_->setPixmap(LogoPixmap());
-    image1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);  // shown at its own size
-    place(image1_, Control("Image1"));
     connect(cmdSave_, &QPushButton::clicked, this, [this] { Forward(onSave); });
     connect(cmdExit_, &QPushButton::clicked, this, [this] { Forward(onExit); });
-
-    client->setFixedSize(TwipsToPixels(this, design::kMainForm.clientWidth),
-                         TwipsToPixels(this, design::kMainForm.clientHeight));
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 

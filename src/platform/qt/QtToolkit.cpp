@@ -61,7 +61,7 @@ int TrayEventNumber(QSystemTrayIcon::ActivationReason reason) {
 
 QtToolkit::QtToolkit() {
     IconHandle next = 1;
-    for (const char* key : {keyVR, keyConnected, keyReceiving, keyPaused, keyDisconnected}) {
+    for (const char* key : kStatusKeys) {
         imageKeys_[key] = next;
         icons_[next] = StatusIcon(key);
         ++next;

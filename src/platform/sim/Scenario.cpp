@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 
 namespace vr::sim {
 namespace {
@@ -14,6 +14,10 @@ constexpr std::size_t kMaxDescriptorSize = 4096;
 constexpr std::size_t kMaxReportSize = 16384;
 // Keeps every time in range of the microsecond count, however many digits a line has.
 constexpr std::int64_t kMaxSeconds = 1'000'000'000;
+// Far above any recording of the adapter; a bound on what an untrusted file may cost.
+constexpr std::size_t kMaxScenarioSize = std::size_t{64} << 20;
+// An E: line of the longest report, three characters a byte, with room to spare.
+constexpr std::size_t kMaxLineLength = 64 * 1024;
 
 std::string_view Trim(std::string_view text) {
     const auto first = text.find_first_not_of(" \t\r");
@@ -62,6 +66,9 @@ public:
 
     Scenario Run() {
         for (index_ = 0; index_ < lines_.size(); ++index_) {
+            if (lines_[index_].size() > kMaxLineLength) {
+                Fail("a line longer than " + std::to_string(kMaxLineLength) + " characters");
+            }
             ParseLine(Trim(lines_[index_]));
         }
         if (!haveDescriptor_) {
@@ -134,7 +141,8 @@ private:
         const std::string_view fraction =
             dot == std::string_view::npos ? std::string_view{} : word.substr(dot + 1);
         const auto seconds = ParseNumber<std::int64_t>(whole, 10);
-        if (!seconds || *seconds < 0 || *seconds > kMaxSeconds ||
+        // "-0.5" is a negative time too, though its whole seconds read as 0.
+        if (!seconds || *seconds < 0 || whole.front() == '-' || *seconds > kMaxSeconds ||
             (dot != std::string_view::npos && (fraction.empty() || fraction.size() > 6))) {
             Fail("bad time \"" + std::string(word) + "\" (seconds.microseconds expected)");
         }
@@ -272,17 +280,34 @@ Scenario ParseScenario(std::string_view text) {
 }
 
 Scenario LoadScenario(const std::string& path) {
+    // Only an ordinary file, looked at before it is opened: opening a FIFO would wait for a
+    // writer, and a device like /dev/zero never ends.
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (error || !std::filesystem::is_regular_file(status)) {
+        throw ScenarioError(0, "cannot read the scenario \"" + path + "\" (" +
+                                   (error ? error.message() : "not an ordinary file") + ")");
+    }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         throw ScenarioError(0, "cannot read the scenario \"" + path + "\"");
     }
-    std::ostringstream text;
-    text << file.rdbuf();
+    // Read no further than the limit, whatever the file grows to meanwhile.
+    std::string text;
+    std::vector<char> chunk(std::size_t{64} * 1024);
+    while (file.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) ||
+           file.gcount() > 0) {
+        text.append(chunk.data(), static_cast<std::size_t>(file.gcount()));
+        if (text.size() > kMaxScenarioSize) {
+            throw ScenarioError(0, "\"" + path + "\" is larger than " +
+                                       std::to_string(kMaxScenarioSize >> 20) + " MiB");
+        }
+    }
     if (file.bad()) {
         throw ScenarioError(0, "cannot read the scenario \"" + path + "\"");
     }
     try {
-        return ParseScenario(text.str());
+        return ParseScenario(text);
     } catch (const ScenarioError& e) {
         throw ScenarioError(0, "\"" + path + "\": " + e.what());
     }

@@ -22,11 +22,19 @@ namespace {
 
 constexpr std::uint16_t kDeviceVersion = 0x0100;
 
+// Named as the system the program runs on names a HID interface, so that a simulation reads as
+// the real thing would there.
 std::string InterfacePath(std::uint16_t vendor, std::uint16_t product, std::size_t index) {
     char path[96];
+#ifdef _WIN32
     std::snprintf(path, sizeof path,
                   "\\\\?\\hid#vid_%04x&pid_%04x#sim&%zu#{4d1e55b2-f16f-11cf-88cb-001111000030}",
                   vendor, product, index);
+#else
+    (void)vendor;
+    (void)product;
+    std::snprintf(path, sizeof path, "/dev/hidraw%zu", index);
+#endif
     return path;
 }
 

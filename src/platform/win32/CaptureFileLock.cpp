@@ -1,11 +1,18 @@
 #include <windows.h>
 
+#include <filesystem>
+
+#include "platform/win32/Win32FileSystem.h"
 #include "shared/CaptureFileLock.h"
 
 namespace vr {
 
-CaptureFileLock::CaptureFileLock(const std::string& capturePath) {
-    if (capturePath.empty()) {
+CaptureFileLock::CaptureFileLock(const std::string& capturePath,
+                                 const std::string& noFolderProblem) {
+    // A relative path would put the lock (and the capture) in whatever folder the program was
+    // started from.
+    if (!std::filesystem::path(capturePath).is_absolute()) {
+        problem_ = noFolderProblem.empty() ? kNoCaptureFolder : noFolderProblem;
         return;
     }
     const std::string path = capturePath + ".lock";
@@ -17,9 +24,21 @@ CaptureFileLock::CaptureFileLock(const std::string& capturePath) {
     if (file != INVALID_HANDLE_VALUE) {
         lock_ = reinterpret_cast<std::intptr_t>(file);
         state_ = State::Held;
-    } else if (::GetLastError() == ERROR_SHARING_VIOLATION) {
-        state_ = State::HeldByAnother;
+        return;
     }
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_SHARING_VIOLATION) {
+        state_ = State::HeldByAnother;
+    } else {
+        Fail(capturePath, win32::SystemErrorText(error));
+    }
+}
+
+void CaptureFileLock::Fail(const std::string& capturePath, const std::string& cause) {
+    const std::filesystem::path capture(capturePath);
+    problem_ = "The folder of the capture file, " + capture.parent_path().string() +
+               ", cannot be used: its lock file " + capture.filename().string() +
+               ".lock cannot be taken (" + cause + ").";
 }
 
 CaptureFileLock::~CaptureFileLock() {

@@ -23,18 +23,13 @@ std::uint64_t FileLength(HANDLE file, const std::string& path) {
     return static_cast<std::uint64_t>(size.QuadPart);
 }
 
-// Writes pass through a small buffer: a reception writes 8 bytes per report.
+// Every write goes straight to the system, with no buffer of our own: a report the reception has
+// written is in the file even if the program is killed a moment later.
 class Win32OutputFile : public OutputFile {
 public:
-    Win32OutputFile(HANDLE file, std::string path) : file_(file), path_(std::move(path)) {
-        buffer_.reserve(kBufferSize);
-    }
+    Win32OutputFile(HANDLE file, std::string path) : file_(file), path_(std::move(path)) {}
     ~Win32OutputFile() override {
         if (file_ != INVALID_HANDLE_VALUE) {
-            try {
-                Flush();
-            } catch (const FileError&) {  // NOLINT(bugprone-empty-catch): nowhere to report it
-            }
             ::CloseHandle(file_);
         }
     }
@@ -42,30 +37,32 @@ public:
     Win32OutputFile& operator=(const Win32OutputFile&) = delete;
 
     void Write(const std::uint8_t* data, std::size_t size) override {
-        if (buffer_.size() + size > kBufferSize) {
-            Flush();
+        while (size > 0) {
+            const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+            DWORD written = 0;
+            if (::WriteFile(file_, data, chunk, &written, nullptr) == FALSE) {
+                ThrowError(path_, ::GetLastError());
+            }
+            data += written;
+            size -= written;
         }
-        if (size >= kBufferSize) {
-            WriteAll(data, size);
-            return;
-        }
-        buffer_.insert(buffer_.end(), data, data + size);
     }
 
-    std::uint64_t Length() override {
-        Flush();
-        return FileLength(file_, path_);
+    void Sync() override {
+        if (::FlushFileBuffers(file_) == FALSE) {
+            ThrowError(path_, ::GetLastError());
+        }
     }
+
+    std::uint64_t Length() override { return FileLength(file_, path_); }
 
     void SeekToEnd() override {
-        Flush();
         if (::SetFilePointerEx(file_, LARGE_INTEGER{}, nullptr, FILE_END) == FALSE) {
             ThrowError(path_, ::GetLastError());
         }
     }
 
     void Truncate(std::uint64_t length) override {
-        Flush();
         LARGE_INTEGER position{};
         position.QuadPart = static_cast<LONGLONG>(length);
         if (::SetFilePointerEx(file_, position, nullptr, FILE_BEGIN) == FALSE ||
@@ -78,13 +75,6 @@ public:
         if (file_ == INVALID_HANDLE_VALUE) {
             return;
         }
-        try {
-            Flush();
-        } catch (...) {
-            ::CloseHandle(file_);
-            file_ = INVALID_HANDLE_VALUE;
-            throw;
-        }
         const HANDLE file = file_;
         file_ = INVALID_HANDLE_VALUE;
         if (::CloseHandle(file) == FALSE) {
@@ -93,33 +83,8 @@ public:
     }
 
 private:
-    static constexpr std::size_t kBufferSize = 64 * 1024;
-
-    void Flush() {
-        if (buffer_.empty()) {
-            return;
-        }
-        std::vector<std::uint8_t> pending;
-        pending.swap(buffer_);
-        buffer_.reserve(kBufferSize);
-        WriteAll(pending.data(), pending.size());
-    }
-
-    void WriteAll(const std::uint8_t* data, std::size_t size) {
-        while (size > 0) {
-            const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
-            DWORD written = 0;
-            if (::WriteFile(file_, data, chunk, &written, nullptr) == FALSE) {
-                ThrowError(path_, ::GetLastError());
-            }
-            data += written;
-            size -= written;
-        }
-    }
-
     HANDLE file_;
     std::string path_;
-    std::vector<std::uint8_t> buffer_;
 };
 
 class Win32InputFile : public InputFile {

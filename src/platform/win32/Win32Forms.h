@@ -32,7 +32,8 @@ void FillOpenFileName(const FileDialogRequest& request, OpenFileNameRecord& reco
 // Copies what the dialog chose back into the request.
 void CopyDialogResult(const OpenFileNameRecord& record, FileDialogRequest& request);
 
-// The dialogs and forms that are loaded on demand, on Win32.
+// The dialogs and forms that are loaded on demand, on Win32: the save dialog here, each form in
+// its own file.
 class Win32Forms : public FormFactory {
 public:
     explicit Win32Forms(Win32Toolkit& toolkit) : toolkit_(toolkit) {}

@@ -331,6 +331,9 @@ bool Win32HidPlatform::ReadFile(Handle device, std::uint8_t* buffer, std::uint32
     read.overlapped.Offset = overlapped.Offset;
     read.overlapped.OffsetHigh = overlapped.OffsetHigh;
     read.overlapped.hEvent = event;
+    // The system writes only the bytes that arrived: a short report leaves the rest zero, as the
+    // hidraw backend does, rather than the previous report's tail.
+    std::memset(buffer, 0, length);
     DWORD got = 0;
     const BOOL done = ::ReadFile(file->handle, buffer, length, &got, &read.overlapped);
     const DWORD error = ::GetLastError();

@@ -1,20 +1,28 @@
 #include "platform/win32/Win32MainWindow.h"
 
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
 #include "artwork/Artwork.h"
+#include "mainwindow/frmMainDesign.h"
 #include "platform/win32/Win32Artwork.h"
-#include "shared/StatusKeys.h"
 
 namespace vr::win32 {
 namespace {
 
-// The window's design, in twips.
-constexpr double kClientWidth = 4560;
-constexpr double kClientHeight = 1230;
 constexpr UINT_PTR kTimerId = 1;
-// The system raises anything shorter to its minimum timer interval.
-constexpr UINT kTimerIntervalMs = 1;
-// A fixed single border with the system menu and a minimise button, no maximise button.
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+// The system raises the design's interval to its minimum timer interval.
+constexpr UINT kTimerIntervalMs = design::kTimerIntervalMs;
+
+std::string MenuCaption(std::string_view name) {
+    for (const auto& menu : design::kMainMenus) {
+        if (menu.name == name) {
+            return std::string(menu.caption);
+        }
+    }
+    throw std::logic_error("frmMain has no menu " + std::string(name));
+}
 
 int MouseButtons(WPARAM keys) {
     return ((keys & MK_LBUTTON) != 0 ? 1 : 0) | ((keys & MK_RBUTTON) != 0 ? 2 : 0) |
@@ -47,28 +55,24 @@ Win32MainWindow::~Win32MainWindow() {
 }
 
 void Win32MainWindow::BuildDesign() {
-    const int dpi = ScreenDpi();
-    auto px = [dpi](double twips) { return TwipsToPixels(twips, dpi); };
-
     HMENU menuBar = ::CreateMenu();
-    ::AppendMenuA(menuBar, MF_STRING, kMnuHelpAbout, "&About");
+    ::AppendMenuA(menuBar, MF_STRING, kMnuHelpAbout, MenuCaption("mnuHelpAbout").c_str());
     mPopupSys_ = ::CreatePopupMenu();
-    ::AppendMenuA(mPopupSys_, MF_STRING, kMPopExit, "E&xit");
+    ::AppendMenuA(mPopupSys_, MF_STRING, kMPopExit, MenuCaption("mPopExit").c_str());
 
-    Create(toolkit_.Instance(), "Zorvik Technologies Verada Rede", kStyle, WS_EX_APPWINDOW,
-           px(kClientWidth), px(kClientHeight), nullptr, menuBar);
-    const HICON design = ToHicon(toolkit_.StatusImage(keyVR));
-    ::SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(design));
-    ::SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(design));
+    Create(toolkit_.Instance(), design::kMainForm, nullptr, menuBar);
+    const HICON icon = ToHicon(toolkit_.StatusImage(std::string(design::kMainForm.iconKey)));
+    ::SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    ::SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
 
-    cmdSave_ = AddControl("BUTTON", "&Save", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, px(150),
-                          px(210), px(2085), px(375), kCmdSave, nullptr);
-    cmdExit_ = AddControl("BUTTON", "E&xit", BS_PUSHBUTTON | WS_TABSTOP, px(150), px(720), px(2085),
-                          px(375), kCmdExit, nullptr);
-    logo_ = CreateBitmapFromImage(artwork::Logo(125, 70), ::GetSysColor(COLOR_BTNFACE));
-    const HWND image1 =
-        AddControl("STATIC", "", SS_BITMAP, px(2580), px(150), px(1875), px(1050), 0, nullptr);
-    ::SendMessageA(image1, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo_));
+    AddControls(design::kMainForm, design::kMainControls,
+                {{"cmdSave", kCmdSave}, {"cmdExit", kCmdExit}});
+    cmdSave_ = Item("cmdSave");
+    cmdExit_ = Item("cmdExit");
+    logo_ =
+        CreateBitmapFromImage(artwork::Logo(design::kLogoWidthPixels, design::kLogoHeightPixels),
+                              ::GetSysColor(COLOR_BTNFACE));
+    ::SendMessageA(Item("Image1"), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo_));
     toolkit_.AddDialog(hwnd());
 }
 

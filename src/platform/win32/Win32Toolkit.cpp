@@ -37,7 +37,7 @@ Win32Toolkit::Win32Toolkit(HINSTANCE instance) : instance_(instance) {
 
     imlStatus_ = ::ImageList_Create(kImageSize, kImageSize, ILC_COLOR32 | ILC_MASK, 5, 0);
     int index = 0;
-    for (const char* key : {keyVR, keyConnected, keyReceiving, keyPaused, keyDisconnected}) {
+    for (const char* key : kStatusKeys) {
         const HICON drawn = CreateIconFromImage(artwork::StatusIcon(key, kImageSize));
         ::ImageList_AddIcon(imlStatus_, drawn);
         ::DestroyIcon(drawn);

@@ -1,5 +1,8 @@
 #include "platform/win32/Win32Window.h"
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <cmath>
 
 namespace vr::win32 {
@@ -22,6 +25,42 @@ ATOM RegisterClassOnce(HINSTANCE instance, WNDPROC procedure) {
     return atom;
 }
 
+// The window styles of a form's border, control box and buttons.
+std::pair<DWORD, DWORD> FormStyle(const design::FormDesign& form) {
+    const bool dialog = form.border == design::Border::FixedDialog;
+    DWORD style = (dialog ? WS_POPUP : WS_OVERLAPPED) | WS_CAPTION | WS_CLIPCHILDREN;
+    style |= (form.controlBox ? WS_SYSMENU : 0) | (form.minButton ? WS_MINIMIZEBOX : 0) |
+             (form.maxButton ? WS_MAXIMIZEBOX : 0);
+    const DWORD exStyle = dialog ? WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT
+                                 : (form.showInTaskbar ? WS_EX_APPWINDOW : 0);
+    return {style, exStyle};
+}
+
+// The system window class and style of a control; no class for the ones without a window.
+std::pair<const char*, DWORD> ControlClass(const design::FormDesign& form,
+                                           const design::ControlDesign& control) {
+    switch (control.kind) {
+        case design::ControlKind::CommandButton: {
+            DWORD style = control.name == form.defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+            style |= control.tabIndex >= 0 ? WS_TABSTOP : 0;
+            style |= control.tabIndex == 0 ? WS_GROUP : 0;
+            return {"BUTTON", style};
+        }
+        case design::ControlKind::Label:
+            return {"STATIC", control.alignment == design::Alignment::Centre ? SS_CENTER : SS_LEFT};
+        case design::ControlKind::Frame:
+            return {"BUTTON", BS_GROUPBOX};
+        case design::ControlKind::ProgressBar:
+            return {PROGRESS_CLASSA, 0};
+        case design::ControlKind::Picture:
+            return {"STATIC", SS_BITMAP};
+        case design::ControlKind::ImageList:
+        case design::ControlKind::Timer:
+            break;
+    }
+    return {nullptr, 0};
+}
+
 }  // namespace
 
 Win32Window::~Win32Window() {
@@ -35,6 +74,11 @@ void Win32Window::DestroyNow() {
         hwnd_ = nullptr;
         ::DestroyWindow(window);
     }
+    items_.clear();
+    for (HFONT font : fonts_) {
+        ::DeleteObject(font);
+    }
+    fonts_.clear();
 }
 
 void Win32Window::Create(HINSTANCE instance, const std::string& caption, DWORD style, DWORD exStyle,
@@ -45,6 +89,51 @@ void Win32Window::Create(HINSTANCE instance, const std::string& caption, DWORD s
     ::CreateWindowExA(exStyle, kClassName, caption.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
                       frame.right - frame.left, frame.bottom - frame.top, owner, menu, instance,
                       this);
+}
+
+void Win32Window::Create(HINSTANCE instance, const design::FormDesign& form, HWND owner,
+                         HMENU menu) {
+    const int dpi = ScreenDpi();
+    const auto [style, exStyle] = FormStyle(form);
+    Create(instance, std::string(form.caption), style, exStyle,
+           TwipsToPixels(form.clientWidth, dpi), TwipsToPixels(form.clientHeight, dpi), owner,
+           menu);
+}
+
+void Win32Window::AddControls(const design::FormDesign& form,
+                              std::span<const design::ControlDesign> controls,
+                              std::initializer_list<std::pair<std::string_view, int>> ids) {
+    std::vector<const design::ControlDesign*> order;
+    for (const design::ControlDesign& control : controls) {
+        order.push_back(&control);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto* a, const auto* b) { return a->tabIndex < b->tabIndex; });
+    const int dpi = ScreenDpi();
+    for (const design::ControlDesign* control : order) {
+        const auto [windowClass, style] = ControlClass(form, *control);
+        if (windowClass == nullptr) {
+            continue;
+        }
+        int id = 0;
+        for (const auto& [name, value] : ids) {
+            id = name == control->name ? value : id;
+        }
+        const HFONT font = CreateDesignFont(control->font);
+        if (font != nullptr) {
+            fonts_.push_back(font);
+        }
+        const design::Rect at = design::InForm(controls, *control);
+        items_[control->name] =
+            AddControl(windowClass, std::string(control->caption), style,
+                       TwipsToPixels(at.left, dpi), TwipsToPixels(at.top, dpi),
+                       TwipsToPixels(at.width, dpi), TwipsToPixels(at.height, dpi), id, font);
+    }
+}
+
+HWND Win32Window::Item(std::string_view name) const {
+    const auto found = items_.find(name);
+    return found != items_.end() ? found->second : nullptr;
 }
 
 HWND Win32Window::AddControl(const char* windowClass, const std::string& text, DWORD style,
@@ -76,7 +165,7 @@ LRESULT CALLBACK Win32Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, 
 }
 
 int TwipsToPixels(double twips, int dpi) {
-    return static_cast<int>(std::lround(twips * dpi / 1440.0));
+    return static_cast<int>(std::lround(twips * dpi / design::kTwipsPerInch));
 }
 
 int ScreenDpi() {
@@ -86,11 +175,18 @@ int ScreenDpi() {
     return dpi > 0 ? dpi : 96;
 }
 
-HFONT CreateArialFont(double points) {
-    const int height = -static_cast<int>(std::lround(points * ScreenDpi() / 72.0));
+HFONT CreateDesignFont(const design::FontDesign& font) {
+    if (font.face.empty()) {
+        return nullptr;
+    }
+    const int height = -static_cast<int>(std::lround(font.points * ScreenDpi() / 72.0));
     return ::CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                         DEFAULT_PITCH | FF_SWISS, "Arial");
+                         DEFAULT_PITCH | FF_SWISS, std::string(font.face).c_str());
+}
+
+void SetOwner(HWND window, HWND owner) {
+    ::SetWindowLongPtrA(window, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
 }
 
 void CentreWindow(HWND window, HWND owner) {

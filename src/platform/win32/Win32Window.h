@@ -1,8 +1,15 @@
 #pragma once
 
+// The design before the system headers, whose macros share its names.
+#include "shared/FormDesign.h"
+
 #include <windows.h>
 
+#include <initializer_list>
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace vr::win32 {
 
@@ -24,6 +31,15 @@ protected:
     // A child control of a system class; `font` may be null for the system's GUI font.
     HWND AddControl(const char* windowClass, const std::string& text, DWORD style, int left,
                     int top, int width, int height, int id, HFONT font) const;
+    // Creates the window of a form's design: its border, caption and client size.
+    void Create(HINSTANCE instance, const design::FormDesign& form, HWND owner, HMENU menu);
+    // Adds the controls of a design in their tab order (the order Tab moves the focus in), each
+    // with its font; `ids` gives the command ids of those that send commands.
+    void AddControls(const design::FormDesign& form,
+                     std::span<const design::ControlDesign> controls,
+                     std::initializer_list<std::pair<std::string_view, int>> ids);
+    // A control that AddControls made, by its name in the design.
+    HWND Item(std::string_view name) const;
     // True when handled; `result` is then the message's answer.
     virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
     void DestroyNow();
@@ -32,14 +48,18 @@ private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND hwnd_ = nullptr;
+    std::map<std::string_view, HWND, std::less<>> items_;
+    std::vector<HFONT> fonts_;  // deleted with the window
 };
 
 // Forms are designed in twips: 1440 to an inch.
 int TwipsToPixels(double twips, int dpi);
 // The screen's horizontal dots per inch.
 int ScreenDpi();
-// Arial at `points`, for this screen.
-HFONT CreateArialFont(double points);
+// A design's font for this screen; null for the system's dialog font.
+HFONT CreateDesignFont(const design::FontDesign& font);
+// Makes `owner` the owner of the top-level `window`.
+void SetOwner(HWND window, HWND owner);
 // Places `window` in the middle of `area` (the owner's frame, or the work area when null).
 void CentreWindow(HWND window, HWND owner);
 

@@ -1,0 +1,66 @@
+#include <QDialog>
+#include <QLabel>
+#include <QProgressBar>
+#include <algorithm>
+#include <cmath>
+
+#include "qt/QtFormDesign.h"
+#include "qt/QtForms.h"
+#include "saving/frmProgressDesign.h"
+
+namespace vr::qt {
+namespace {
+
+// frmProgress
+class QtProgressForm : public ProgressView {
+public:
+    explicit QtProgressForm(QtToolkit& toolkit) : toolkit_(toolkit) {
+        ApplyDesign(&form_, &form_, design::kProgressForm);
+        AddControls(&form_, design::kProgressForm, design::kProgressControls);
+        lblStatus_ = form_.findChild<QLabel*>(QStringLiteral("lblStatus"));
+        pbar_ = form_.findChild<QProgressBar*>(QStringLiteral("pbar"));
+    }
+
+    void SetMin(float value) override {
+        min_ = std::lround(value);
+        ApplyRange();
+    }
+    void SetMax(float value) override {
+        max_ = std::lround(value);
+        ApplyRange();
+    }
+    void SetValue(float value) override { pbar_->setValue(static_cast<int>(std::lround(value))); }
+    void SetStatus(const std::string& caption) override {
+        lblStatus_->setText(QString::fromStdString(caption));
+    }
+    void Show(WindowHandle owner) override {
+        QWidget* parent = toolkit_.WindowOf(owner);
+        if (parent != nullptr) {
+            form_.setParent(parent, form_.windowFlags());
+        }
+        CentreOn(&form_, nullptr);
+        form_.show();
+    }
+    void Unload() override { form_.hide(); }
+
+private:
+    // An empty range (0 to 0) would turn the bar into a busy indicator; it shows empty instead.
+    void ApplyRange() {
+        pbar_->setRange(static_cast<int>(min_), static_cast<int>(std::max(max_, min_ + 1)));
+    }
+
+    QtToolkit& toolkit_;
+    QDialog form_;
+    QLabel* lblStatus_ = nullptr;
+    QProgressBar* pbar_ = nullptr;
+    long min_ = 0;
+    long max_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<ProgressView> QtForms::CreateProgressForm() {
+    return std::make_unique<QtProgressForm>(toolkit_);
+}
+
+}  // namespace vr::qt
