@@ -30,13 +30,18 @@ add_custom_command(
     DEPENDS verada-rede-icons
     COMMENT "Drawing the theme icons")
 
-# Manual pages and the changelog go compressed, without a time stamp so that builds repeat.
+# Manual pages (which name the project's version) and the changelog go compressed, without a time
+# stamp so that builds repeat.
 set(VR_COMPRESSED_FILES)
-foreach(name verada-rede.1 verada-rede-cli.1 changelog)
+configure_file(${VR_LINUX_DIR}/verada-rede.1 ${VR_PACKAGE_DIR}/verada-rede.1 @ONLY)
+configure_file(${VR_LINUX_DIR}/verada-rede-cli.1 ${VR_PACKAGE_DIR}/verada-rede-cli.1 @ONLY)
+foreach(file ${VR_PACKAGE_DIR}/verada-rede.1 ${VR_PACKAGE_DIR}/verada-rede-cli.1
+             ${VR_LINUX_DIR}/changelog)
+    cmake_path(GET file FILENAME name)
     add_custom_command(
         OUTPUT ${VR_PACKAGE_DIR}/${name}.gz
-        COMMAND gzip -9nc ${VR_LINUX_DIR}/${name} > ${VR_PACKAGE_DIR}/${name}.gz
-        DEPENDS ${VR_LINUX_DIR}/${name}
+        COMMAND gzip -9nc ${file} > ${VR_PACKAGE_DIR}/${name}.gz
+        DEPENDS ${file}
         VERBATIM)
     list(APPEND VR_COMPRESSED_FILES ${VR_PACKAGE_DIR}/${name}.gz)
 endforeach()

@@ -50,7 +50,7 @@ void Act(ProgramRig& rig, std::uint8_t what) {
 
 class Run {
 public:
-    explicit Run(FuzzInput& in) : in_(in) {}
+    explicit Run(FuzzInput& in) : in_(in) { rig_.PlugIn(); }
 
     void Go() {
         Require(rig_.Load(), "load did not reach the tray");

@@ -19,7 +19,7 @@ TEST(AboutBox, OneBoxAtATimeAndEachOpenedAfreshShowsTitleAndVersion) {
         headless::AboutRecord& form = *forms.aboutForms.back();
         EXPECT_EQ(form.caption, "About Verada Rede");
         EXPECT_EQ(form.titleLabel, "Verada Rede");
-        EXPECT_EQ(form.versionLabel, "Version 1.0.2");
+        EXPECT_EQ(form.versionLabel, "Version " VR_VERSION_TEXT);
         EXPECT_EQ(form.owner, kOwner);
         EXPECT_EQ(form.broughtToFront, 1);
         EXPECT_TRUE(about.IsLoaded());

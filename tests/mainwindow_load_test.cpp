@@ -3,18 +3,18 @@
 #include <string>
 
 #include "shared/StatusKeys.h"
-#include "support/MainWindowRig.h"
+#include "support/ProgramRig.h"
 
 namespace vr::test {
 namespace {
 
 TEST(MainWindowLoad, PlacesShowsAddsTrayIconAndHidesInTheTray) {
-    MainWindowRig rig;
+    ProgramRig rig;
     rig.view.screenWidth = 1024;
     rig.view.screenHeight = 768;
     rig.view.outerWidth = 310;
     rig.view.outerHeight = 108;
-    rig.form.Form_Load();
+    rig.form->Form_Load();
 
     EXPECT_DOUBLE_EQ(rig.view.top, 220.0);  // a third of the free height, not a half
     EXPECT_DOUBLE_EQ(rig.view.left, 357.0);
@@ -29,28 +29,28 @@ TEST(MainWindowLoad, PlacesShowsAddsTrayIconAndHidesInTheTray) {
     ASSERT_EQ(rig.CountTray(NIM_ADD), 1);
     ASSERT_EQ(rig.toolkit.trayCalls.size(), 1U);
     EXPECT_EQ(rig.toolkit.KeyOfIcon(rig.toolkit.trayCalls[0].data.hIcon), keyPaused);
-    EXPECT_EQ(rig.adapters.created, 0);  // no poll during the load
+    EXPECT_EQ(rig.Polls(), 0);  // no poll during the load
 }
 
 TEST(MainWindowLoad, TrayRecordAsksForMouseMessagesAndHoldsTheVersionTip) {
-    MainWindowRig rig;
-    rig.form.Form_Load();
-    const NotifyIconData& data = rig.form.TrayIconData();
+    ProgramRig rig;
+    rig.form->Form_Load();
+    const NotifyIconData& data = rig.form->TrayIconData();
     EXPECT_EQ(data.hWnd, rig.view.GetHandle());
     EXPECT_EQ(data.uFlags, 7U);
     EXPECT_EQ(data.uCallbackMessage, 0x200U);
     const std::string tip(data.szTip.data(), data.szTip.size());
-    const std::string text = "Verada Rede v1.0.2";
+    const std::string text = "Verada Rede v" VR_VERSION_TEXT;
     EXPECT_EQ(tip.substr(0, text.size() + 1), text + '\0');
     EXPECT_EQ(tip.substr(text.size() + 1), std::string(64 - text.size() - 1, ' '));
 }
 
 TEST(MainWindowLoad, LeftoverCaptureFileIsDeletedAndAFailureToDoSoIsReported) {
     for (const bool deletable : {true, false}) {
-        MainWindowRig rig;
+        ProgramRig rig;
         ScratchFolder::WriteFile(rig.CapturePath(), "stale bytes");
         rig.files.failOn = deletable ? "" : "delete vrtemp.csv";
-        rig.form.Form_Load();
+        rig.form->Form_Load();
         EXPECT_EQ(ScratchFolder::ReadFile(rig.CapturePath()).has_value(), !deletable);
         EXPECT_FALSE(rig.state.UnsavedData);
         ASSERT_EQ(rig.toolkit.messageBoxes.size(), deletable ? 0U : 1U);
@@ -61,21 +61,21 @@ TEST(MainWindowLoad, LeftoverCaptureFileIsDeletedAndAFailureToDoSoIsReported) {
             EXPECT_NE(box.prompt.find("Operation not permitted"), std::string::npos);
         }
         EXPECT_TRUE(rig.view.FireTimer());  // polling starts either way
-        EXPECT_EQ(rig.adapters.created, 1);
+        EXPECT_EQ(rig.Polls(), 1);
     }
 }
 
 TEST(MainWindowLoad, TickArrivingDuringTheLoadWaitsUntilItHasFinished) {
-    MainWindowRig rig;
+    ProgramRig rig;
     // Step 8's yield comes after the timer has been armed and before the capture path is set.
     bool firedEarly = false;
     rig.toolkit.QueueEventAtDoEvents(5, [&] { firedEarly = rig.view.FireTimer(); });
-    rig.form.Form_Load();
+    rig.form->Form_Load();
     EXPECT_TRUE(firedEarly);
-    EXPECT_EQ(rig.adapters.created, 0);
+    EXPECT_EQ(rig.Polls(), 0);
     EXPECT_TRUE(rig.view.timerEnabled);  // not lost: the next tick polls
     EXPECT_TRUE(rig.view.FireTimer());
-    EXPECT_EQ(rig.adapters.created, 1);
+    EXPECT_EQ(rig.Polls(), 1);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "posix/PosixFileSystem.h"
 
 int main(int argc, char** argv) {
+    vr::desktop::ChooseWindowSystem();
     QApplication app(argc, argv);
     // The program lives in the tray: hiding its only window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);

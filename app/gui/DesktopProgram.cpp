@@ -1,10 +1,19 @@
 #include "DesktopProgram.h"
 
+#include <QMessageBox>
 #include <QSocketNotifier>
 
 #include "shared/Version.h"
 
 namespace vr::desktop {
+
+void ChooseWindowSystem() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        !qEnvironmentVariableIsEmpty("DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+}
 
 DesktopProgram::DesktopProgram(Platform platform)
     : platform_(std::move(platform)),
@@ -41,7 +50,19 @@ void DesktopProgram::WireWindow() {
     toolkit_.onTrayEvent = [this](int eventNumber) {
         Main().Form_MouseMove(0, 0, static_cast<float>(eventNumber), 0);
     };
+    toolkit_.onTrayMenuExit = [this] { Main().mPopExit_Click(); };
 }
+
+namespace {
+
+// The first copy's icon is in the tray if this desktop has one.
+std::string AlreadyRunningMessage() {
+    const qt::TraySighting tray = qt::QtToolkit::LookForTray();
+    return tray.statusNotifierHost || tray.xembedTray ? kAlreadyRunningMessage
+                                                      : kAlreadyRunningNoTrayMessage;
+}
+
+}  // namespace
 
 bool DesktopProgram::Start() {
     captureLock_ = LockProgramCaptureFile(platform_.files);
@@ -49,7 +70,7 @@ bool DesktopProgram::Start() {
         case CaptureFileLock::State::Held:
             break;
         case CaptureFileLock::State::HeldByAnother:
-            toolkit_.MsgBox(kAlreadyRunningMessage, vbOKOnly + vbInformation, kAppTitle);
+            toolkit_.MsgBox(AlreadyRunningMessage(), vbOKOnly + vbInformation, kAppTitle);
             return false;
         case CaptureFileLock::State::Failed:
             toolkit_.MsgBox(captureLock_->Problem() + "\r\n\r\n" + kCannotRunWithoutCapture,
@@ -57,6 +78,7 @@ bool DesktopProgram::Start() {
             return false;
     }
     QTimer::singleShot(0, &window_, [this] { Main().Form_Load(); });
+    QTimer::singleShot(kNoTrayNoticeDelayMs, &window_, [this] { TellNoTrayOnce(); });
     return true;
 }
 
@@ -67,6 +89,25 @@ void DesktopProgram::TellDiagnosisOnce() {
     if (const auto note = platform_.takeDiagnosis()) {
         toolkit_.MsgBox(*note, vbOKOnly + vbInformation, kAppTitle);
     }
+}
+
+// Told once, through the desktop's notifications where there are any: the box would otherwise
+// sit on a screen the user may not be looking at, and nothing waits for its answer.
+void DesktopProgram::TellNoTrayOnce() {
+    if (toldNoTray_ || toolkit_.TrayPresent() || !Main().Loaded() || Main().ExitPending() ||
+        Main().Unloaded()) {
+        return;
+    }
+    toldNoTray_ = true;
+    if (qt::QtToolkit::Notify(QString::fromUtf8(kNoTraySummary),
+                              QString::fromUtf8(kNoTrayNotice))) {
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Information, QString::fromUtf8(kAppTitle),
+                                QString::fromUtf8(kNoTrayNotice), QMessageBox::Ok);
+    box->setObjectName(QStringLiteral("noTrayNotice"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
 }
 
 }  // namespace vr::desktop

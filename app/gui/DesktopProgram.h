@@ -17,6 +17,22 @@
 
 namespace vr::desktop {
 
+// How long a desktop without a tray is given for one to appear (a panel that starts after the
+// program at login) before the user is told that the window stays on the taskbar.
+inline constexpr int kNoTrayNoticeDelayMs = 8000;
+inline constexpr const char* kNoTraySummary = "Verada Rede has no icon on this desktop";
+inline constexpr const char* kNoTrayNotice =
+    "This desktop has no notification area, so Verada Rede cannot put its icon there. Its window "
+    "stays minimised on the taskbar while it waits for the adapter, and comes up by itself when "
+    "a transfer has been received.";
+inline constexpr const char* kAlreadyRunningNoTrayMessage =
+    "Verada Rede is already running: its window is minimised on the taskbar.";
+
+// Picks Qt's window-system platform before the application is made. In a Wayland session that
+// also offers X11 (XWayland) the program runs on X11, where a tray icon and the window's
+// minimised state work; a platform the user chose with QT_QPA_PLATFORM always wins.
+void ChooseWindowSystem();
+
 // What the program runs on besides the Qt toolkit.
 struct Platform {
     HidPlatform& hid;
@@ -53,11 +69,13 @@ public:
 private:
     void WireWindow();
     void TellDiagnosisOnce();
+    void TellNoTrayOnce();
     void WatchInterfaces();
 
     Platform platform_;
     // Released last, after everything that may touch the capture file.
     std::unique_ptr<CaptureFileLock> captureLock_;
+    bool toldNoTray_ = false;
     qt::QtToolkit toolkit_;
     qt::QtMainWindow window_{toolkit_};
     qt::QtForms forms_{toolkit_};

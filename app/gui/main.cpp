@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) {
         qputenv("QT_NO_GLIB", "1");
     }
+    vr::desktop::ChooseWindowSystem();
     QApplication app(argc, argv);
     // The program lives in the tray: hiding its only window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);

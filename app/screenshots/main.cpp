@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QImage>
 #include <QLineEdit>
 #include <QProcess>
 #include <QScreen>
@@ -15,8 +16,10 @@
 #include <functional>
 
 #include "DesktopProgram.h"
+#include "artwork/Artwork.h"
 #include "platform/fake/FakeHidPlatform.h"
 #include "posix/PosixFileSystem.h"
+#include "shared/StatusKeys.h"
 
 namespace {
 
@@ -216,6 +219,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     outputFolder = QString::fromLocal8Bit(argv[1]);
+    // The status pictures, as the README's table of what they mean shows them.
+    for (const char* key :
+         {vr::keyVR, vr::keyConnected, vr::keyReceiving, vr::keyPaused, vr::keyDisconnected}) {
+        const vr::artwork::Image picture = vr::artwork::StatusIcon(key, 32);
+        const QImage view(picture.rgba.data(), picture.width, picture.height, picture.width * 4,
+                          QImage::Format_RGBA8888);
+        if (!view.save(outputFolder + "/status-" + key + ".png", "PNG")) {
+            ++failures;
+        }
+    }
 
     vr::FakeHidPlatform hid;
     vr::FakeHidInterface adapter;

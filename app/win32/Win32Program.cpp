@@ -1,5 +1,7 @@
 #include "Win32Program.h"
 
+#include <cstdio>
+
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32PriorityPlatform.h"
 #include "shared/CaptureFileLock.h"
@@ -19,6 +21,16 @@ void Win32Program::WireWindow() {
     window_.onMouseMove = [this](int button, int shift, float x, float y) {
         program_.Main().Form_MouseMove(button, shift, x, y);
     };
+    // While the adapter is absent the program sleeps until a HID interface arrives or leaves.
+    interfaceChanges_ = std::make_unique<win32::HidInterfaceNotification>(window_.hwnd());
+    if (interfaceChanges_->Registered()) {
+        program_.Main().WatchInterfaces(true);
+    } else {
+        std::fprintf(stderr,
+                     "verada-rede: no device notifications (error %lu); looking for the adapter "
+                     "on every timer tick\n",
+                     static_cast<unsigned long>(interfaceChanges_->Error()));
+    }
 }
 
 int Win32Program::Run() {

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "platform/win32/HidInterfaceNotification.h"
 #include "platform/win32/Win32Forms.h"
 #include "platform/win32/Win32MainWindow.h"
 #include "platform/win32/Win32Toolkit.h"
@@ -29,6 +30,7 @@ private:
     win32::Win32MainWindow window_{toolkit_};
     win32::Win32Forms forms_{toolkit_};
     Program program_;
+    std::unique_ptr<win32::HidInterfaceNotification> interfaceChanges_;
 };
 
 // The tray program on `hid`, the system's files and priority, once no other copy runs: the

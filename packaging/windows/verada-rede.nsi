@@ -21,7 +21,7 @@ Unicode true
 !endif
 
 !define APP_NAME "Verada Rede"
-!define APP_VERSION "1.0.2"
+!include "${BUILD_DIR}/version.nsh"  ; APP_VERSION, the project's version
 !define COMPANY "Zorvik Technologies"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\VeradaRede"
 ; The program's main window, by which a running copy is found and asked to close.

@@ -416,6 +416,7 @@ void ConnectHandlers(MainWindowHooks& hooks, frmMain& form) {
     hooks.onExit = [&form] { form.cmdExit_Click(); };
     hooks.onAbout = [&form] { form.mnuHelpAbout_Click(); };
     hooks.onPopupExit = [&form] { form.mPopExit_Click(); };
+    hooks.onInterfacesChanged = [&form] { form.InterfacesChanged(); };
 }
 
 }  // namespace vr

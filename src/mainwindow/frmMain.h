@@ -38,7 +38,7 @@ inline constexpr const char* kExitQuestion =
     "Are you sure you wish to exit?";
 inline constexpr int kQuestionStyle = vbQuestion + vbYesNo;
 
-// The tray tip: "Verada Rede v1.0.2".
+// The tray tip: "Verada Rede v" and the version.
 std::string TrayTipText();
 
 // The main window: start-up, tray icon, window-state handling, the polling timer and the exit.

@@ -23,6 +23,7 @@ struct FileDialogRequest {
 };
 
 inline constexpr std::int32_t OFN_HIDEREADONLY = 0x4;
+inline constexpr std::int32_t OFN_NOCHANGEDIR = 0x8;
 inline constexpr std::int32_t OFN_PATHMUSTEXIST = 0x800;
 
 }  // namespace vr

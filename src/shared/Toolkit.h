@@ -58,6 +58,8 @@ struct MainWindowHooks {
     std::function<void()> onExit;          // cmdExit_Click
     std::function<void()> onAbout;         // mnuHelpAbout_Click
     std::function<void()> onPopupExit;     // mPopExit_Click
+    // The system told of a HID interface arriving or leaving (frmMain::InterfacesChanged).
+    std::function<void()> onInterfacesChanged;
 };
 
 // The main window. Sizes and positions are in pixels.

@@ -1,7 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,45 +53,8 @@ std::string ExpectedCsv() {
     return ScratchFolder::ReadFile(kScenarios + "/temperature-log.csv").value();
 }
 
-// The CSV file an export of `capture` writes (the capture is kept).
-std::string Exported(const ScratchFolder& folder, const std::string& capture) {
-    const CliRun run = Cli(folder, {"export", "--keep-capture", capture, folder.Path("check.csv")});
-    EXPECT_EQ(run.status, 0) << run.err;
-    return ScratchFolder::ReadFile(folder.Path("check.csv")).value_or("");
-}
-
-// The reception itself is the adapter suites' to check; here: the tool's arguments, where its
-// capture goes, what it prints and how it ends.
-TEST(CliCapture, ReceivesTheLogFromNumberedAndUnnumberedAdapters) {
-    const struct {
-        std::string scenario;
-        bool out;  // --out, or the program's own capture file
-    } cases[] = {{"temperature-log.hid", true},
-                 {"temperature-log-numbered.hid", true},
-                 {"temperature-log.hid", false}};
-    for (const auto& c : cases) {
-        ScratchFolder folder;
-        // --out names a file where the user keeps files: a folder others may read is fine there.
-        std::filesystem::permissions(
-            folder.Path(""),
-            std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
-            std::filesystem::perm_options::add);
-        std::filesystem::create_directory(folder.Path("tmp"));
-        std::vector<std::string> args = {"capture", "--simulate", kScenarios + "/" + c.scenario};
-        const std::string capture =
-            c.out ? folder.Path("capture.bin")
-                  : folder.Path("tmp/verada-rede-" + std::to_string(::geteuid()) + "/vrtemp.csv");
-        if (c.out) {
-            args.insert(args.end(), {"--out", capture});
-        }
-        const CliRun run = Cli(folder, args);
-        EXPECT_EQ(run.status, 0) << c.scenario << ": " << run.err;
-        EXPECT_EQ(run.out, "received 397 reports (3176 bytes)\n") << c.scenario;
-        EXPECT_EQ(run.err, "");
-        EXPECT_EQ(Exported(folder, capture), ExpectedCsv()) << c.scenario;
-    }
-}
-
+// The reception itself is the adapter suites' and the kernel run's to check; here: the tool's
+// arguments, where its capture goes, what it prints and how it ends.
 TEST(CliCapture, AnUnpluggedAdapterKeepsWhatArrivedAndTheNextTransferFollowsIt) {
     ScratchFolder folder;
     const std::string capture = folder.Path("capture.bin");
@@ -208,6 +170,10 @@ TEST(CliLock, ARunningTrayProgramsCaptureFileIsNeitherAddedToNorExported) {
               0);
     EXPECT_EQ(Cli(folder, {"export", capture, folder.Path("out.csv")}).status, 0);
     EXPECT_FALSE(std::filesystem::exists(capture));
+    const std::string csv = ExpectedCsv();
+    const std::size_t header = csv.find('\n') + 1;
+    EXPECT_EQ(ScratchFolder::ReadFile(folder.Path("out.csv")),
+              csv.substr(0, header) + "unsaved" + csv.substr(header));
 }
 
 TEST(CliList, ShowsTheInterfacesAndWhetherTheAdapterIsThere) {
@@ -225,44 +191,6 @@ TEST(CliList, ShowsTheInterfacesAndWhetherTheAdapterIsThere) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out.find("the adapter\n"), std::string::npos);
     EXPECT_TRUE(run.out.ends_with("The adapter (11d2:0001) is not present.\n")) << run.out;
-}
-
-// Input that cannot be trusted ends in one line and status 1, at once: never a hang, an abort or
-// a transfer waited for in vain.
-TEST(CliInput, UntrustedInputIsRefusedInOneLine) {
-    ScratchFolder folder;
-    const std::string scenario = folder.Path("s.hid");
-    const std::string fifo = folder.Path("fifo.hid");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const std::string huge = folder.Path("huge.hid");
-    ScratchFolder::WriteFile(huge, "");
-    std::filesystem::resize_file(huge, (std::uintmax_t{64} << 20) + 1);
-    std::filesystem::create_directories(folder.Path("tmp"));
-    const std::string own = "tmp/verada-rede-" + std::to_string(::geteuid()) + "/vrtemp.csv";
-    const struct {
-        std::string events;  // written to s.hid after a valid header
-        std::vector<std::string> args;
-        std::string why;
-    } cases[] = {
-        {"", {"list", "--simulate", "/dev/zero"}, "not an ordinary file"},
-        {"", {"list", "--simulate", fifo}, "not an ordinary file"},
-        {"", {"list", "--simulate", huge}, "larger than 64 MiB"},
-        {"E: -0.5 8 41 42 43 44 45 46 47 48\n", {"list", "--simulate", scenario}, "bad time"},
-        {"E: 0.5 8 " + std::string(70000, '4') + "\n",
-         {"list", "--simulate", scenario},
-         "a line longer than"},
-        {"", {"capture", "--simulate", scenario, "--out", "missing/c.bin"}, "does not exist"},
-        {"", {"capture", "--simulate", scenario, "--out", own}, "own capture file"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        ScratchFolder::WriteFile(scenario, "R: 6 06 a0 ff 09 01 c0\nI: 3 11d2 0001\n" + c.events);
-        const CliRun run = Cli(folder, c.args);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_TRUE(run.err.starts_with("verada-rede-cli: ")) << run.err;
-        EXPECT_NE(run.err.find(c.why), std::string::npos) << run.err;
-        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
-    }
 }
 
 TEST(CliUsage, WrongUsageShowsTheUsageAndExitsWith2) {
@@ -286,7 +214,7 @@ TEST(CliUsage, WrongUsageShowsTheUsageAndExitsWith2) {
     }
     CliRun run = Cli(folder, {"--version"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "verada-rede-cli 1.0.2\n");
+    EXPECT_EQ(run.out, "verada-rede-cli " VR_VERSION_TEXT "\n");
     run = Cli(folder, {"--help"});
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(run.out.starts_with("Usage: verada-rede-cli list")) << run.out;

@@ -4,7 +4,7 @@
 //       creates the adapter, waits until it has been opened N times (default 2: the search's
 //       probe, then the read), sends N reports (default 250) in bursts with gaps, writes their
 //       payloads to FILE, then removes the adapter: at once with --unplug, else once closed.
-//   present [--numbered]      creates the adapter and keeps it until killed.
+//   present                   creates the adapter and keeps it until killed.
 //   arrivals ROUNDS           creates and removes the adapter ROUNDS times; prints the time from
 //                             each creation to the first open of the device.
 #include <fcntl.h>
@@ -29,12 +29,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-const std::vector<std::uint8_t> kPlainDescriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1,
-                                                    0x01, 0x75, 0x08, 0x95, 0x08, 0x09,
-                                                    0x02, 0x81, 0x02, 0xC0};
-const std::vector<std::uint8_t> kNumberedDescriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1,
-                                                       0x01, 0x85, 0x05, 0x75, 0x08, 0x95,
-                                                       0x08, 0x09, 0x02, 0x81, 0x02, 0xC0};
+// A vendor collection with one 8-byte input report; the numbered one adds Report ID 5.
+const std::vector<std::uint8_t> kPlainDescriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75,
+                                                    0x08, 0x95, 0x08, 0x09, 0x02, 0x81, 0x02, 0xC0};
 constexpr std::uint8_t kReportId = 5;
 
 [[noreturn]] void Die(const char* what) {
@@ -57,7 +54,10 @@ int Create(bool numbered) {
     event.type = UHID_CREATE2;
     auto& create = event.u.create2;
     std::snprintf(reinterpret_cast<char*>(create.name), sizeof create.name, "Verada IR adapter");
-    const auto& descriptor = numbered ? kNumberedDescriptor : kPlainDescriptor;
+    std::vector<std::uint8_t> descriptor = kPlainDescriptor;
+    if (numbered) {
+        descriptor.insert(descriptor.begin() + 7, {0x85, kReportId});
+    }
     std::copy(descriptor.begin(), descriptor.end(), create.rd_data);
     create.rd_size = static_cast<std::uint16_t>(descriptor.size());
     create.bus = BUS_USB;
@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
                         value("--expect", "/dev/null"));
     }
     if (mode == "present") {
-        const int fd = Create(has("--numbered"));
+        const int fd = Create(false);
         for (;;) {
             Await(fd, UHID_CLOSE, 3600s);  // keeps the event queue drained; removed when killed
         }

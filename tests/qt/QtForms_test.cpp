@@ -149,6 +149,11 @@ TEST_F(FormsTest, ProgressFormShowsItsStatusAndAnEmptyRangeDoesNotSpin) {
     auto* bar = form->findChild<QProgressBar*>("pbar");
     EXPECT_LT(bar->minimum(), bar->maximum()) << "an empty range must not spin";
     EXPECT_EQ(TextOf(form, "lblStatus"), "0% completed ( 0 of 0 )");
+    // The export's widest status, whole, in the label's room (wrapped if need be).
+    auto* status = form->findChild<QLabel*>("lblStatus");
+    progress->SetStatus("100% completed (123456789 of 123456789)");
+    EXPECT_LE(status->heightForWidth(status->width()), status->height());
+    EXPECT_LE(status->geometry().bottom(), bar->geometry().top());
 
     progress->SetMax(2);
     progress->SetValue(1);
@@ -168,9 +173,10 @@ TEST_F(FormsTest, AboutBoxShowsItsTextsAndClosesWithEnterOrEsc) {
         EXPECT_FALSE(box->isModal());
         EXPECT_EQ(box->size(), QSize(280, 85));
         ExpectCentredOn(box, owner.frameGeometry());
-        EXPECT_EQ(QStringList({box->windowTitle(), TextOf(box, "lblTitle"),
-                               TextOf(box, "lblVersion"), TextOf(box, "cmdOK")}),
-                  QStringList({"About Verada Rede", "Verada Rede", "Version 1.0.2", "OK"}));
+        EXPECT_EQ(
+            QStringList({box->windowTitle(), TextOf(box, "lblTitle"), TextOf(box, "lblVersion"),
+                         TextOf(box, "cmdOK")}),
+            QStringList({"About Verada Rede", "Verada Rede", "Version " VR_VERSION_TEXT, "OK"}));
         QApplication::setActiveWindow(box);
         ASSERT_TRUE(QTest::qWaitForWindowActive(box));
         QTest::keyClick(box, closing);
@@ -254,12 +260,24 @@ TEST_F(SaveDialogTest, OpensInTheCurrentFolderAndCancelGivesNothing) {
 
 TEST_F(SaveDialogTest, ReturnsTheChosenPathAndRefusesAMissingFolder) {
     const std::string existing = folder.Path() / "existing.csv";
-    WriteBytes(existing, {'x'});
+    ScratchFolder::WriteFile(existing, "x");
     EXPECT_EQ(Ask({Choose(existing)}), existing) << "no overwrite question";
     EXPECT_EQ(Ask({Choose(folder.Path() / "new")}), folder.Path() / "new");
     const ModalStep warned{"missingFolderBox",
                            [](QWidget* box) { static_cast<QDialog*>(box)->accept(); }};
     EXPECT_EQ(Ask({Choose(folder.Path() / "missing" / "report.csv"), warned, kCancel}), "");
+}
+
+TEST_F(SaveDialogTest, OpensCentredOnItsOwnerInTheFolderOfTheLastSave) {
+    const std::filesystem::path logs = folder.Path() / "logs";
+    std::filesystem::create_directory(logs);
+    EXPECT_EQ(Ask({Choose(logs / "a.csv")}), logs / "a.csv");
+    Ask({{"saveDialog", [&](QWidget* dialog) {
+              EXPECT_EQ(static_cast<QFileDialog*>(dialog)->directory().absolutePath().toStdString(),
+                        logs.string());
+              ExpectCentredOn(dialog, owner.frameGeometry());
+              kCancel.act(dialog);
+          }}});
 }
 
 }  // namespace

@@ -1,18 +1,13 @@
 #include "support/ProgramRig.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "adapter/USBAdapter.h"
 
 namespace vr::test {
 
-ProgramRig::ProgramRig() : ProgramRig(nullptr, nullptr) {
-    FakeHidInterface adapter;
-    adapter.path = "/dev/hidraw0";
-    adapter.vendor = AdapterVendorId;
-    adapter.product = AdapterProductId;
-    hid.interfaces.push_back(adapter);
-}
+ProgramRig::ProgramRig() : ProgramRig(nullptr, nullptr) {}
 
 ProgramRig::ProgramRig(HidPlatform& hidPlatform, PriorityPlatform& priority)
     : ProgramRig(&hidPlatform, &priority) {}
@@ -24,6 +19,22 @@ ProgramRig::ProgramRig(HidPlatform* hidPlatform, PriorityPlatform* priority)
     view.onResize = [this] { form->Form_Resize(); };
     view.onTick = [this] { form->tmr_Timer(); };
     view.onPopupPick = [this] { form->mPopExit_Click(); };
+}
+
+int ProgramRig::CountTray(std::uint32_t message) const {
+    return static_cast<int>(
+        std::count_if(toolkit.trayCalls.begin(), toolkit.trayCalls.end(),
+                      [&](const auto& call) { return call.message == message; }));
+}
+
+void ProgramRig::PlugIn(int reports) {
+    FakeHidInterface& adapter = hid.interfaces.emplace_back();
+    adapter.path = "/dev/hidraw0";
+    adapter.vendor = AdapterVendorId;
+    adapter.product = AdapterProductId;
+    for (int i = 0; i < reports; ++i) {
+        hid.script.push_back(FakeStep::Report(0, {'1', '0', ',', '2', '0', '\r', '\n', 0}));
+    }
 }
 
 bool ProgramRig::Load() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -13,8 +14,9 @@
 namespace vr::test {
 
 // The whole program as the desktop composition wires it, on the headless toolkit, a HID
-// platform (by default the scripted one with the adapter plugged in), and real files in a
-// scratch folder.
+// platform (by default the scripted one, where no adapter is plugged in until a test plugs one
+// in), and real files in a scratch folder. The view's hooks reach the main window's handlers as
+// the Qt and Win32 backends wire them.
 struct ProgramRig : ScratchFiles {
     ProgramRig();
     ProgramRig(HidPlatform& hidPlatform, PriorityPlatform& priority);
@@ -36,8 +38,21 @@ public:
     long polls = 0;  // ticks of the polling timer
 
     std::string CapturePath() const { return scratch.Path(kCaptureFileName); }
+    std::string IconKey() const { return toolkit.KeyOfIcon(view.icon); }
+    int CountTray(std::uint32_t message) const;
+    // Searches for the adapter so far: one for each poll.
+    int Polls() const { return hid.Count("SetupDiGetClassDevsA"); }
+    // A tray event as the shell reports it: a mouse move whose x is the message number.
+    void TrayEvent(int message) { form->Form_MouseMove(0, 0, static_cast<float>(message), 0); }
+    // Plugs the adapter in; the next reception receives `reports` reports, then silence.
+    void PlugIn(int reports = 0);
     // Load into the tray; true when the window is hidden and the timer runs.
     bool Load();
+    // Load and one tick: in the tray, polling.
+    void LoadIntoTray() {
+        Load();
+        Tick();
+    }
     // One tick of the polling timer; false when the timer was not running.
     bool Tick() {
         const bool fired = view.FireTimer();

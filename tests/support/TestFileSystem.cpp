@@ -111,16 +111,3 @@ std::unique_ptr<InputFile> FaultyFileSystem::OpenForReading(const std::string& p
 }
 
 }  // namespace vr::test
-
-namespace vr {
-
-std::vector<std::uint8_t> ReadBytes(const std::string& path) {
-    const std::string bytes = test::ScratchFolder::ReadFile(path).value();
-    return {bytes.begin(), bytes.end()};
-}
-
-void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    test::ScratchFolder::WriteFile(path, std::string(bytes.begin(), bytes.end()));
-}
-
-}  // namespace vr

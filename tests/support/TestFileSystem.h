@@ -64,6 +64,4 @@ struct ScratchFiles {
 namespace vr {
 using test::ScratchFolder;
 using test::TestFileSystem;
-std::vector<std::uint8_t> ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 }  // namespace vr

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <set>
 #include <string>
 
@@ -223,6 +224,19 @@ TEST_F(FormsTest, AppendButtonsEscapeAndClosingAnswerOnce) {
     Run([](HWND f) { ::PostMessageA(f, WM_CLOSE, 0, 0); });
     EXPECT_EQ(answers, "append;overwrite;cancel;cancel;cancel;");
     EXPECT_EQ(::FindWindowA(nullptr, " Append Options"), nullptr);
+}
+
+TEST_F(FormsTest, ProgressFormIsUpUnderItsCaptionUntilUnloaded) {
+    auto progress = forms.CreateProgressForm();
+    progress->Show(0);
+    const HWND window = ::FindWindowA(nullptr, "Saving File. Please wait...");
+    ASSERT_NE(window, nullptr);
+    std::array<char, 64> caption{};  // FindWindowA ignores case
+    ::GetWindowTextA(window, caption.data(), static_cast<int>(caption.size()));
+    EXPECT_STREQ(caption.data(), "Saving File. Please wait...");
+    EXPECT_NE(::IsWindowVisible(window), FALSE);
+    progress->Unload();
+    EXPECT_EQ(::IsWindowVisible(window), FALSE);
 }
 
 }  // namespace

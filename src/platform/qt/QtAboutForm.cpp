@@ -38,7 +38,8 @@ public:
         form_.setWindowIcon(
             toolkit_.IconOf(toolkit_.StatusImage(std::string(design::kAboutForm.iconKey))));
         AddControls(&form_, design::kAboutForm, design::kAboutControls);
-        form_.findChild<QLabel*>(QStringLiteral("picIcon"))->setPixmap(LogoPixmap());
+        form_.findChild<QLabel*>(QStringLiteral("picIcon"))
+            ->setPixmap(LogoPixmap(form_.devicePixelRatioF()));
         lblTitle_ = form_.findChild<QLabel*>(QStringLiteral("lblTitle"));
         lblVersion_ = form_.findChild<QLabel*>(QStringLiteral("lblVersion"));
         form_.cmdOK = form_.findChild<QPushButton*>(QStringLiteral("cmdOK"));

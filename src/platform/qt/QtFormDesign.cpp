@@ -109,11 +109,14 @@ void AddControls(QWidget* client, const design::FormDesign& form,
     }
 }
 
-QPixmap LogoPixmap() {
-    const artwork::Image logo = artwork::Logo(design::kLogoWidthPixels, design::kLogoHeightPixels);
+QPixmap LogoPixmap(qreal ratio) {
+    const artwork::Image logo = artwork::Logo(qRound(design::kLogoWidthPixels * ratio),
+                                              qRound(design::kLogoHeightPixels * ratio));
     const QImage view(logo.rgba.data(), logo.width, logo.height, logo.width * 4,
                       QImage::Format_RGBA8888);
-    return QPixmap::fromImage(view.copy());
+    QPixmap pixmap = QPixmap::fromImage(view.copy());
+    pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
 }
 
 void CentreOn(QWidget* form, const QWidget* owner) {

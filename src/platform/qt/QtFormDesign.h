@@ -20,8 +20,8 @@ void ApplyDesign(QWidget* form, QWidget* client, const design::FormDesign& desig
 // Tab moving through them in their tab order, and the form's default button marked.
 void AddControls(QWidget* client, const design::FormDesign& form,
                  std::span<const design::ControlDesign> controls);
-// The logo, as Image1 and picIcon show it.
-QPixmap LogoPixmap();
+// The logo, as Image1 and picIcon show it, drawn for a screen of that pixel ratio.
+QPixmap LogoPixmap(qreal ratio = 1.0);
 // Places `form` in the middle of its owner's frame, or of the screen without a shown owner.
 void CentreOn(QWidget* form, const QWidget* owner);
 

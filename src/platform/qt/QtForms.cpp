@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QStringList>
 
+#include "qt/QtFormDesign.h"
 #include "saving/FileDialogRequest.h"
 
 namespace vr::qt {
@@ -60,8 +61,14 @@ public:
 }  // namespace
 
 bool QtForms::RunSaveDialog(FileDialogRequest& request, WindowHandle owner) {
-    SaveDialog dialog(toolkit_.WindowOf(owner), QString::fromStdString(request.DialogTitle),
-                      QString::fromStdString(request.InitialDir));
+    // Unless told not to, the dialog opens where the last save of this run went, as the original
+    // platform's dialog does by moving the current folder there. The process's own current
+    // folder stays where it is, so that nothing named relative to it moves.
+    const bool followLastSave =
+        (request.DialogFlags & OFN_NOCHANGEDIR) == 0 && !lastFolder_.isEmpty();
+    QWidget* ownerWidget = toolkit_.WindowOf(owner);
+    SaveDialog dialog(ownerWidget, QString::fromStdString(request.DialogTitle),
+                      followLastSave ? lastFolder_ : QString::fromStdString(request.InitialDir));
     dialog.setObjectName(QStringLiteral("saveDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -80,10 +87,15 @@ bool QtForms::RunSaveDialog(FileDialogRequest& request, WindowHandle owner) {
     if (!request.DefaultFile.empty()) {
         dialog.selectFile(QString::fromStdString(request.DefaultFile));
     }
+    // Placed explicitly: a window manager places a dialog that names no position of its own where
+    // it likes (the top-left corner, over the main window).
+    dialog.resize(dialog.sizeHint());
+    CentreOn(&dialog, ownerWidget);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return false;
     }
     const QString chosen = dialog.selectedFiles().constFirst();
+    lastFolder_ = QFileInfo(chosen).absolutePath();
     request.ChosenFile = chosen.toStdString();
     request.ChosenTitle = QFileInfo(chosen).fileName().toStdString();
     const auto slash = request.ChosenFile.rfind('/');

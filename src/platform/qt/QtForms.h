@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include "qt/QtToolkit.h"
 #include "shared/Toolkit.h"
 
@@ -18,6 +20,7 @@ public:
 
 private:
     QtToolkit& toolkit_;
+    QString lastFolder_;  // of the last save in this run
 };
 
 }  // namespace vr::qt

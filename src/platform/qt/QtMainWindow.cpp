@@ -3,10 +3,12 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 #include <stdexcept>
@@ -24,6 +26,13 @@ namespace {
 // interval in the design means "as often as the timer allows", and no more often than that.
 constexpr int kTimerMinimumMs = 10;
 
+// How long after the first showing a window manager may take to put its frame around the window.
+constexpr int kFrameWaitMs = 1000;
+
+// How long a minimise waits for the window system to show the window first, in steps.
+constexpr int kExposureWaitMs = 20;
+constexpr int kExposureWaits = 40;
+
 WindowState FromQt(Qt::WindowStates states) {
     if (states.testFlag(Qt::WindowMinimized)) {
         return WindowState::Minimized;
@@ -40,10 +49,18 @@ QString MenuCaption(std::string_view name) {
     throw std::logic_error("frmMain has no menu " + std::string(name));
 }
 
+// Wayland compositors do not tell a client it was minimised or restored.
+bool WindowSystemReportsMinimise() {
+    return !QGuiApplication::platformName().startsWith(QStringLiteral("wayland"));
+}
+
 }  // namespace
 
-QtMainWindow::QtMainWindow(QtToolkit& toolkit) : toolkit_(toolkit) {
+QtMainWindow::QtMainWindow(QtToolkit& toolkit)
+    : toolkit_(toolkit), state_(WindowSystemReportsMinimise()) {
+    clock_.start();
     handle_ = toolkit_.RegisterWindow(this);
+    connect(&toolkit_, &QtToolkit::trayPresenceChanged, this, &QtMainWindow::OnTrayPresence);
     BuildDesign();
     tmr_.setTimerType(Qt::PreciseTimer);
     tmr_.setInterval(std::max(design::kTimerIntervalMs, kTimerMinimumMs));
@@ -70,10 +87,13 @@ void QtMainWindow::BuildDesign() {
     cmdSave_ = client->findChild<QPushButton*>(QStringLiteral("cmdSave"));
     cmdExit_ = client->findChild<QPushButton*>(QStringLiteral("cmdExit"));
     image1_ = client->findChild<QLabel*>(QStringLiteral("Image1"));
-    image1_->setPixmap(LogoPixmap());
+    image1_->setPixmap(LogoPixmap(devicePixelRatioF()));
     connect(cmdSave_, &QPushButton::clicked, this, [this] { Forward(onSave); });
     connect(cmdExit_, &QPushButton::clicked, this, [this] { Forward(onExit); });
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // Laid out now, so that the window's size is known before it is first shown and placed.
+    layout()->activate();
+    adjustSize();
 }
 
 void QtMainWindow::Forward(const std::function<void()>& hook) {
@@ -95,14 +115,54 @@ double QtMainWindow::OuterHeight() const {
     return frameGeometry().height();
 }
 
+// The frame the window manager puts around the window is known only once the window is shown:
+// the placement is made with the size known then, and corrected once the frame is there.
 void QtMainWindow::Move(double left, double top) {
-    move(static_cast<int>(left), static_cast<int>(top));
+    placement_ = {left, top, OuterWidth(), OuterHeight()};
+    placementPending_ = true;
+    PlaceFrameAt(left, top);
+}
+
+void QtMainWindow::PlaceFrameAt(double left, double top) {
+    // Never with the title bar off the screen.
+    const QRect area = screen()->availableGeometry();
+    move(std::max(static_cast<int>(left), area.left()),
+         std::max(static_cast<int>(top), area.top()));
+}
+
+void QtMainWindow::CorrectPlacement() {
+    if (!placementPending_ || !isVisible() || frameGeometry().size() == geometry().size()) {
+        return;
+    }
+    placementPending_ = false;
+    PlaceFrameAt(placement_.left + (placement_.width - OuterWidth()) / 2,
+                 placement_.top + (placement_.height - OuterHeight()) / 3);
+}
+
+bool QtMainWindow::event(QEvent* event) {
+    const bool handled = QMainWindow::event(event);
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
+        CorrectPlacement();
+    } else if (event->type() == QEvent::Show && placementPending_) {
+        // A window manager that draws no frame never moves the window: nothing to correct.
+        QTimer::singleShot(kFrameWaitMs, this, [this] {
+            CorrectPlacement();
+            placementPending_ = false;
+        });
+    }
+    return handled;
 }
 
 void QtMainWindow::Show() {
-    if (state_ == WindowState::Minimized) {
+    inTray_ = false;
+    if (state_.State() == WindowState::Minimized) {
         showMinimized();
         return;
+    }
+    if (!WindowSystemReportsMinimise() && isVisible()) {
+        // A compositor brings back a window its client minimised only when the window is
+        // mapped anew.
+        hide();
     }
     show();
     raise();
@@ -110,6 +170,11 @@ void QtMainWindow::Show() {
 }
 
 void QtMainWindow::Hide() {
+    inTray_ = true;
+    if (!toolkit_.TrayPresent()) {
+        // No tray to hide into: the window stays reachable, minimised on the taskbar.
+        return;
+    }
     const bool minimised = windowState().testFlag(Qt::WindowMinimized);
     hide();
     if (minimised) {
@@ -119,6 +184,20 @@ void QtMainWindow::Hide() {
         destroy();
     }
 }
+
+void QtMainWindow::OnTrayPresence(bool present) {
+    if (!inTray_ || destroyed_) {
+        return;
+    }
+    if (present && isVisible()) {
+        Hide();
+    } else if (!present && !isVisible()) {
+        // The tray went away with the window in it: back onto the taskbar, minimised.
+        RequestState(WindowState::Minimized);
+        showMinimized();
+    }
+}
+
 void QtMainWindow::Refresh() {
     repaint();
 }
@@ -126,12 +205,36 @@ bool QtMainWindow::IsVisible() const {
     return isVisible();
 }
 WindowState QtMainWindow::GetWindowState() const {
-    return state_;
+    return state_.State();
 }
 
 void QtMainWindow::SetWindowState(WindowState state) {
-    // Remember the state first: the change the toolkit reports back for it is then no news.
-    state_ = state;
+    RequestState(state);
+}
+
+// The state is remembered first: the change the toolkit reports back for it is then no news,
+// and what the window system reports while it settles is its answer, not the user's doing.
+void QtMainWindow::RequestState(WindowState state) {
+    state_.Requested(state, clock_.elapsed());
+    QTimer::singleShot(WindowStateEcho::kSettleMs + 100, this, &QtMainWindow::CheckStateSettled);
+    exposureWaits_ = 0;
+    ApplyState();
+}
+
+void QtMainWindow::ApplyState() {
+    const WindowState state = state_.State();
+    if (state == WindowState::Minimized && isVisible() && windowHandle() != nullptr &&
+        !windowHandle()->isExposed() && exposureWaits_ < kExposureWaits) {
+        // A window manager drops (or carries out only after mapping the window normally) a
+        // minimise asked for before it has taken the window over: asked once the window is up.
+        ++exposureWaits_;
+        QTimer::singleShot(kExposureWaitMs, this, [this] {
+            if (state_.State() == WindowState::Minimized && !destroyed_) {
+                ApplyState();
+            }
+        });
+        return;
+    }
     Qt::WindowStates states = windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
     if (state == WindowState::Minimized) {
         states |= Qt::WindowMinimized;
@@ -139,6 +242,16 @@ void QtMainWindow::SetWindowState(WindowState state) {
         states |= Qt::WindowMaximized;
     }
     setWindowState(states);
+}
+
+// A window manager that had not taken the window over yet may have dropped the request.
+void QtMainWindow::CheckStateSettled() {
+    if (destroyed_ || !isVisible()) {
+        return;
+    }
+    if (state_.ShouldAskAgain(FromQt(windowState()), clock_.elapsed())) {
+        RequestState(state_.State());
+    }
 }
 
 IconHandle QtMainWindow::GetIcon() const {
@@ -173,10 +286,19 @@ bool QtMainWindow::TimerEnabled() const {
 }
 
 void QtMainWindow::PopupTrayMenu() {
+    QPoint at = QCursor::pos();
+    if (!WindowSystemReportsMinimise()) {
+        // Wayland places a menu only beside a window of the program, and tells no pointer
+        // position: with the window away, the tray host shows the menu the icon exports.
+        if (!isVisible()) {
+            return;
+        }
+        at = mapToGlobal(rect().center());
+    }
     QMenu mPopupSys(MenuCaption("mPopupSys"), this);
     mPopupSys.setObjectName(QStringLiteral("mPopupSys"));
     QAction* mPopExit = mPopupSys.addAction(MenuCaption("mPopExit"));
-    if (mPopupSys.exec(QCursor::pos()) == mPopExit) {
+    if (mPopupSys.exec(at) == mPopExit) {
         Forward(onPopupExit);
     }
 }
@@ -200,8 +322,7 @@ void QtMainWindow::changeEvent(QEvent* event) {
         // settling the state of a window the program hid (withdrawn windows read as normal).
         return;
     }
-    if (now != state_) {  // a change the user made, not the echo of one the program asked for
-        state_ = now;
+    if (state_.Reported(now, clock_.elapsed())) {  // the user's change, not an echo
         Forward(onResize);
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPushButton>
@@ -7,6 +8,7 @@
 #include <functional>
 
 #include "qt/QtToolkit.h"
+#include "qt/TrayRules.h"
 #include "shared/Toolkit.h"
 
 namespace vr::qt {
@@ -46,17 +48,35 @@ public:
     void Destroy() override;
 
 protected:
+    bool event(QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void BuildDesign();
     void Forward(const std::function<void()>& hook);
+    void RequestState(WindowState state);
+    void ApplyState();
+    void CheckStateSettled();
+    void OnTrayPresence(bool present);
+    void PlaceFrameAt(double left, double top);
+    void CorrectPlacement();
 
     QtToolkit& toolkit_;
     WindowHandle handle_ = 0;
     IconHandle icon_ = 0;
-    WindowState state_ = WindowState::Normal;
+    // The window's state as the program knows it: what it asked for, or what the user made it.
+    WindowStateEcho state_;
+    QElapsedTimer clock_;
+    // Hidden into the tray as the program asked; without a tray the window stays minimised on
+    // the taskbar instead, and goes into the tray once one appears.
+    bool inTray_ = false;
+    int exposureWaits_ = 0;
+    // Where the program placed the window, and the outer size it knew then.
+    struct Placement {
+        double left, top, width, height;
+    } placement_{};
+    bool placementPending_ = false;
     bool destroyed_ = false;
     bool timerEnabled_ = false;
     QTimer tmr_;

@@ -19,6 +19,10 @@ public:
         AddControls(&form_, design::kProgressForm, design::kProgressControls);
         lblStatus_ = form_.findChild<QLabel*>(QStringLiteral("lblStatus"));
         pbar_ = form_.findChild<QProgressBar*>(QStringLiteral("pbar"));
+        // A status too wide for one line ("100% completed (209718 of 209718)" in a large font)
+        // wraps onto a second line in the room above the bar instead of being cut off.
+        lblStatus_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        lblStatus_->resize(lblStatus_->width(), pbar_->y() - lblStatus_->y());
     }
 
     void SetMin(float value) override {

@@ -1,13 +1,26 @@
 #include "qt/QtToolkit.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QGuiApplication>
 #include <QImage>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 
+#include <cstdlib>
+#include <string_view>
+
 #include "artwork/Artwork.h"
+#include "mainwindow/frmMainDesign.h"
 #include "shared/StatusKeys.h"
+
+#ifdef VR_HAVE_XCB
+#include <xcb/xcb.h>
+#endif
 
 namespace vr::qt {
 namespace {
@@ -41,6 +54,68 @@ QString TipText(const NotifyIconData& data) {
     return QString::fromLocal8Bit(data.szTip.data(), static_cast<qsizetype>(length));
 }
 
+const QString kWatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+
+// How often the desktop is looked at for a tray that has appeared or gone.
+constexpr int kTrayLookIntervalMs = 1000;
+
+bool StatusNotifierHostRegistered() {
+    // Only a bus that is already there: looking must not start one.
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
+        qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        return false;
+    }
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(kWatcherService)) {
+        return false;
+    }
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        kWatcherService, QStringLiteral("/StatusNotifierWatcher"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << kWatcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+    const QDBusMessage reply = bus.call(get, QDBus::Block, 2000);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+           reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
+}
+
+// Whether an XEmbed tray owns the system-tray selection of the first screen.
+bool XEmbedTrayPresent() {
+#ifdef VR_HAVE_XCB
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr;
+    if (connection == nullptr) {
+        return false;
+    }
+    constexpr std::string_view kSelection = "_NET_SYSTEM_TRAY_S0";
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+        connection,
+        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(kSelection.size()),
+                        kSelection.data()),
+        nullptr);
+    if (atom == nullptr) {
+        return false;
+    }
+    xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
+    const bool owned = owner != nullptr && owner->owner != XCB_NONE;
+    std::free(owner);
+    std::free(atom);
+    return owned;
+#else
+    return false;
+#endif
+}
+
+QString MenuCaption(std::string_view name) {
+    for (const auto& menu : design::kMainMenus) {
+        if (menu.name == name) {
+            return QString::fromUtf8(menu.caption.data(),
+                                     static_cast<qsizetype>(menu.caption.size()));
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 int TrayEventNumber(QSystemTrayIcon::ActivationReason reason) {
@@ -66,6 +141,8 @@ QtToolkit::QtToolkit() {
         icons_[next] = StatusIcon(key);
         ++next;
     }
+    trayLook_.setInterval(kTrayLookIntervalMs);
+    connect(&trayLook_, &QTimer::timeout, this, &QtToolkit::LookAgain);
 }
 
 QtToolkit::~QtToolkit() = default;
@@ -86,8 +163,26 @@ QIcon QtToolkit::IconOf(IconHandle handle) const {
     return it == icons_.end() ? QIcon() : it->second;
 }
 
-bool QtToolkit::TrayAvailable() {
-    return QSystemTrayIcon::isSystemTrayAvailable();
+TraySighting QtToolkit::LookForTray() {
+    return {StatusNotifierHostRegistered(), XEmbedTrayPresent()};
+}
+
+bool QtToolkit::Notify(const QString& summary, const QString& body) {
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
+        qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        return false;
+    }
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        return false;
+    }
+    QDBusMessage notify = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"),
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    notify << QStringLiteral("Verada Rede") << 0U << QStringLiteral("com.zorvik.VeradaRede")
+           << summary << body << QStringList() << QVariantMap() << -1;
+    return bus.call(notify, QDBus::Block, 3000).type() == QDBusMessage::ReplyMessage;
 }
 
 void QtToolkit::DoEvents() {
@@ -142,42 +237,97 @@ bool QtToolkit::SetForegroundWindow(WindowHandle window) {
 bool QtToolkit::Shell_NotifyIconA(std::uint32_t message, const NotifyIconData& data) {
     switch (message) {
         case NIM_ADD:
-            if (tray_ || !TrayAvailable()) {
+            if (recordAdded_) {
                 return false;
             }
-            tray_ = std::make_unique<QSystemTrayIcon>();
-            connect(tray_.get(), &QSystemTrayIcon::activated, this, &QtToolkit::OnTrayActivated);
-            ApplyTrayRecord(data);
-            tray_->show();
+            recordAdded_ = true;
+            record_ = data;
+            LookAgain();
+            trayLook_.start();
             return true;
         case NIM_MODIFY:
-            if (!tray_) {
+            if (!recordAdded_) {
                 return false;
             }
-            ApplyTrayRecord(data);
+            if ((data.uFlags & NIF_ICON) != 0) {
+                record_.hIcon = data.hIcon;
+            }
+            if ((data.uFlags & NIF_TIP) != 0) {
+                record_.szTip = data.szTip;
+            }
+            ApplyTrayRecord();
             return true;
         case NIM_DELETE:
-            if (!tray_) {
+            if (!recordAdded_) {
                 return false;
             }
-            // The delete may come from inside the icon's own click (the tray menu's Exit), and
-            // hiding or deleting the icon removes the widget that is handling that click: the
-            // icon goes once control is back in the event loop, or with the toolkit if the loop
-            // has ended by then.
-            tray_->setParent(this);
-            tray_.release()->deleteLater();
+            recordAdded_ = false;
+            trayLook_.stop();
+            RemoveTrayIcon();
             return true;
         default:
             return false;
     }
 }
 
-void QtToolkit::ApplyTrayRecord(const NotifyIconData& data) {
-    if ((data.uFlags & NIF_ICON) != 0) {
-        tray_->setIcon(IconOf(data.hIcon));
+void QtToolkit::LookAgain() {
+    switch (presence_.Look(LookForTray())) {
+        case TrayPresence::Change::Appeared:
+            CreateTrayIcon();
+            emit trayPresenceChanged(true);
+            break;
+        case TrayPresence::Change::Vanished:
+            RemoveTrayIcon();
+            emit trayPresenceChanged(false);
+            break;
+        case TrayPresence::Change::None:
+            break;
     }
-    if ((data.uFlags & NIF_TIP) != 0) {
-        tray_->setToolTip(TipText(data));
+}
+
+void QtToolkit::CreateTrayIcon() {
+    RemoveTrayIcon();
+    tray_ = std::make_unique<QSystemTrayIcon>();
+    connect(tray_.get(), &QSystemTrayIcon::activated, this, &QtToolkit::OnTrayActivated);
+    if (presence_.Protocol() == TrayProtocol::StatusNotifier) {
+        // A StatusNotifierItem host may show only the menu the item exports; an XEmbed icon
+        // with a menu set would open it beside the one the program pops up on each click.
+        if (!exportedMenu_) {
+            exportedMenu_ = std::make_unique<QMenu>();
+            exportedMenu_->setObjectName(QStringLiteral("mPopupSysExported"));
+            QAction* exit = exportedMenu_->addAction(MenuCaption("mPopExit"));
+            connect(exit, &QAction::triggered, this, [this] {
+                if (onTrayMenuExit) {
+                    onTrayMenuExit();
+                }
+            });
+        }
+        tray_->setContextMenu(exportedMenu_.get());
+    }
+    ApplyTrayRecord();
+    tray_->show();
+}
+
+void QtToolkit::RemoveTrayIcon() {
+    if (!tray_) {
+        return;
+    }
+    // The removal may come from inside the icon's own click (the tray menu's Exit), and deleting
+    // the icon removes the widget that is handling that click: the icon goes once control is
+    // back in the event loop, or with the toolkit if the loop has ended by then.
+    tray_->setParent(this);
+    tray_.release()->deleteLater();
+}
+
+void QtToolkit::ApplyTrayRecord() {
+    if (!tray_) {
+        return;
+    }
+    if ((record_.uFlags & NIF_ICON) != 0) {
+        tray_->setIcon(IconOf(record_.hIcon));
+    }
+    if ((record_.uFlags & NIF_TIP) != 0) {
+        tray_->setToolTip(TipText(record_));
     }
 }
 

@@ -1,15 +1,18 @@
 #pragma once
 
 #include <QIcon>
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
 
+#include "qt/TrayRules.h"
 #include "shared/Toolkit.h"
 
 namespace vr::qt {
@@ -33,8 +36,20 @@ public:
     // the left button, 517 for the right one, as the tray of the original platform reports them.
     std::function<void(int eventNumber)> onTrayEvent;
 
-    // Whether the desktop offers a tray at all.
-    static bool TrayAvailable();
+    // The tray's Exit when the tray host shows the menu the icon exports (StatusNotifierItem).
+    std::function<void()> onTrayMenuExit;
+
+    // Whether the program's icon has a tray to live in right now. The record added with NIM_ADD
+    // is kept while there is none: a tray that appears later (or comes back after a panel
+    // restart) gets the icon within a second or two.
+    bool TrayPresent() const { return presence_.Present(); }
+    TrayProtocol TrayProtocolInUse() const { return presence_.Protocol(); }
+    // Looks at the desktop for a tray now, without settling Qt's choice of protocol.
+    static TraySighting LookForTray();
+
+    // Tells the user something through the desktop's notification service; false when there is
+    // none.
+    static bool Notify(const QString& summary, const QString& body);
 
     void DoEvents() override;
     int MsgBox(const std::string& prompt, int style, const std::string& title) override;
@@ -45,14 +60,25 @@ public:
     // What the tray icon reports; passed on to onTrayEvent as the number of a mouse message.
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
 
+signals:
+    void trayPresenceChanged(bool present);
+
 private:
-    void ApplyTrayRecord(const NotifyIconData& data);
+    void ApplyTrayRecord();
+    void LookAgain();
+    void CreateTrayIcon();
+    void RemoveTrayIcon();
 
     std::map<std::string, IconHandle> imageKeys_;
     std::map<IconHandle, QIcon> icons_;
     std::map<WindowHandle, QPointer<QWidget>> windows_;
     WindowHandle nextWindow_ = 1;
     std::unique_ptr<QSystemTrayIcon> tray_;
+    std::unique_ptr<QMenu> exportedMenu_;
+    bool recordAdded_ = false;
+    NotifyIconData record_{};
+    TrayPresence presence_;
+    QTimer trayLook_;
 };
 
 // The mouse message numbers that tray activations stand for.

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "mainwindow/frmMainDesign.h"
+#include "platform/win32/HidInterfaceNotification.h"
 
 namespace vr::win32 {
 namespace {
@@ -248,6 +249,12 @@ bool Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
             }
             return true;
         }
+        case WM_DEVICECHANGE:
+            if (HidInterfaceNotification::IsInterfaceChange(wParam, lParam)) {
+                Forward(onInterfacesChanged);
+            }
+            result = TRUE;
+            return true;
         case WM_CLOSE:
             // The program decides in its unload handling; if it agrees it destroys the window.
             Forward(onCloseRequest);
