@@ -22,5 +22,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
     vr::sim::RealClock clock;
     vr::sim::SimHidPlatform hid(std::move(scenario), clock);
     hid.SetReplay(true);
-    return vr::win32app::RunTrayProgram(instance, hid);
+    return vr::win32app::RunTrayProgram(instance, hid, /*systemDevices=*/false);
 }
