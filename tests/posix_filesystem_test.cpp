@@ -11,6 +11,7 @@
 
 #include "mainwindow/SupportFunctions.h"
 #include "posix/PosixFileSystem.h"
+#include "shared/Errors.h"
 #include "support/ScratchFolder.h"
 
 namespace vr {
@@ -50,25 +51,18 @@ TEST(PosixFileExists, OrdinaryFilesMatchAndNothingElseDoes) {
         {d + "data.csv/x", false},
         {d + std::string(300, 'n'), false},
         {d + std::string("data.csv\0.txt", 13), false},
-        {d + "*.csv", true},
-        {d + "*.txt", false},
-        {d + "link-to-f*", true},
-        {d + "link-to-fo*", false},
-        {d + "p*", false},
-        {d + "folder/*", false},     // only a folder inside
-        {d + "fold*/inner", false},  // wildcards only in the last part
+        // * and ? are characters of a name here: only a file of exactly that name counts.
+        {d + "*.csv", false},
+        {d + "dat?.csv", false},
+        {d + "a*b?/x*.csv", true},
+        {d + "a*b?/x?.csv", false},
     };
+    fs::create_directory(d + "a*b?");
+    ScratchFolder::WriteFile(d + "a*b?/x*.csv", "x");
     PosixFileSystem files;
     for (const auto& c : cases) {
         EXPECT_EQ(files.FileExists(c.path), c.exists) << c.path;
     }
-}
-
-TEST(PosixWildcardMatch, StarStaysAWildcardWhereTheNameHoldsAStar) {
-    EXPECT_TRUE(posix::WildcardMatch("*", "*x"));
-    EXPECT_TRUE(posix::WildcardMatch("*x", "**x"));
-    EXPECT_TRUE(posix::WildcardMatch("a*", "a*"));
-    EXPECT_FALSE(posix::WildcardMatch("*y", "*x"));
 }
 
 // Puts XDG_RUNTIME_DIR and TMPDIR back as they were when it was made.
@@ -169,6 +163,9 @@ TEST(PosixOutputFile, EachWriteReachesTheSystemBeforeItReturns) {
     for (const bool capture : {true, false}) {
         SCOPED_TRACE(capture ? "capture" : "target");
         const std::string path = folder.Path(capture ? "vrtemp.csv" : "out.csv");
+        if (!capture) {
+            test::ScratchFolder::WriteFile(path, "");  // a target is opened, never created
+        }
         auto file = capture ? files.OpenCaptureForAppend(path) : files.OpenTarget(path);
         std::string expected;
         for (const std::size_t size : sizes) {
@@ -179,6 +176,45 @@ TEST(PosixOutputFile, EachWriteReachesTheSystemBeforeItReturns) {
         }
         file->Sync();
         file->Close();
+    }
+}
+
+// Overwriting writes a new file and renames it over the old one: the old file's permissions
+// stay, a link stays a link to the replaced file, a new file gets what the umask grants, and a
+// file the user may not write is refused like an append to it.
+TEST(PosixReplacement, KeepsPermissionsAndLinksAndRefusesWhatMayNotBeWritten) {
+    ScratchFolder scratch;
+    PosixFileSystem files;
+    const auto replace = [&](const std::string& target, bool overwrite) {
+        auto output = files.CreateReplacement(target);
+        output->Write(reinterpret_cast<const std::uint8_t*>("new"), 3);
+        output->Sync();
+        output->Close();
+        files.CommitReplacement(target, overwrite);
+    };
+    const std::string file = scratch.Path("kept.csv");
+    ScratchFolder::WriteFile(file, "old");
+    ::chmod(file.c_str(), 0640);
+    fs::create_symlink(file, scratch.Path("link.csv"));
+    replace(scratch.Path("link.csv"), true);
+    EXPECT_TRUE(fs::is_symlink(scratch.Path("link.csv")));
+    EXPECT_EQ(ScratchFolder::ReadFile(file), "new");
+    EXPECT_EQ(Mode(file), 0640U);
+
+    const mode_t umask = ::umask(022);
+    replace(scratch.Path("fresh.csv"), false);
+    ::umask(umask);
+    EXPECT_EQ(Mode(scratch.Path("fresh.csv")), 0644U);
+    EXPECT_THROW(replace(scratch.Path("fresh.csv"), false), FileError);  // never over a file
+    files.DeleteFile(files.ReplacementPath(scratch.Path("fresh.csv")));
+
+    ::chmod(file.c_str(), 0444);
+    if (::geteuid() != 0) {  // the superuser may write any file
+        EXPECT_THROW(replace(file, true), FileError);
+        EXPECT_EQ(ScratchFolder::ReadFile(file), "new");
+    }
+    for (const auto& entry : fs::directory_iterator(scratch.Path(""))) {
+        EXPECT_EQ(entry.path().filename().string().find(".vr-new"), std::string::npos);
     }
 }
 

@@ -105,16 +105,15 @@ TEST_F(PosixPlanted, CaptureFileOfSomeoneElseIsRefused) {
     EXPECT_EQ(ScratchFolder::ReadFile(capture), "theirs");
 }
 
-TEST_F(PosixPlanted, FilesTheProgramWritesArePrivateWhateverTheUmaskOrTheirOldMode) {
+TEST_F(PosixPlanted, CaptureFilesArePrivateWhateverTheUmaskOrTheirOldMode) {
     ScratchFolder::WriteFile(capture, "");
     ::chmod(capture.c_str(), 0666);  // a capture file left open to others
-    const std::string created[] = {folder + "new.csv", scratch.Path("new.csv")};
+    const std::string created = folder + "new.csv";
     const mode_t old = ::umask(0);
     files.OpenCaptureForAppend(capture)->Close();
-    files.OpenCaptureForAppend(created[0])->Close();
-    files.OpenTarget(created[1])->Close();
+    files.OpenCaptureForAppend(created)->Close();
     ::umask(old);
-    for (const std::string& path : {capture, created[0], created[1]}) {
+    for (const std::string& path : {capture, created}) {
         EXPECT_EQ(Mode(path), 0600U) << path;
     }
 }
@@ -124,14 +123,15 @@ TEST_F(PosixPlanted, TargetIsWrittenExactlyWhereTheUserChose) {
     const std::string elsewhere = scratch.Path("elsewhere.csv");
     const std::string dangling = scratch.Path("dangling.csv");
     fs::create_symlink(elsewhere, dangling);
-    EXPECT_THROW(files.OpenTarget(dangling), FileError);
+    EXPECT_THROW(files.CreateReplacement(dangling), FileError);
     EXPECT_FALSE(fs::exists(elsewhere));
 
     const std::string chosen = scratch.Path("chosen.csv");
-    auto file = files.OpenTarget(chosen);
+    auto file = files.CreateReplacement(chosen);
     const std::uint8_t bytes[3] = {'a', ',', 'b'};
     file->Write(bytes, sizeof bytes);
     file->Close();
+    files.CommitReplacement(chosen, false);
     EXPECT_EQ(ScratchFolder::ReadFile(chosen), "a,b");
     // private/, victim, dangling link, chosen: nothing else was left
     EXPECT_EQ(std::distance(fs::directory_iterator(scratch.Path()), fs::directory_iterator()), 4);

@@ -2,6 +2,7 @@
 // the bytes written, what each failure names, and what is left when any file operation fails.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 #include "saving/APICommonDialog.h"
 #include "saving/ExportCaptureFile.h"
 #include "saving/SaveCommand.h"
+#include "saving/SaveJournal.h"
 #include "support/NativeFileSystem.h"
 #include "support/TestFileSystem.h"
 #include "support/TestWindow.h"
@@ -65,7 +67,7 @@ protected:
         return ExportCaptureFile(files, forms, window, state.CaptureFilePath, target, append);
     }
     // The save did not happen: the data waits, the window is shown, polling may run again.
-    void ExpectDataKept(const std::string& capture = kCapture) {
+    void ExpectDataKept(const std::optional<std::string>& capture = kCapture) {
         EXPECT_EQ(ScratchFolder::ReadFile(state.CaptureFilePath), capture);
         EXPECT_TRUE(state.UnsavedData);
         EXPECT_EQ(window.Count("minimise"), 0);
@@ -208,7 +210,7 @@ TEST_F(Saving, FailureNamesTheFileAndTheCauseAndNothingOfTheSaveRemains) {
         {"target folder gone", {}, AppendAnswer::Cancel, "", gone, MissingFolderText()},
         {"capture missing", "old", AppendAnswer::Overwrite, "", state.CaptureFilePath,
          MissingFileText()},
-        {"target not writable", "old", AppendAnswer::Append, "open-target out.csv", target,
+        {"target not writable", "old", AppendAnswer::Append, "open-append out.csv", target,
          "Permission denied"},
         {"capture unreadable, append", "old", AppendAnswer::Append, "read vrtemp.csv",
          state.CaptureFilePath, "Input/output error"},
@@ -244,7 +246,10 @@ TEST_F(Saving, FailureNamesTheFileAndTheCauseAndNothingOfTheSaveRemains) {
         } else {
             ExpectDataKept(capture);
         }
-        EXPECT_EQ(ScratchFolder::ReadFile(target), c.before);
+        // Once the data is on the disk the save is finished, not undone: the capture waits for
+        // the next save or start to delete it.
+        EXPECT_EQ(ScratchFolder::ReadFile(target),
+                  c.failOn == "delete vrtemp.csv" ? std::optional(kHeader + capture) : c.before);
         EXPECT_FALSE(save.Busy());
     }
 }
@@ -277,17 +282,25 @@ TEST_F(Saving, FailingEachFileOperationInTurnKeepsTheDataAndPutsTheTargetBack) {
         saveFailingAt(std::nullopt);
         const std::vector<std::string> steps = files.ops;
         ASSERT_GT(steps.size(), 5U) << c.name;
+        // After the last rename (the replacement in place, or the journal marking an append
+        // done) the save is finished rather than undone.
+        const auto lastRename = std::find_if(
+            steps.rbegin(), steps.rend(), [](const auto& op) { return op.starts_with("rename "); });
+        const auto finishedFrom = static_cast<std::size_t>(steps.rend() - lastRename);
         for (std::size_t i = 0; i < steps.size(); ++i) {
             SCOPED_TRACE(std::string(c.name) + ": " + steps[i] + " (step " + std::to_string(i) +
                          ")");
             saveFailingAt(i);
             ASSERT_EQ(toolkit.messageBoxes.size(), 1U);
             EXPECT_NE(toolkit.messageBoxes[0].prompt.find("could not be saved"), std::string::npos);
-            ExpectDataKept(capture);
-            EXPECT_EQ(ScratchFolder::ReadFile(target), c.before);
+            // Only the journal's removal failed: the capture is gone, the next save finishes.
+            ExpectDataKept(steps[i] == "delete vrtemp.csv.journal" ? std::nullopt
+                                                                   : std::optional(capture));
+            EXPECT_EQ(ScratchFolder::ReadFile(target), i >= finishedFrom ? c.after : c.before);
             EXPECT_FALSE(save.Busy());
-            // Saving again writes the data once.
-            forms.appendAnswers.assign({c.answer});
+            // Saving again writes the data once (or finishes the save that wrote it: a new file
+            // is there by then).
+            forms.appendAnswers.assign({i >= finishedFrom ? AppendAnswer::Append : c.answer});
             Save(target);
             EXPECT_EQ(ScratchFolder::ReadFile(target), c.after);
             ExpectSaved();
@@ -295,12 +308,88 @@ TEST_F(Saving, FailingEachFileOperationInTurnKeepsTheDataAndPutsTheTargetBack) {
     }
 }
 
-TEST_F(Saving, SaveIntoTheCaptureFileItselfIsRefused) {
-    forms.appendAnswers.push_back(AppendAnswer::Overwrite);
-    Save(state.CaptureFilePath);
-    ASSERT_EQ(toolkit.messageBoxes.size(), 1U);
-    EXPECT_NE(toolkit.messageBoxes[0].prompt.find(state.CaptureFilePath), std::string::npos);
-    ExpectDataKept();
+TEST_F(Saving, SaveOntoTheCaptureFileIsRefusedHoweverItIsSpelt) {
+    const std::string folder = scratch.Path("");  // ends in a separator
+    std::filesystem::create_directory(folder + "sub");
+    std::vector<std::string> spellings = {state.CaptureFilePath, folder + "./vrtemp.csv",
+                                          folder + "/vrtemp.csv", folder + "sub/../vrtemp.csv"};
+    std::error_code noLinks;  // a system without symbolic links leaves that spelling out
+    std::filesystem::create_symlink(state.CaptureFilePath, folder + "link.csv", noLinks);
+    if (!noLinks) {
+        spellings.push_back(folder + "link.csv");
+    }
+    for (const auto& spelling : spellings) {
+        for (const AppendAnswer answer : {AppendAnswer::Append, AppendAnswer::Overwrite}) {
+            SCOPED_TRACE(spelling + (answer == AppendAnswer::Append ? ", append" : ", overwrite"));
+            NewDownload(kCapture);
+            forms.appendAnswers.assign({answer});
+            Save(spelling);
+            ASSERT_EQ(toolkit.messageBoxes.size(), 1U);
+            EXPECT_NE(toolkit.messageBoxes[0].prompt.find("holds the downloaded data itself"),
+                      std::string::npos);
+            ExpectDataKept();
+            EXPECT_FALSE(ScratchFolder::ReadFile(SaveJournal::PathFor(state.CaptureFilePath)));
+        }
+    }
+}
+
+// A save cut short leaves its journal beside the capture file; the next start finishes or undoes
+// it: the target as it was or complete, the capture file gone only when the target was complete.
+TEST_F(Saving, InterruptedSaveIsSettledAtTheNextStart) {
+    struct Case {
+        const char* name;
+        SaveJournal::Mode mode;
+        SaveJournal::Phase phase;
+        std::string targetNow;  // what the save left in the target
+        bool replacementLeft;   // a half-written replacement is beside the target
+        std::string targetAfter;
+        bool captureAfter;
+        const char* note;
+    };
+    const std::string old = "old\r\n";
+    const auto writing = SaveJournal::Phase::Writing;
+    const std::vector<Case> cases = {
+        {"append cut short", SaveJournal::Mode::Append, writing, old + "1,2", false, old, true,
+         "was undone"},
+        {"append complete, not marked", SaveJournal::Mode::Append, writing, old + kData, false, old,
+         true, "was undone"},
+        {"append, another program's line after it", SaveJournal::Mode::Append, writing,
+         old + "1,2other\n", false, old + "1,2other\n", true, "was not undone"},
+        {"append marked complete", SaveJournal::Mode::Append, SaveJournal::Phase::Written,
+         old + kData, false, old + kData, false, "was completed"},
+        {"replacement half-written", SaveJournal::Mode::Replace, writing, old, true, old, true,
+         "cleaned up"},
+        {"replacement in place, not marked", SaveJournal::Mode::Replace, writing, kHeader + kData,
+         false, kHeader + kData, true, "cleaned up"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        NewDownload(kCapture);
+        ScratchFolder::WriteFile(target, old);
+        SaveJournal journal;
+        journal.capture = state.CaptureFilePath;
+        journal.target = target;
+        journal.mode = c.mode;
+        journal.phase = c.phase;
+        journal.identity = files.Identify(target).value();
+        journal.lengthBefore = old.size();
+        journal.replacement = files.ReplacementPath(target);
+        journal.captureIdentity = files.Identify(state.CaptureFilePath).value();
+        journal.captureLength = kCapture.size();
+        journal.Write(files);
+        ScratchFolder::WriteFile(target, c.targetNow);
+        if (c.replacementLeft) {
+            ScratchFolder::WriteFile(journal.replacement, kHeader + "1,");
+        }
+
+        EXPECT_NE(RecoverInterruptedSave(files, state.CaptureFilePath).find(c.note),
+                  std::string::npos);
+        EXPECT_EQ(ScratchFolder::ReadFile(target), c.targetAfter);
+        EXPECT_EQ(ScratchFolder::ReadFile(state.CaptureFilePath).has_value(), c.captureAfter);
+        EXPECT_FALSE(ScratchFolder::ReadFile(journal.replacement));
+        EXPECT_FALSE(ScratchFolder::ReadFile(SaveJournal::PathFor(state.CaptureFilePath)));
+        EXPECT_EQ(RecoverInterruptedSave(files, state.CaptureFilePath), "");  // settled once
+    }
 }
 
 TEST_F(Saving, SecondSaveDuringTheExportIsRefused) {

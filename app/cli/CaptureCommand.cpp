@@ -9,6 +9,7 @@
 #include "adapter/SearchSchedule.h"
 #include "adapter/USBAdapter.h"
 #include "platform/sim/Scenario.h"
+#include "saving/SaveJournal.h"
 #include "shared/CaptureFileLock.h"
 #include "shared/Errors.h"
 #include "shared/ForwardingFileSystem.h"
@@ -40,9 +41,16 @@ class UserCaptureFile final : public ForwardingFileSystem {
 public:
     using ForwardingFileSystem::ForwardingFileSystem;
     std::unique_ptr<OutputFile> OpenCaptureForAppend(const std::string& path) override {
-        auto file = inner().OpenTarget(path);
-        file->SeekToEnd();
-        return file;
+        if (!inner().Identify(path)) {
+            // Made empty in one step, as a CSV file is: the user's document, not a private file.
+            inner().CreateReplacement(path)->Close();
+            try {
+                inner().CommitReplacement(path, false);
+            } catch (const FileError&) {  // made by someone else meanwhile: appended to then
+                inner().DeleteFile(inner().ReplacementPath(path));
+            }
+        }
+        return inner().OpenForAppend(path);
     }
 };
 
@@ -135,9 +143,11 @@ std::optional<std::string> OutProblem(FileSystem& native, const std::string& out
     // A trial open, as the first report will make it; a file made only for the trial goes again.
     const bool existed = std::filesystem::exists(std::filesystem::symlink_status(path, error));
     try {
-        native.OpenTarget(out)->Close();
-        if (!existed) {
-            native.DeleteFile(out);
+        if (existed) {
+            native.OpenTarget(out)->Close();
+        } else {  // made the way the first report makes it, beside it, and removed again
+            native.CreateReplacement(out)->Close();
+            native.DeleteFile(native.ReplacementPath(out));
         }
     } catch (const FileError& e) {
         return std::string("--out cannot be written: ") + e.what();
@@ -177,6 +187,11 @@ int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& e
             }
         }
         const std::string path = options.out ? *options.out : files.TempFolder() + kCaptureFileName;
+        // A save of this capture file that was cut short is settled before the file grows.
+        const std::string settled = RecoverInterruptedSave(files, path);
+        if (!settled.empty()) {
+            err << kToolName << ": " << settled << '\n';
+        }
         const std::uint64_t before = FileLength(files, path);
         const auto limit = std::chrono::duration_cast<sim::Microseconds>(
             std::chrono::duration<double>(options.timeoutSeconds));

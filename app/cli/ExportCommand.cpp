@@ -8,28 +8,12 @@
 #include "ConsoleWindow.h"
 #include "HidBackend.h"
 #include "saving/ExportCaptureFile.h"
+#include "saving/SaveJournal.h"
 #include "shared/CaptureFileLock.h"
-#include "shared/ForwardingFileSystem.h"
 #include "shared/ProgramState.h"
 
 namespace vr::cli {
 namespace {
-
-// The file seam with the capture file spared from deletion.
-class KeepCapture final : public ForwardingFileSystem {
-public:
-    KeepCapture(FileSystem& inner, std::string capture)
-        : ForwardingFileSystem(inner), capture_(std::move(capture)) {}
-
-    void DeleteFile(const std::string& path) override {
-        if (path != capture_) {
-            inner().DeleteFile(path);
-        }
-    }
-
-private:
-    std::string capture_;
-};
 
 bool SameFile(const std::string& a, const std::string& b) {
     std::error_code error;
@@ -40,8 +24,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 int RunExport(const ExportOptions& options, std::ostream& err) {
     const std::unique_ptr<FileSystem> native = NewNativeFileSystem();
-    KeepCapture keeping(*native, options.capture);
-    FileSystem& files = options.keepCapture ? static_cast<FileSystem&>(keeping) : *native;
+    FileSystem& files = *native;
     // The export deletes the capture file: never the tray program's while it runs, whose data
     // would then be gone from under it.
     const std::string trayCapture = native->TempFolder() + kCaptureFileName;
@@ -60,8 +43,17 @@ int RunExport(const ExportOptions& options, std::ostream& err) {
     ConsoleForms forms(err);
     ConsoleWindow window;
     try {
-        const ExportOutcome outcome = ExportCaptureFile(files, forms, window, options.capture,
-                                                        options.target, options.append);
+        // A save of this capture that was cut short is settled before it is saved again.
+        const std::string settled = RecoverInterruptedSave(files, options.capture);
+        if (!settled.empty()) {
+            err << kToolName << ": " << settled << '\n';
+            if (!files.Identify(options.capture)) {
+                return kExitOk;  // that save was this one, finished now
+            }
+        }
+        const ExportOutcome outcome =
+            ExportCaptureFile(files, forms, window, options.capture, options.target, options.append,
+                              !options.keepCapture);
         if (outcome == ExportOutcome::StoppedForExit) {
             return Fail(err, "interrupted; " + options.target + " is as it was and " +
                                  options.capture + " is kept");

@@ -7,6 +7,7 @@
 
 #include "mainwindow/HandlerBoundary.h"
 #include "mainwindow/SupportFunctions.h"
+#include "saving/SaveJournal.h"
 #include "shared/Errors.h"
 #include "shared/StatusKeys.h"
 #include "shared/Version.h"
@@ -89,6 +90,9 @@ void frmMain::LoadSequence() {
         return;
     }
     state_.CaptureFilePath = TempFolder(files_) + kCaptureFileName;
+    // A save cut short by a crash is finished or undone first; when that fails the handler ends
+    // here and the capture file stays for the next attempt.
+    RecoverInterruptedSave(files_, state_.CaptureFilePath);
     DeleteCaptureFile();  // left over from an earlier run
 }
 

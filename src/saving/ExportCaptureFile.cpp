@@ -5,11 +5,11 @@
 #include <cmath>
 #include <exception>
 #include <memory>
-#include <optional>
 #include <utility>
 #include <vector>
 
 #include "saving/KeepDataBytes.h"
+#include "saving/SaveJournal.h"
 #include "shared/Errors.h"
 
 namespace vr {
@@ -149,143 +149,114 @@ bool CopyFiltered(InputFile& input, OutputFile& output, ProgressDisplay& progres
     }
 }
 
-// Puts a target back as the export found it when the export does not complete.
-class TargetRestore {
-public:
-    TargetRestore(FileSystem& files, std::string path) : files_(files), path_(std::move(path)) {}
-
-    // The file is started afresh: undoing means removing it, or writing back what it held before
-    // when it replaced an existing file.
-    void RemoveOnUndo() { remove_ = true; }
-    void RestoreOnUndo(std::string oldContent) { oldContent_ = std::move(oldContent); }
-    // Data goes after the file's last `length` bytes: undoing means cutting it back to them.
-    void CutBackOnUndo(std::uint64_t length) { cutBackTo_ = length; }
-
-    // Closes `output` (the data it still holds is being discarded anyway) and restores the
-    // target. Returns a description of what could not be restored, or "".
-    std::string Undo(std::unique_ptr<OutputFile>& output) noexcept {
-        try {
-            if (output) {
-                output->Close();
-            }
-        } catch (const std::exception&) {  // NOLINT(bugprone-empty-catch): the write is undone
+// Ends a save that did not complete: closes what it wrote and undoes it. Returns a description
+// of what could not be undone, or "".
+std::string Abandon(FileSystem& files, const SaveJournal& journal,
+                    std::unique_ptr<OutputFile>& output) noexcept {
+    try {
+        if (output) {
+            output->Close();
         }
-        output.reset();
-        try {
-            if (oldContent_) {
-                auto file = files_.OpenTarget(path_);
-                file->Truncate(0);
-                file->Write(reinterpret_cast<const std::uint8_t*>(oldContent_->data()),
-                            oldContent_->size());
-                file->Close();
-            } else if (remove_) {
-                files_.DeleteFile(path_);
-            } else if (cutBackTo_) {
-                auto file = files_.OpenTarget(path_);
-                file->Truncate(*cutBackTo_);
-                file->Close();
-            }
-        } catch (const std::exception& e) {
-            if (oldContent_) {
-                return "; the file's former content could not be written back (" +
-                       std::string(e.what()) + ")";
-            }
-            return remove_ ? "; the partly written file could not be removed (" +
-                                 std::string(e.what()) + ")"
-                           : "; the file could not be cut back to its former length (" +
-                                 std::string(e.what()) + ")";
-        }
-        return "";
+    } catch (const std::exception&) {  // NOLINT(bugprone-empty-catch): the write is undone
     }
-
-private:
-    FileSystem& files_;
-    std::string path_;
-    bool remove_ = false;
-    std::optional<std::uint64_t> cutBackTo_;
-    std::optional<std::string> oldContent_;
-};
-
-std::string ReadWhole(FileSystem& files, const std::string& path) {
-    auto input = files.OpenForReading(path);
-    std::string content;
-    std::vector<char> block(kBlockSize);
-    for (;;) {
-        const std::size_t got =
-            input->Read(reinterpret_cast<std::uint8_t*>(block.data()), block.size());
-        if (got == 0) {
-            break;
-        }
-        content.append(block.data(), got);
+    output.reset();
+    try {
+        SettleSave(files, journal);
+    } catch (const std::exception& e) {
+        return "; the file could not be put back as it was (" + std::string(e.what()) +
+               "); this is tried again at the next start";
     }
-    input->Close();
-    return content;
-}
-
-// Makes the freshly opened target ready for the data: header for a new file, write position
-// after the last byte when appending. Tells `restore` how to undo the export.
-void PrepareTarget(OutputFile& output, bool append, bool reportedBefore, TargetRestore& restore) {
-    if (!append) {
-        restore.RemoveOnUndo();
-        // A file that was there without being reported (and so not deleted) must not keep the
-        // tail of its old content after its start is written over.
-        output.Truncate(0);
-        const std::string header = kCsvHeader;
-        output.Write(reinterpret_cast<const std::uint8_t*>(header.data()), header.size());
-        return;
-    }
-    const std::uint64_t length = output.Length();
-    if (!reportedBefore && length == 0) {
-        restore.RemoveOnUndo();
-    } else {
-        restore.CutBackOnUndo(length);
-    }
-    output.SeekToEnd();
+    return "";
 }
 
 }  // namespace
 
 ExportOutcome ExportCaptureFile(FileSystem& files, FormFactory& forms, MainWindowLink& window,
-                                const std::string& source, const std::string& target, bool append) {
-    if (source == target) {
-        throw FileError(target, "this is the file that holds the downloaded data itself");
+                                const std::string& source, const std::string& target, bool append,
+                                bool deleteCapture) {
+    // A save of this capture that got as far as its target and no further is finished first:
+    // saving the same data again would put it into a file twice.
+    if (!RecoverInterruptedSave(files, source).empty() && !files.Identify(source)) {
+        return ExportOutcome::Completed;
     }
     // The capture is opened first: when it is missing or unreadable no target is touched.
     auto input = files.OpenForReading(source);
     const std::uint64_t stepsTotal = (input->Length() + 1) / kReadsPerStep;
+    // Compared as files, not as names: "./x", a doubled separator or a link all name the same.
+    const auto targetIdentity = files.Identify(target);
+    if (targetIdentity && targetIdentity == files.Identify(source)) {
+        throw FileError(target,
+                        "this is the file that holds the downloaded data itself; nothing was "
+                        "changed");
+    }
 
-    const bool reportedBefore = files.FileExists(target);
-    TargetRestore restore(files, target);
+    SaveJournal journal;
+    journal.capture = source;
+    journal.target = target;
+    journal.deleteCapture = deleteCapture;
+    // A file that turned up where none was is not replaced by an append.
+    journal.overwrite = !append;
+    journal.captureIdentity = files.Identify(source).value_or(FileIdentity{});
+    journal.captureLength = input->Length();
     std::unique_ptr<OutputFile> output;
-    try {
-        if (!append && reportedBefore) {
-            // Replaced only once the new content is complete: a failed save leaves it as it was.
-            restore.RestoreOnUndo(ReadWhole(files, target));
-            files.DeleteFile(target);
+    if (append && targetIdentity) {
+        // Opened before the journal is written: a target that may not be written is refused
+        // with nothing changed.
+        output = files.OpenForAppend(target);
+        journal.mode = SaveJournal::Mode::Append;
+        journal.identity = *targetIdentity;
+        journal.lengthBefore = output->Length();
+    } else {
+        journal.replacement = files.ReplacementPath(target);
+    }
+    journal.Write(files);
+    if (journal.mode == SaveJournal::Mode::Replace) {
+        try {
+            output = files.CreateReplacement(target);
+        } catch (...) {
+            // Whatever is in the replacement's place is not this save's and stays.
+            files.DeleteFile(SaveJournal::PathFor(source));
+            throw;
         }
-        output = files.OpenTarget(target);
-        PrepareTarget(*output, append, reportedBefore, restore);
+    }
+
+    SaveJournal written = journal;
+    written.phase = SaveJournal::Phase::Written;
+    try {
+        if (journal.mode == SaveJournal::Mode::Replace && !append) {
+            const std::string header = kCsvHeader;
+            output->Write(reinterpret_cast<const std::uint8_t*>(header.data()), header.size());
+        }
         ProgressDisplay progress(forms, window.GetWindowHandle(), stepsTotal);
         if (!CopyFiltered(*input, *output, progress, window)) {
             progress.Finish();
             input->Close();
-            restore.Undo(output);
+            Abandon(files, journal, output);
             return ExportOutcome::StoppedForExit;
         }
         progress.Finish();
         input->Close();
+        output->Sync();
         output->Close();
         output.reset();
-        // The capture goes only once the target is complete and closed.
-        if (files.FileExists(source)) {
-            files.DeleteFile(source);
+        // From here on the save is finished rather than undone, also after a crash.
+        written.Write(files);
+        if (journal.mode == SaveJournal::Mode::Replace) {
+            files.CommitReplacement(target, journal.overwrite);
         }
     } catch (const FileError& e) {
-        const std::string notRestored = restore.Undo(output);
-        throw FileError(e.path(), e.cause() + notRestored);
+        throw FileError(e.path(), e.cause() + Abandon(files, journal, output));
     } catch (...) {
-        restore.Undo(output);
+        Abandon(files, journal, output);
         throw;
+    }
+    // The target is on the disk: the capture file may go now, and then the journal. Should
+    // that fail, the journal stays and the next save or start finishes it.
+    try {
+        SettleSave(files, written);
+    } catch (const FileError& e) {
+        throw FileError(e.path(), e.cause() + "; the data is saved in \"" + target +
+                                      "\", and saving again finishes this save");
     }
     return ExportOutcome::Completed;
 }

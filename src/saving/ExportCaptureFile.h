@@ -19,12 +19,18 @@ enum class ExportOutcome {
 // Writes the capture file `source` into the CSV file `target`: a header line and the data for a
 // new or overwritten file (`append` false), or the data after the target's last byte (`append`
 // true); the bytes 0x00 and 0xFF are filler and are left out. Shows frmProgress, owned by the
-// main window, while it works, and deletes the capture file once the target is complete.
+// main window, while it works, and deletes the capture file (unless `deleteCapture` is false)
+// once the target is on the disk.
 //
-// A failure throws FileError naming the file and the cause, after the target has been put back:
-// a file that was started afresh is removed, an appended-to file is cut back to its old length.
-// The capture file is then left as it was.
+// The target holds its old content or the complete new one at every moment: new content is
+// written beside it and renamed over it; an append goes after the end with a journal that lets
+// the next start undo it (SaveJournal). A target that is the capture file itself, however its
+// path is spelt, is refused before anything changes.
+//
+// A failure throws FileError naming the file and the cause, after the target has been put back
+// (only files this save created are removed). The capture file is then left as it was.
 ExportOutcome ExportCaptureFile(FileSystem& files, FormFactory& forms, MainWindowLink& window,
-                                const std::string& source, const std::string& target, bool append);
+                                const std::string& source, const std::string& target, bool append,
+                                bool deleteCapture = true);
 
 }  // namespace vr

@@ -20,8 +20,23 @@ public:
     std::unique_ptr<OutputFile> OpenCaptureForAppend(const std::string& path) override {
         return inner_.OpenCaptureForAppend(path);
     }
+    std::optional<FileIdentity> Identify(const std::string& path) override {
+        return inner_.Identify(path);
+    }
     std::unique_ptr<OutputFile> OpenTarget(const std::string& path) override {
         return inner_.OpenTarget(path);
+    }
+    std::unique_ptr<OutputFile> OpenForAppend(const std::string& path) override {
+        return inner_.OpenForAppend(path);
+    }
+    std::string ReplacementPath(const std::string& target) override {
+        return inner_.ReplacementPath(target);
+    }
+    std::unique_ptr<OutputFile> CreateReplacement(const std::string& target) override {
+        return inner_.CreateReplacement(target);
+    }
+    void CommitReplacement(const std::string& target, bool overwrite) override {
+        inner_.CommitReplacement(target, overwrite);
     }
     std::unique_ptr<InputFile> OpenForReading(const std::string& path) override {
         return inner_.OpenForReading(path);

@@ -30,10 +30,15 @@ public:
         }
         inner_->Write(data, size);
     }
-    void Sync() override { inner_->Sync(); }
     std::uint64_t Length() override { return inner_->Length(); }
     void SeekToEnd() override { inner_->SeekToEnd(); }
     void Truncate(std::uint64_t length) override { inner_->Truncate(length); }
+    void Sync() override {
+        if (owner_.Step("sync", path_)) {
+            throw FileError(path_, "Input/output error");
+        }
+        inner_->Sync();
+    }
     void Close() override {
         const bool fails = owner_.Step("close", path_);
         inner_->Close();
@@ -60,6 +65,7 @@ public:
         return inner_->Read(data, size);
     }
     std::uint64_t Length() override { return inner_->Length(); }
+    void Seek(std::uint64_t offset) override { inner_->Seek(offset); }
     void Close() override { inner_->Close(); }
 
 private:
@@ -101,6 +107,27 @@ std::unique_ptr<OutputFile> FaultyFileSystem::OpenTarget(const std::string& path
         throw FileError(path, "Permission denied");
     }
     return std::make_unique<FaultyOutput>(inner().OpenTarget(path), path, *this);
+}
+
+std::unique_ptr<OutputFile> FaultyFileSystem::OpenForAppend(const std::string& path) {
+    if (Step("open-append", path)) {
+        throw FileError(path, "Permission denied");
+    }
+    return std::make_unique<FaultyOutput>(inner().OpenForAppend(path), path, *this);
+}
+
+std::unique_ptr<OutputFile> FaultyFileSystem::CreateReplacement(const std::string& target) {
+    if (Step("create", target)) {
+        throw FileError(target, "Permission denied");
+    }
+    return std::make_unique<FaultyOutput>(inner().CreateReplacement(target), target, *this);
+}
+
+void FaultyFileSystem::CommitReplacement(const std::string& target, bool overwrite) {
+    if (Step("rename", target)) {
+        throw FileError(target, "Input/output error");
+    }
+    inner().CommitReplacement(target, overwrite);
 }
 
 std::unique_ptr<InputFile> FaultyFileSystem::OpenForReading(const std::string& path) {

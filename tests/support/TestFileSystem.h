@@ -24,7 +24,8 @@ private:
 };
 
 // Passes every file operation on and logs it by name and file ("open-append vrtemp.csv",
-// "write out.csv", "read vrtemp.csv", "close out.csv", "open-target", "open-read", "delete"),
+// "write out.csv", "read vrtemp.csv", "close out.csv", "open-target", "open-read", "delete",
+// "create out.csv" (its replacement), "sync", "rename out.csv"),
 // failing the one at position `failAt` of the log or the first one that reads `failOn`. A failing
 // write stores the first half of its bytes first, as a disk that fills up does; a failing close
 // closes the file first.
@@ -44,6 +45,9 @@ public:
     void DeleteFile(const std::string& path) override;
     std::unique_ptr<OutputFile> OpenCaptureForAppend(const std::string& path) override;
     std::unique_ptr<OutputFile> OpenTarget(const std::string& path) override;
+    std::unique_ptr<OutputFile> OpenForAppend(const std::string& path) override;
+    std::unique_ptr<OutputFile> CreateReplacement(const std::string& target) override;
+    void CommitReplacement(const std::string& target, bool overwrite) override;
     std::unique_ptr<InputFile> OpenForReading(const std::string& path) override;
 
     // Logs `op` on `path`; true when this is the operation that fails.

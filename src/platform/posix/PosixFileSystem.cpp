@@ -1,6 +1,5 @@
 #include "posix/PosixFileSystem.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "shared/Errors.h"
@@ -123,6 +123,12 @@ public:
         return static_cast<std::uint64_t>(st.st_size);
     }
 
+    void Seek(std::uint64_t offset) override {
+        if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
+            ThrowErrno(path_, errno);
+        }
+    }
+
     void Close() override {
         if (fd_ >= 0) {
             ::close(fd_);
@@ -143,32 +149,6 @@ std::string WithSlash(std::string folder) {
 }
 
 }  // namespace
-
-bool WildcardMatch(const std::string& pattern, const std::string& name) {
-    std::size_t p = 0;
-    std::size_t n = 0;
-    std::size_t starP = std::string::npos;
-    std::size_t starN = 0;
-    while (n < name.size()) {
-        // A '*' is a wildcard even where the name holds a '*' itself.
-        if (p < pattern.size() && pattern[p] == '*') {
-            starP = p++;
-            starN = n;
-        } else if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
-            ++p;
-            ++n;
-        } else if (starP != std::string::npos) {
-            p = starP + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*') {
-        ++p;
-    }
-    return p == pattern.size();
-}
 
 PosixFileSystem::PosixFileSystem() : owner_(::geteuid()) {}
 
@@ -206,46 +186,23 @@ std::string PosixFileSystem::TempFolder() {
     return WithSlash(folder);
 }
 
-bool PosixFileSystem::FileExists(const std::string& pattern) {
+bool PosixFileSystem::FileExists(const std::string& path) {
+    // * and ? are ordinary characters of a name here: the path is looked up exactly as written.
     // A NUL would silently cut the path short: no file has such a name.
-    if (pattern.empty() || pattern.find('\0') != std::string::npos) {
+    if (path.empty() || path.find('\0') != std::string::npos) {
         return false;
     }
-    const auto slash = pattern.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : pattern.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
-    if (name.empty()) {
-        return false;
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::optional<FileIdentity> PosixFileSystem::Identify(const std::string& path) {
+    struct stat st {};
+    if (path.find('\0') != std::string::npos || ::stat(path.c_str(), &st) != 0) {
+        return std::nullopt;
     }
-    auto isOrdinaryFile = [](const std::string& path) {
-        struct stat st {};
-        return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-    };
-    if (name.find_first_of("*?") == std::string::npos) {
-        return isOrdinaryFile(pattern);
-    }
-    if (folder.find_first_of("*?") != std::string::npos) {
-        return false;  // wildcards stand only in the last component
-    }
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) {
-        return false;
-    }
-    bool found = false;
-    while (!found) {
-        const dirent* entry = ::readdir(dir);
-        if (entry == nullptr) {
-            break;
-        }
-        const std::string entryName = entry->d_name;
-        if (entryName == "." || entryName == "..") {
-            continue;
-        }
-        found = WildcardMatch(name, entryName) &&
-                isOrdinaryFile((slash == std::string::npos ? "" : folder) + entryName);
-    }
-    ::closedir(dir);
-    return found;
+    return FileIdentity{static_cast<std::uint64_t>(st.st_dev),
+                        static_cast<std::uint64_t>(st.st_ino)};
 }
 
 void PosixFileSystem::DeleteFile(const std::string& path) {
@@ -302,14 +259,10 @@ std::unique_ptr<OutputFile> PosixFileSystem::OpenCaptureForAppend(const std::str
     return std::make_unique<PosixOutputFile>(fd, path);
 }
 
-std::unique_ptr<OutputFile> PosixFileSystem::OpenTarget(const std::string& path) {
-    // Exactly where the user chose: an existing file (or a link to one the user picked) is
-    // written, a link to nothing is not followed to create a file somewhere else.
-    const int fd = OpenOrCreate(AT_FDCWD, path, O_WRONLY);
+// Opens an existing ordinary file for writing. O_NONBLOCK: a FIFO in its place must not hang.
+static int OpenExisting(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == EEXIST) {
-            throw FileError(path, "this is a link to a file that does not exist");
-        }
         ThrowErrno(path, errno);
     }
     struct stat st {};
@@ -317,7 +270,108 @@ std::unique_ptr<OutputFile> PosixFileSystem::OpenTarget(const std::string& path)
         ::close(fd);
         throw FileError(path, "not an ordinary file");
     }
-    return std::make_unique<PosixOutputFile>(fd, path);
+    return fd;
+}
+
+std::unique_ptr<OutputFile> PosixFileSystem::OpenTarget(const std::string& path) {
+    return std::make_unique<PosixOutputFile>(OpenExisting(path, 0), path);
+}
+
+std::unique_ptr<OutputFile> PosixFileSystem::OpenForAppend(const std::string& path) {
+    return std::make_unique<PosixOutputFile>(OpenExisting(path, O_APPEND), path);
+}
+
+// The file a target names: a link's last component is followed, so that its file is replaced
+// and the link stays; a link to nothing is refused rather than replaced by a file.
+static std::string ResolveTarget(const std::string& target) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        return target;
+    }
+    char* resolved = ::realpath(target.c_str(), nullptr);
+    if (resolved == nullptr) {
+        throw FileError(target, "this is a link to a file that does not exist");
+    }
+    std::string path = resolved;
+    std::free(resolved);  // NOLINT(cppcoreguidelines-no-malloc): realpath allocates with malloc
+    return path;
+}
+
+static std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string PosixFileSystem::ReplacementPath(const std::string& target) {
+    const std::string file = ResolveTarget(target);
+    const auto slash = file.rfind('/');
+    const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
+    return (slash == std::string::npos ? "" : file.substr(0, slash + 1)) + "." + name + ".vr-new";
+}
+
+std::unique_ptr<OutputFile> PosixFileSystem::CreateReplacement(const std::string& target) {
+    const std::string file = ResolveTarget(target);
+    struct stat old {};
+    const bool exists = ::stat(file.c_str(), &old) == 0;
+    if (exists) {
+        // Refused as an append to it would be: one that may not be written is not replaced.
+        ::close(OpenExisting(file, 0));
+    }
+    const std::string temp = ReplacementPath(target);
+    // A new CSV file is the user's document: 0666 less the umask, like any file the user makes.
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          exists ? 0600 : 0666);
+    if (fd < 0) {
+        if (errno == EEXIST) {
+            throw FileError(target, "a file \"" + temp + "\" is in the way; remove it first");
+        }
+        ThrowErrno(target, errno);
+    }
+    // Failures name the file the user chose: the replacement is this save's business.
+    auto output = std::make_unique<PosixOutputFile>(fd, target);
+    if (exists) {
+        // The owner where the process may set it (the group alone when it may set only that),
+        // then the permissions, which a change of owner may have cleared.
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+            (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+        }
+        if (::fchmod(fd, old.st_mode & 07777) != 0) {
+            const int error = errno;
+            output.reset();
+            ::unlink(temp.c_str());
+            ThrowErrno(target, error);
+        }
+    }
+    return output;
+}
+
+void PosixFileSystem::CommitReplacement(const std::string& target, bool overwrite) {
+    const std::string file = ResolveTarget(target);
+    const std::string temp = ReplacementPath(target);
+    if (overwrite) {
+        if (::rename(temp.c_str(), file.c_str()) != 0) {
+            ThrowErrno(target, errno);
+        }
+    } else if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, file.c_str(), RENAME_NOREPLACE) != 0) {
+        // A file system without the flag: a hard link fails as well when the name is taken.
+        if (errno != EINVAL && errno != ENOSYS) {
+            ThrowErrno(target, errno);
+        }
+        if (::link(temp.c_str(), file.c_str()) != 0) {
+            ThrowErrno(target, errno);
+        }
+        ::unlink(temp.c_str());
+    }
+    // The new name must reach the disk too before anything relies on the file being there.
+    const int folder = ::open(FolderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        const int synced = ::fsync(folder);
+        const int error = errno;
+        ::close(folder);
+        if (synced != 0 && error != EINVAL) {
+            ThrowErrno(FolderOf(file), error);
+        }
+    }
 }
 
 std::unique_ptr<InputFile> PosixFileSystem::OpenForReading(const std::string& path) {

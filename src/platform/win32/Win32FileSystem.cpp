@@ -4,6 +4,7 @@
 // The seam names its operation DeleteFile; the system header makes that a macro.
 #undef DeleteFile
 
+#include <optional>
 #include <vector>
 
 #include "shared/Errors.h"
@@ -104,6 +105,14 @@ public:
     }
 
     std::uint64_t Length() override { return FileLength(file_, path_); }
+
+    void Seek(std::uint64_t offset) override {
+        LARGE_INTEGER position{};
+        position.QuadPart = static_cast<LONGLONG>(offset);
+        if (::SetFilePointerEx(file_, position, nullptr, FILE_BEGIN) == FALSE) {
+            ThrowError(path_, ::GetLastError());
+        }
+    }
 
     void Close() override {
         if (file_ != INVALID_HANDLE_VALUE) {
@@ -207,9 +216,36 @@ std::unique_ptr<OutputFile> Win32FileSystem::OpenCaptureForAppend(const std::str
     return output;
 }
 
-std::unique_ptr<OutputFile> Win32FileSystem::OpenTarget(const std::string& path) {
-    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+std::optional<FileIdentity> Win32FileSystem::Identify(const std::string& path) {
+    if (path.empty() || path.find('\0') != std::string::npos) {
+        return std::nullopt;
+    }
+    QuietErrors quiet;
+    // Through links; a folder is opened as well, so that it is never taken for a missing file.
+    const HANDLE file = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const BOOL got = ::GetFileInformationByHandle(file, &info);
+    ::CloseHandle(file);
+    if (got == FALSE) {
+        return std::nullopt;
+    }
+    return FileIdentity{
+        info.dwVolumeSerialNumber,
+        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+namespace {
+
+// Opens an existing file for writing (`access`), sharing it with other writers, and checks that
+// it is a file on a disk.
+std::unique_ptr<OutputFile> OpenExisting(const std::string& path, DWORD access) {
+    const HANDLE file = ::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         ThrowError(path, ::GetLastError());
     }
@@ -218,6 +254,88 @@ std::unique_ptr<OutputFile> Win32FileSystem::OpenTarget(const std::string& path)
         throw FileError(path, "not an ordinary file");
     }
     return output;
+}
+
+// The file a target names: a link is followed, so that its file is replaced and the link stays.
+std::string ResolveTarget(const std::string& target) {
+    const DWORD attributes = ::GetFileAttributesA(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return target;
+    }
+    const HANDLE file = ::CreateFileA(target.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        throw FileError(target, "this is a link to a file that does not exist");
+    }
+    std::vector<char> buffer(32768, '\0');
+    const DWORD length =
+        ::GetFinalPathNameByHandleA(file, buffer.data(), static_cast<DWORD>(buffer.size()), 0);
+    ::CloseHandle(file);
+    if (length == 0 || length >= buffer.size()) {
+        return target;
+    }
+    std::string path(buffer.data(), length);
+    const std::string prefix = "\\\\?\\";
+    if (path.rfind(prefix, 0) == 0 && path.size() > prefix.size() + 1 &&
+        path[prefix.size() + 1] == ':') {
+        path.erase(0, prefix.size());  // a drive path; a UNC one keeps its long form
+    }
+    return path;
+}
+
+}  // namespace
+
+std::unique_ptr<OutputFile> Win32FileSystem::OpenTarget(const std::string& path) {
+    return OpenExisting(path, GENERIC_WRITE);
+}
+
+std::unique_ptr<OutputFile> Win32FileSystem::OpenForAppend(const std::string& path) {
+    // Only FILE_APPEND_DATA: the system puts every write at the end of the file as it is then.
+    return OpenExisting(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE);
+}
+
+std::string Win32FileSystem::ReplacementPath(const std::string& target) {
+    const std::string file = ResolveTarget(target);
+    const auto slash = file.find_last_of("\\/:");
+    const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
+    return (slash == std::string::npos ? "" : file.substr(0, slash + 1)) + "." + name + ".vr-new";
+}
+
+std::unique_ptr<OutputFile> Win32FileSystem::CreateReplacement(const std::string& target) {
+    const std::string file = ResolveTarget(target);
+    if (::GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        // Refused as an append to it would be: a read-only file is not replaced.
+        OpenExisting(file, GENERIC_WRITE)->Close();
+    }
+    const std::string temp = ReplacementPath(target);
+    const HANDLE handle = ::CreateFileA(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_EXISTS) {
+            throw FileError(target, "a file \"" + temp + "\" is in the way; remove it first");
+        }
+        ThrowError(target, error);
+    }
+    // Failures name the file the user chose: the replacement is this save's business.
+    return std::make_unique<Win32OutputFile>(handle, target);
+}
+
+void Win32FileSystem::CommitReplacement(const std::string& target, bool overwrite) {
+    const std::string file = ResolveTarget(target);
+    const std::string temp = ReplacementPath(target);
+    // ReplaceFile keeps the old file's attributes and security; where it is not supported the
+    // rename does the same step without them.
+    if (overwrite && ::GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES &&
+        ::ReplaceFileA(file.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                       nullptr, nullptr) != FALSE) {
+        return;
+    }
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (overwrite ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (::MoveFileExA(temp.c_str(), file.c_str(), flags) == FALSE) {
+        ThrowError(target, ::GetLastError());
+    }
 }
 
 std::unique_ptr<InputFile> Win32FileSystem::OpenForReading(const std::string& path) {
