@@ -26,7 +26,7 @@ std::vector<std::uint8_t> Capture(std::size_t size, unsigned fillerPercent, std:
 // and against the definition, for sizes around the block width and every density of filler.
 TEST(KeepDataBytes, VectorPathKeepsTheSameBytesAsTheScalarOne) {
     std::mt19937 random(18);
-    for (std::size_t size : {0U, 1U, 15U, 16U, 17U, 31U, 32U, 33U, 64U, 1000U, 65536U}) {
+    for (std::size_t size : {0UL, 1UL, 15UL, 16UL, 17UL, 31UL, 32UL, 33UL, 64UL, 1000UL, 65536UL}) {
         for (unsigned fillerPercent : {0U, 10U, 50U, 90U, 100U}) {
             SCOPED_TRACE(std::to_string(size) + " bytes, " + std::to_string(fillerPercent) +
                          "% filler");

@@ -460,29 +460,6 @@ TEST_F(Saving, StatusTextsFollowEveryHundredReadsIncludingTheFinalOne) {
     EXPECT_EQ(forms.progressForms.back()->statusTexts.at(21), "52% completed (21 of 40)");
 }
 
-TEST_F(Saving, ExportDropsFillerWhereverItSitsAndNothingElse) {
-    ASSERT_EQ(Export(std::string(300, '\x00') + std::string(300, '\xFF'), false),
-              ExportOutcome::Completed);
-    EXPECT_EQ(ScratchFolder::ReadFile(target), kHeader);
-
-    // Filler in every arrangement among eight bytes, in captures ending inside and at the edge
-    // of the groups the filter works on.
-    std::string patterns;
-    for (unsigned mask = 0; mask < 256; ++mask) {
-        for (unsigned bit = 0; bit < 8; ++bit) {
-            const char data = static_cast<char>(0x20 + (mask + bit) % 0x50);
-            patterns += (mask & (1U << bit)) == 0 ? data : (bit % 2 == 0 ? '\x00' : '\xFF');
-        }
-    }
-    for (const std::size_t size : {std::size_t{1}, std::size_t{15}, std::size_t{16},
-                                   std::size_t{17}, std::size_t{2047}, patterns.size()}) {
-        SCOPED_TRACE(size);
-        ASSERT_EQ(Export(patterns.substr(0, size), false), ExportOutcome::Completed);
-        EXPECT_EQ(ScratchFolder::ReadFile(target),
-                  kHeader + WithoutFiller(patterns.substr(0, size)));
-    }
-}
-
 TEST_F(Saving, OverwriteLeavesNoTailAndAppendNoHeader) {
     struct Case {
         const char* name;

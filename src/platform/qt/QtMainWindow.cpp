@@ -31,7 +31,7 @@ constexpr int kFrameWaitMs = 1000;
 
 // How long a minimise waits for the window system to show the window first, in steps.
 constexpr int kExposureWaitMs = 20;
-constexpr int kExposureWaits = 40;
+constexpr int kExposureWaits = 100;
 
 WindowState FromQt(Qt::WindowStates states) {
     if (states.testFlag(Qt::WindowMinimized)) {
@@ -216,7 +216,6 @@ void QtMainWindow::SetWindowState(WindowState state) {
 // and what the window system reports while it settles is its answer, not the user's doing.
 void QtMainWindow::RequestState(WindowState state) {
     state_.Requested(state, clock_.elapsed());
-    QTimer::singleShot(WindowStateEcho::kSettleMs + 100, this, &QtMainWindow::CheckStateSettled);
     exposureWaits_ = 0;
     ApplyState();
 }
@@ -235,6 +234,8 @@ void QtMainWindow::ApplyState() {
         });
         return;
     }
+    state_.Requested(state, clock_.elapsed());  // the window system answers from now on
+    QTimer::singleShot(WindowStateEcho::kSettleMs + 100, this, &QtMainWindow::CheckStateSettled);
     Qt::WindowStates states = windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
     if (state == WindowState::Minimized) {
         states |= Qt::WindowMinimized;

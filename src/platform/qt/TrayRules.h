@@ -39,7 +39,7 @@ private:
 class WindowStateEcho {
 public:
     // How long after a request the window system's reports are taken as its answer.
-    static constexpr std::int64_t kSettleMs = 1000;
+    static constexpr std::int64_t kSettleMs = 1500;
     // How often a request the window system did not carry out is made again.
     static constexpr int kRepeats = 3;
 
