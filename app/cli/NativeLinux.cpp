@@ -4,7 +4,7 @@
 #include "platform/linux/HidrawWatch.h"
 #include "platform/linux/LinuxHidPlatform.h"
 #include "platform/linux/LinuxPriorityPlatform.h"
-#include "posix/PosixFileSystem.h"
+#include "platform/posix/PosixFileSystem.h"
 
 namespace vr::cli {
 

@@ -1,8 +1,8 @@
 // The tool on Windows: hid.dll and setupapi for the adapter, priority classes, kernel32 files.
 #include "HidBackend.h"
-#include "win32/Win32FileSystem.h"
-#include "win32/Win32HidPlatform.h"
-#include "win32/Win32PriorityPlatform.h"
+#include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32HidPlatform.h"
+#include "platform/win32/Win32PriorityPlatform.h"
 
 namespace vr::cli {
 

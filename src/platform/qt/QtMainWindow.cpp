@@ -1,4 +1,4 @@
-#include "qt/QtMainWindow.h"
+#include "platform/qt/QtMainWindow.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -16,7 +16,7 @@
 #include <string_view>
 
 #include "mainwindow/frmMainDesign.h"
-#include "qt/QtFormDesign.h"
+#include "platform/qt/QtFormDesign.h"
 #include "shared/StatusKeys.h"
 
 namespace vr::qt {
@@ -70,6 +70,7 @@ QtMainWindow::QtMainWindow(QtToolkit& toolkit)
             return;
         }
         Forward(onTick);
+        Forward(onTickDone);
     });
 }
 

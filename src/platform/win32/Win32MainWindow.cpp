@@ -215,6 +215,7 @@ bool Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
         case WM_TIMER:
             if (wParam == kTimerId && timerEnabled_) {
                 Forward(onTick);
+                Forward(onTickDone);
             }
             return true;
         case WM_COMMAND:

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "artwork/Artwork.h"
+#include "platform/artwork/Artwork.h"
 #include "platform/win32/Win32Artwork.h"
 #include "shared/StatusKeys.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "artwork/Artwork.h"
+#include "platform/artwork/Artwork.h"
 #include "platform/win32/Win32Artwork.h"
 
 namespace vr::win32 {
