@@ -26,9 +26,6 @@ namespace {
 // interval in the design means "as often as the timer allows", and no more often than that.
 constexpr int kTimerMinimumMs = 10;
 
-// How long after the first showing a window manager may take to put its frame around the window.
-constexpr int kFrameWaitMs = 1000;
-
 // How long a minimise waits for the window system to show the window first, in steps.
 constexpr int kExposureWaitMs = 20;
 constexpr int kExposureWaits = 100;
@@ -140,16 +137,13 @@ void QtMainWindow::CorrectPlacement() {
                  placement_.top + (placement_.height - OuterHeight()) / 3);
 }
 
+// Checked whenever the window moves or changes size: a window manager reparents the window into
+// its frame on its own time, and a window system without frames never does.
 bool QtMainWindow::event(QEvent* event) {
     const bool handled = QMainWindow::event(event);
-    if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+        event->type() == QEvent::Show) {
         CorrectPlacement();
-    } else if (event->type() == QEvent::Show && placementPending_) {
-        // A window manager that draws no frame never moves the window: nothing to correct.
-        QTimer::singleShot(kFrameWaitMs, this, [this] {
-            CorrectPlacement();
-            placementPending_ = false;
-        });
     }
     return handled;
 }
