@@ -27,6 +27,8 @@ std::unique_ptr<FileSystem> NewNativeFileSystem() {
     return std::make_unique<posix::PosixFileSystem>();
 }
 
+void PrepareNativeConsole() {}  // the terminal's own encoding is UTF-8 already, or nothing helps
+
 // The backend keeps Windows' codes at the seam; here they go back to the errno texts a Linux user
 // knows from other tools.
 std::string OpenErrorText(std::uint32_t error) {

@@ -17,6 +17,11 @@ std::unique_ptr<FileSystem> NewNativeFileSystem() {
     return std::make_unique<win32::Win32FileSystem>();
 }
 
+void PrepareNativeConsole() {
+    // The manifest makes the program's code page UTF-8; the console's own stays the OEM one.
+    ::SetConsoleOutputCP(CP_UTF8);
+}
+
 std::string OpenErrorText(std::uint32_t error) {
     return win32::SystemErrorText(error);
 }
