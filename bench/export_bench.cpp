@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "posix/PosixFileSystem.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "saving/ExportCaptureFile.h"
 #include "support/BenchWindow.h"
 #include "support/CaptureBytes.h"

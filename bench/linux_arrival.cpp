@@ -15,7 +15,7 @@
 #include "FakeHidrawTree.h"
 #include "adapter/USBAdapter.h"
 #include "platform/linux/HidrawWatch.h"
-#include "posix/PosixFileSystem.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "support/BenchWindow.h"
 
 int main() {

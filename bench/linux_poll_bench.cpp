@@ -9,7 +9,7 @@
 
 #include "FakeHidrawTree.h"
 #include "adapter/USBAdapter.h"
-#include "posix/PosixFileSystem.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "shared/StatusKeys.h"
 #include "support/BenchWindow.h"
 

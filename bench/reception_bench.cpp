@@ -14,8 +14,8 @@
 #include <string>
 
 #include "adapter/USBAdapter.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "platform/sim/SimHidPlatform.h"
-#include "posix/PosixFileSystem.h"
 #include "support/BenchWindow.h"
 
 namespace {

@@ -7,12 +7,12 @@
 #include <string>
 
 #include "FuzzInput.h"
-#include "headless/HeadlessForms.h"
-#include "headless/HeadlessToolkit.h"
-#include "posix/PosixFileSystem.h"
+#include "platform/headless/HeadlessForms.h"
+#include "platform/headless/HeadlessToolkit.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "saving/ExportCaptureFile.h"
-#include "support/TestWindow.h"
 #include "support/ScratchFolder.h"
+#include "support/TestWindow.h"
 
 namespace vr::fuzz {
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "FuzzInput.h"
-#include "mainwindow/SupportFunctions.h"
-#include "posix/PosixFileSystem.h"
+#include "shared/SupportFunctions.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "support/ScratchFolder.h"
 
 namespace {

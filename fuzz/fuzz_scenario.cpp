@@ -10,14 +10,14 @@
 
 #include "FuzzInput.h"
 #include "adapter/USBAdapter.h"
+#include "platform/headless/HeadlessToolkit.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "platform/sim/Clock.h"
 #include "platform/sim/Scenario.h"
 #include "platform/sim/SimHidPlatform.h"
-#include "posix/PosixFileSystem.h"
 #include "shared/Errors.h"
-#include "headless/HeadlessToolkit.h"
-#include "support/TestWindow.h"
 #include "support/ScratchFolder.h"
+#include "support/TestWindow.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "about/frmAbout.h"
-#include "headless/HeadlessForms.h"
+#include "platform/headless/HeadlessForms.h"
 
 namespace vr {
 namespace {

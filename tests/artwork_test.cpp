@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-#include "artwork/Artwork.h"
+#include "platform/artwork/Artwork.h"
 #include "shared/StatusKeys.h"
 
 namespace vr::artwork {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "mainwindow/SupportFunctions.h"
-#include "posix/PosixFileSystem.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "shared/Errors.h"
+#include "shared/SupportFunctions.h"
 #include "support/ScratchFolder.h"
 
 namespace vr {

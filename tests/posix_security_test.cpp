@@ -12,7 +12,7 @@
 #include <set>
 #include <string>
 
-#include "posix/PosixFileSystem.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "shared/Errors.h"
 #include "support/ScratchFolder.h"
 

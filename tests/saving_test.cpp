@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "headless/HeadlessForms.h"
-#include "headless/HeadlessToolkit.h"
+#include "platform/headless/HeadlessForms.h"
+#include "platform/headless/HeadlessToolkit.h"
 #include "saving/APICommonDialog.h"
 #include "saving/ExportCaptureFile.h"
 #include "saving/SaveCommand.h"

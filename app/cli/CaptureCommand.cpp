@@ -133,14 +133,14 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 // missing or read-only folder, a file that cannot be written, the tray program's capture file.
 std::optional<std::string> OutProblem(FileSystem& native, const std::string& out) {
     std::error_code error;
-    const std::filesystem::path path = std::filesystem::absolute(out, error);
+    const std::filesystem::path path = std::filesystem::absolute(Utf8Path(out), error);
     const std::filesystem::path folder = path.parent_path();
     const std::string folderText = native.TempFolder();
-    if (!folderText.empty() && SameFile(path, folderText + kCaptureFileName)) {
+    if (!folderText.empty() && SameFile(path, Utf8Path(folderText + kCaptureFileName))) {
         return "--out names Verada Rede's own capture file; omit --out to capture into it";
     }
     if (error || !std::filesystem::is_directory(folder, error)) {
-        return "the folder of --out, " + folder.string() + ", does not exist";
+        return "the folder of --out, " + Utf8Text(folder) + ", does not exist";
     }
     // A trial open, as the first report will make it; a file made only for the trial goes again.
     const bool existed = std::filesystem::exists(std::filesystem::symlink_status(path, error));

@@ -3,11 +3,22 @@
 // The tool's commands. Each returns the process's exit status and writes its results to `out`
 // and its messages to `err`.
 
+#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <string>
 
 namespace vr::cli {
+
+// Paths are UTF-8 text throughout (on Windows the program's code page is UTF-8): a path made
+// from one, and the text of one, say so, or Windows' C library would read them as Latin-1.
+inline std::filesystem::path Utf8Path(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+inline std::string Utf8Text(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;

@@ -17,7 +17,7 @@ namespace {
 
 bool SameFile(const std::string& a, const std::string& b) {
     std::error_code error;
-    return std::filesystem::equivalent(a, b, error);
+    return std::filesystem::equivalent(Utf8Path(a), Utf8Path(b), error);
 }
 
 }  // namespace

@@ -33,6 +33,8 @@ HidBackend MakeHidBackend(const std::optional<std::string>& scenarioPath);
 void AttachNativeHid(HidBackend& backend);
 // The machine's own files.
 std::unique_ptr<FileSystem> NewNativeFileSystem();
+// Makes the console show the tool's UTF-8 messages as they are.
+void PrepareNativeConsole();
 
 // The error code an open of a HID interface left, in the words of the system the tool runs on.
 std::string OpenErrorText(std::uint32_t error);

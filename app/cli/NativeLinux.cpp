@@ -4,7 +4,7 @@
 #include "platform/linux/HidrawWatch.h"
 #include "platform/linux/LinuxHidPlatform.h"
 #include "platform/linux/LinuxPriorityPlatform.h"
-#include "posix/PosixFileSystem.h"
+#include "platform/posix/PosixFileSystem.h"
 
 namespace vr::cli {
 
@@ -26,6 +26,8 @@ void AttachNativeHid(HidBackend& backend) {
 std::unique_ptr<FileSystem> NewNativeFileSystem() {
     return std::make_unique<posix::PosixFileSystem>();
 }
+
+void PrepareNativeConsole() {}  // the terminal's own encoding is UTF-8 already, or nothing helps
 
 // The backend keeps Windows' codes at the seam; here they go back to the errno texts a Linux user
 // knows from other tools.

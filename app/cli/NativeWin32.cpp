@@ -1,8 +1,8 @@
 // The tool on Windows: hid.dll and setupapi for the adapter, priority classes, kernel32 files.
 #include "HidBackend.h"
-#include "win32/Win32FileSystem.h"
-#include "win32/Win32HidPlatform.h"
-#include "win32/Win32PriorityPlatform.h"
+#include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32HidPlatform.h"
+#include "platform/win32/Win32PriorityPlatform.h"
 
 namespace vr::cli {
 
@@ -15,6 +15,11 @@ void AttachNativeHid(HidBackend& backend) {
 
 std::unique_ptr<FileSystem> NewNativeFileSystem() {
     return std::make_unique<win32::Win32FileSystem>();
+}
+
+void PrepareNativeConsole() {
+    // The manifest makes the program's code page UTF-8; the console's own stays the OEM one.
+    ::SetConsoleOutputCP(CP_UTF8);
 }
 
 std::string OpenErrorText(std::uint32_t error) {

@@ -13,6 +13,7 @@
 
 #include "Commands.h"
 #include "ConsoleWindow.h"
+#include "HidBackend.h"
 #include "shared/Version.h"
 
 namespace vr::cli {
@@ -191,6 +192,7 @@ int Fail(std::ostream& err, const std::string& message, int status) {
 
 int main(int argc, char** argv) {
     using namespace vr::cli;
+    PrepareNativeConsole();
     Arguments args(argc, argv);
     if (args.Done()) {
         return Usage("a command is needed");

@@ -6,8 +6,8 @@
 #include "DemoScenario.h"
 #include "DesktopProgram.h"
 #include "platform/linux/LinuxPriorityPlatform.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "platform/sim/SimHidPlatform.h"
-#include "posix/PosixFileSystem.h"
 
 int main(int argc, char** argv) {
     vr::desktop::ChooseWindowSystem();

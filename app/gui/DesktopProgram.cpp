@@ -41,10 +41,7 @@ void DesktopProgram::WatchInterfaces() {
 
 void DesktopProgram::WireWindow() {
     ConnectHandlers(window_, Main());
-    window_.onTick = [this] {
-        Main().tmr_Timer();
-        TellDiagnosisOnce();
-    };
+    window_.onTickDone = [this] { TellDiagnosisOnce(); };
     // The tray reports a click as the shell of the original platform does: as a mouse move over
     // the window whose x is the number of the mouse message.
     toolkit_.onTrayEvent = [this](int eventNumber) {

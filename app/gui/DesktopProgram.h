@@ -8,9 +8,9 @@
 
 #include "adapter/HidPlatform.h"
 #include "mainwindow/Program.h"
-#include "qt/QtForms.h"
-#include "qt/QtMainWindow.h"
-#include "qt/QtToolkit.h"
+#include "platform/qt/QtForms.h"
+#include "platform/qt/QtMainWindow.h"
+#include "platform/qt/QtToolkit.h"
 #include "shared/CaptureFileLock.h"
 #include "shared/FileSystem.h"
 #include "shared/ProgramState.h"

@@ -4,11 +4,11 @@
 #include <cstdio>
 
 #include "DesktopProgram.h"
-#include "mainwindow/SupportFunctions.h"
+#include "shared/SupportFunctions.h"
 #include "platform/linux/HidrawWatch.h"
 #include "platform/linux/LinuxHidPlatform.h"
 #include "platform/linux/LinuxPriorityPlatform.h"
-#include "posix/PosixFileSystem.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "shared/CaptureFileLock.h"
 #include "shared/ProgramState.h"
 #include "shared/Version.h"

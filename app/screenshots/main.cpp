@@ -16,9 +16,9 @@
 #include <functional>
 
 #include "DesktopProgram.h"
-#include "artwork/Artwork.h"
+#include "platform/artwork/Artwork.h"
 #include "platform/fake/FakeHidPlatform.h"
-#include "posix/PosixFileSystem.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "shared/StatusKeys.h"
 
 namespace {

@@ -16,7 +16,9 @@ namespace vr::win32app {
 // The whole tray program on Win32: the main window and its forms wired to the core's handlers.
 class Win32Program {
 public:
-    Win32Program(HINSTANCE instance, ProgramPlatform platform);
+    // `systemDevices`: the adapter is one of the system's HID interfaces, whose arrivals the
+    // system reports (not so for a simulated one).
+    Win32Program(HINSTANCE instance, ProgramPlatform platform, bool systemDevices = true);
     Win32Program(const Win32Program&) = delete;
     Win32Program& operator=(const Win32Program&) = delete;
 
@@ -24,7 +26,7 @@ public:
     int Run();
 
 private:
-    void WireWindow();
+    void WireWindow(bool systemDevices);
 
     win32::Win32Toolkit toolkit_;
     win32::Win32MainWindow window_{toolkit_};
@@ -32,5 +34,9 @@ private:
     Program program_;
     std::unique_ptr<win32::HidInterfaceNotification> interfaceChanges_;
 };
+
+// The tray program on `hid`, the system's files and priority, once no other copy runs: the
+// message loop's exit code, or 1 after telling the user that another copy is running.
+int RunTrayProgram(HINSTANCE instance, HidPlatform& hid, bool systemDevices = true);
 
 }  // namespace vr::win32app

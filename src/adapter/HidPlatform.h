@@ -21,12 +21,19 @@ struct Guid {
     friend bool operator==(const Guid&, const Guid&) = default;
 };
 
+// The records' sizes are those of the 32-bit platform, whose layout the seam keeps; a call given
+// another size fails, as Windows fails it.
 struct SpDeviceInterfaceData {
     std::uint32_t cbSize = 0;
     Guid InterfaceClassGuid;
     std::uint32_t Flags = 0;
     std::uint32_t Reserved = 0;
 };
+inline constexpr std::uint32_t kSpDeviceInterfaceDataSize = 28;
+
+// The interface detail record, in bytes: a 4-byte cbSize, then the NUL-terminated device path.
+inline constexpr std::uint32_t kSpDeviceInterfaceDetailDataSize = 5;  // its cbSize
+inline constexpr std::uint32_t kDevicePathOffset = 4;
 
 struct HiddAttributes {
     std::uint32_t Size = 0;
@@ -34,12 +41,14 @@ struct HiddAttributes {
     std::uint16_t ProductID = 0;
     std::uint16_t VersionNumber = 0;
 };
+inline constexpr std::uint32_t kHiddAttributesSize = 12;
 
 struct SecurityAttributes {
     std::uint32_t nLength = 0;
     const void* lpSecurityDescriptor = nullptr;
     std::int32_t bInheritHandle = 0;
 };
+inline constexpr std::uint32_t kSecurityAttributesSize = 12;
 
 struct Overlapped {
     std::uint32_t Internal = 0;
@@ -67,26 +76,46 @@ inline constexpr std::uint32_t ERROR_IO_PENDING = 997;
 inline constexpr std::uint32_t ERROR_DEVICE_NOT_CONNECTED = 1167;
 inline constexpr std::uint32_t ERROR_OPERATION_ABORTED = 995;
 
+// Every call leaves its error code for GetLastError, as on Windows: ERROR_SUCCESS after a success.
+// A handle that is not of the kind a call expects fails it with ERROR_INVALID_HANDLE. Which
+// failures the adapter link acts on is said with each call; any other failure is taken as "not
+// this interface" during the search and as "the reception ends" while reading.
 class HidPlatform {
 public:
     virtual ~HidPlatform() = default;
 
     // --- HID class driver ---
+    // The HID interface class identifier. Cannot fail.
     virtual void HidD_GetHidGuid(Guid& guid) = 0;
+    // True with the ids and version number of the device; false for an attributes record whose
+    // Size is not kHiddAttributesSize (ERROR_INVALID_PARAMETER) or a device that does not answer.
     virtual bool HidD_GetAttributes(Handle device, HiddAttributes& attributes) = 0;
+    // True once the device's input queue holds `count` reports; false (ERROR_INVALID_PARAMETER)
+    // for a count Windows refuses (below 2 or above 512).
     virtual bool HidD_SetNumInputBuffers(Handle device, std::uint32_t count) = 0;
+    // True with a non-zero handle that HidD_FreePreparsedData must release; false when the device
+    // no longer answers (ERROR_DEVICE_NOT_CONNECTED once it is removed).
     virtual bool HidD_GetPreparsedData(Handle device, PreparsedData& data) = 0;
+    // False (ERROR_INVALID_PARAMETER) for data that is not held.
     virtual bool HidD_FreePreparsedData(PreparsedData data) = 0;
 
     // --- device set-up ---
-    // A device information set of the interfaces of `classGuid`; kInvalidHandle on failure.
+    // A device information set of the interfaces of `classGuid` present now (DIGCF_PRESENT |
+    // DIGCF_DEVICEINTERFACE), which SetupDiDestroyDeviceInfoList must release; kInvalidHandle on
+    // failure.
     virtual Handle SetupDiGetClassDevsA(const Guid& classGuid, const char* enumerator,
                                         WindowHandle parent, std::uint32_t flags) = 0;
+    // True with the record of interface `memberIndex` (numbered from 0) of the set. False with
+    // ERROR_NO_MORE_ITEMS past the last one, which ends the search; ERROR_INVALID_USER_BUFFER for
+    // a record whose cbSize is not kSpDeviceInterfaceDataSize.
     virtual bool SetupDiEnumDeviceInterfaces(Handle set, const void* deviceInfo,
                                              const Guid& classGuid, std::uint32_t memberIndex,
                                              SpDeviceInterfaceData& data) = 0;
-    // Without a buffer: reports the required size. With one: writes cbSize-checked detail data
-    // (bytes 0..3 cbSize, the NUL-terminated path from byte 4).
+    // Without a buffer: false with ERROR_INSUFFICIENT_BUFFER, and the size the detail record
+    // needs in `requiredSize`. With one: true once the NUL-terminated path is written from byte
+    // kDevicePathOffset; false with ERROR_INVALID_USER_BUFFER when the record's cbSize (bytes
+    // 0..3) is not kSpDeviceInterfaceDetailDataSize, ERROR_INSUFFICIENT_BUFFER when it is too
+    // small. Never writes past `detailSize`.
     virtual bool SetupDiGetDeviceInterfaceDetailA(Handle set, SpDeviceInterfaceData& data,
                                                   std::uint8_t* detail, std::uint32_t detailSize,
                                                   std::uint32_t* requiredSize,
@@ -94,22 +123,35 @@ public:
     virtual bool SetupDiDestroyDeviceInfoList(Handle set) = 0;
 
     // --- kernel ---
+    // A handle on an existing interface (OPEN_EXISTING), for overlapped reading with
+    // FILE_FLAG_OVERLAPPED; kInvalidHandle on failure (ERROR_ACCESS_DENIED or
+    // ERROR_SHARING_VIOLATION when another program holds the device, ERROR_FILE_NOT_FOUND once it
+    // is gone).
     virtual Handle CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t share,
                                const SecurityAttributes* security, std::uint32_t creation,
                                std::uint32_t flags, Handle templateFile) = 0;
+    // Closing a file ends its outstanding read as cancelled.
     virtual bool CloseHandle(Handle handle) = 0;
+    // A new event; kNoHandle on failure.
     virtual Handle CreateEventA(const SecurityAttributes* security, bool manualReset,
                                 bool initialState, const char* name) = 0;
     virtual bool ResetEvent(Handle event) = 0;
     // Starts the read of one input report into `buffer` and returns at once. Starting it resets
-    // the event of `overlapped`; the event is signalled once the read has completed.
+    // the event of `overlapped`; the event is signalled once the read has completed. True when a
+    // queued report completed it at once; false with ERROR_IO_PENDING while it is outstanding
+    // (the usual case); false with ERROR_DEVICE_NOT_CONNECTED after the adapter was removed,
+    // which ends the reception as a lost adapter.
     virtual bool ReadFile(Handle device, std::uint8_t* buffer, std::uint32_t length,
                           std::uint32_t* bytesRead, Overlapped& overlapped) = 0;
-    // WAIT_OBJECT_0, WAIT_TIMEOUT, or anything else on failure.
+    // WAIT_OBJECT_0 once the event is signalled, WAIT_TIMEOUT when `milliseconds` pass first
+    // (the end of a transfer), anything else on failure (the reception ends).
     virtual std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t milliseconds) = 0;
     // Cancels the outstanding read: it will not write into its buffer afterwards.
     virtual bool CancelIo(Handle device) = 0;
-    // The outcome of a completed read: false, or 0 bytes, for a read that ended without data.
+    // The outcome of a completed read: true with the bytes delivered; false with
+    // ERROR_DEVICE_NOT_CONNECTED when the adapter was removed meanwhile, ERROR_OPERATION_ABORTED
+    // for a cancelled read, ERROR_IO_INCOMPLETE while it is still outstanding. A read that ended
+    // without data gives false, or 0 bytes.
     virtual bool GetOverlappedResult(Handle device, Overlapped& overlapped,
                                      std::uint32_t* bytesTransferred, bool wait) = 0;
     // The calling thread's last system error code.

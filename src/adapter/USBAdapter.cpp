@@ -5,19 +5,13 @@
 #include <vector>
 
 #include "adapter/Priority.h"
-#include "mainwindow/SupportFunctions.h"
 #include "shared/Errors.h"
 #include "shared/StatusKeys.h"
+#include "shared/SupportFunctions.h"
 
 namespace vr {
 namespace {
 
-constexpr std::uint32_t kInterfaceDataSize = 28;
-constexpr std::uint32_t kAttributesSize = 12;
-constexpr std::uint32_t kSecurityAttributesSize = 12;
-// The detail record: a 4-byte cbSize (5 on the 32-bit platform), then the NUL-terminated path.
-constexpr std::uint32_t kDetailCbSize = 5;
-constexpr std::size_t kDetailPathOffset = 4;
 constexpr std::size_t kPayloadOffset = 1;  // byte 0 of a report is its id, never stored
 constexpr std::size_t kPayloadLength = ReportLength - kPayloadOffset;
 
@@ -112,7 +106,7 @@ bool USBAdapter::LocateAdapter() {
 bool USBAdapter::ExamineInterface(Handle set, const Guid& hidGuid, std::uint32_t memberIndex,
                                   bool& endOfList) {
     SpDeviceInterfaceData interfaceData;
-    interfaceData.cbSize = kInterfaceDataSize;
+    interfaceData.cbSize = kSpDeviceInterfaceDataSize;
     const bool exists =
         ctx_.hid.SetupDiEnumDeviceInterfaces(set, nullptr, hidGuid, memberIndex, interfaceData);
     CaptureLastError();
@@ -134,7 +128,7 @@ bool USBAdapter::ExamineInterface(Handle set, const Guid& hidGuid, std::uint32_t
         return false;  // held exclusively by someone else, or gone: try the next one
     }
     HiddAttributes attributes;
-    attributes.Size = kAttributesSize;
+    attributes.Size = kHiddAttributesSize;
     const bool readable = ctx_.hid.HidD_GetAttributes(DeviceHandle_, attributes);
     CaptureLastError();
     TraceApiCall("HidD_GetAttributes");
@@ -153,21 +147,21 @@ bool USBAdapter::ReadInterfacePath(Handle set, SpDeviceInterfaceData& interfaceD
                                               nullptr);
     CaptureLastError();
     TraceApiCall("SetupDiGetDeviceInterfaceDetail");
-    if (requiredSize < kDetailPathOffset + 1) {
+    if (requiredSize < kDevicePathOffset + 1) {
         return false;  // not even cbSize and an empty path would fit
     }
 
     // One byte more than asked for, so the path always ends in a NUL inside the buffer.
     std::vector<std::uint8_t> detail(std::size_t{requiredSize} + 1, 0);
-    for (std::size_t i = 0; i < kDetailPathOffset; ++i) {
-        detail[i] = static_cast<std::uint8_t>((kDetailCbSize >> (8 * i)) & 0xFF);
+    for (std::size_t i = 0; i < kDevicePathOffset; ++i) {
+        detail[i] = static_cast<std::uint8_t>((kSpDeviceInterfaceDetailDataSize >> (8 * i)) & 0xFF);
     }
     ctx_.hid.SetupDiGetDeviceInterfaceDetailA(set, interfaceData, detail.data(), requiredSize,
                                               nullptr, nullptr);
     CaptureLastError();
     TraceApiCall(" Result of second call: ");
 
-    const auto pathBegin = detail.begin() + static_cast<std::ptrdiff_t>(kDetailPathOffset);
+    const auto pathBegin = detail.begin() + static_cast<std::ptrdiff_t>(kDevicePathOffset);
     DevicePath_.assign(pathBegin, std::find(pathBegin, detail.end(), std::uint8_t{0}));
     return true;
 }

@@ -9,7 +9,7 @@
 namespace vr {
 
 // Message-box style of a failure notice: an OK button and the exclamation icon.
-inline constexpr int kFailureNoticeStyle = vbOKOnly + 48;
+inline constexpr int kFailureNoticeStyle = vbOKOnly + vbExclamation;
 
 // The text shown for a failure that ended a handler.
 std::string FailureText(const std::exception& error);

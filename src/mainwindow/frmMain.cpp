@@ -6,10 +6,10 @@
 #include <utility>
 
 #include "mainwindow/HandlerBoundary.h"
-#include "mainwindow/SupportFunctions.h"
 #include "saving/SaveJournal.h"
 #include "shared/Errors.h"
 #include "shared/StatusKeys.h"
+#include "shared/SupportFunctions.h"
 #include "shared/Version.h"
 
 namespace vr {

@@ -18,7 +18,6 @@ constexpr const char* kStillReceivingPrompt =
     "Data is still being received from the docking station.  Please save once the transfer has "
     "finished.";
 constexpr const char* kCsvExtension = ".csv";
-constexpr int kExclamationIcon = 48;
 
 bool EndsWithCsv(const std::string& path) {
     const std::string extension = kCsvExtension;
@@ -138,7 +137,7 @@ void SaveCommand::ReportFailure(const FileError& error) {
     if (files_.FileExists(state_.CaptureFilePath)) {
         prompt += "\r\n\r\nThe data has been kept: you can save it again, for example elsewhere.";
     }
-    toolkit_.MsgBox(prompt, vbOKOnly + kExclamationIcon, kAppTitle);
+    toolkit_.MsgBox(prompt, vbOKOnly + vbExclamation, kAppTitle);
 }
 
 void SaveCommand::ResumeTimer() {

@@ -1,9 +1,8 @@
 // Compiles every seam header on its own, so each stays self-contained.
-#include "adapter/HidPlatform.h"
+#include "shared/AdapterLink.h"
 #include "shared/Errors.h"
 #include "shared/FileSystem.h"
 #include "shared/ForwardingFileSystem.h"
-#include "shared/AdapterLink.h"
 #include "shared/Handles.h"
 #include "shared/MainWindowLink.h"
 #include "shared/ProgramState.h"

@@ -22,9 +22,12 @@ enum class CoordinateUnit : int { Twip = 1, Pixel = 3 };
 // Message-box styles and answers, with the platform's values.
 inline constexpr int vbOKOnly = 0;
 inline constexpr int vbYesNo = 4;
+inline constexpr int vbButtonsMask = 0x7;  // the bits of a style that choose the buttons
+inline constexpr int vbCritical = 16;
 inline constexpr int vbQuestion = 32;
 inline constexpr int vbExclamation = 48;
 inline constexpr int vbInformation = 64;
+inline constexpr int vbIconMask = 0x70;  // the bits of a style that choose the icon
 inline constexpr int vbOK = 1;
 inline constexpr int vbYes = 6;
 inline constexpr int vbNo = 7;
@@ -53,6 +56,7 @@ struct NotifyIconData {
 struct MainWindowHooks {
     std::function<void()> onResize;        // Form_Resize: the user changed the window's state
     std::function<void()> onTick;          // tmr_Timer
+    std::function<void()> onTickDone;      // after each tick: the program's own follow-up, if any
     std::function<void()> onCloseRequest;  // the close box or the system menu's Close
     std::function<void()> onSave;          // cmdSave_Click
     std::function<void()> onExit;          // cmdExit_Click

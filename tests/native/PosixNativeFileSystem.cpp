@@ -1,4 +1,4 @@
-#include "posix/PosixFileSystem.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "support/NativeFileSystem.h"
 
 namespace vr::test {

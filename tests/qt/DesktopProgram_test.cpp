@@ -6,7 +6,7 @@
 #include "DesktopProgram.h"
 #include "ModalScript.h"
 #include "platform/fake/FakeHidPlatform.h"
-#include "qt/QtToolkit.h"
+#include "platform/qt/QtToolkit.h"
 #include "support/TestFileSystem.h"
 
 namespace vr::qttest {

@@ -12,8 +12,8 @@
 
 #include "ModalScript.h"
 #include "about/frmAbout.h"
-#include "qt/QtForms.h"
-#include "qt/QtToolkit.h"
+#include "platform/qt/QtForms.h"
+#include "platform/qt/QtToolkit.h"
 #include "saving/APICommonDialog.h"
 #include "saving/frmAppend.h"
 #include "support/TestFileSystem.h"

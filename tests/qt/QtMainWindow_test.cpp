@@ -4,8 +4,8 @@
 #include <QTest>
 
 #include "ModalScript.h"
-#include "qt/QtMainWindow.h"
-#include "qt/QtToolkit.h"
+#include "platform/qt/QtMainWindow.h"
+#include "platform/qt/QtToolkit.h"
 
 namespace vr::qttest {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "qt/TrayRules.h"
+#include "platform/qt/TrayRules.h"
 
 namespace vr::qttest {
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "adapter/USBAdapter.h"
-#include "headless/HeadlessToolkit.h"
 #include "platform/fake/FakeHidPlatform.h"
+#include "platform/headless/HeadlessToolkit.h"
 #include "shared/ProgramState.h"
 #include "shared/StatusKeys.h"
 #include "support/TestFileSystem.h"

@@ -16,9 +16,7 @@ ProgramRig::ProgramRig(HidPlatform* hidPlatform, PriorityPlatform* priority)
     : program_({hidPlatform != nullptr ? *hidPlatform : hid, priority != nullptr ? *priority : hid,
                 files},
                view, toolkit, forms) {
-    view.onResize = [this] { form->Form_Resize(); };
-    view.onTick = [this] { form->tmr_Timer(); };
-    view.onPopupPick = [this] { form->mPopExit_Click(); };
+    ConnectHandlers(view, *form);
 }
 
 int ProgramRig::CountTray(std::uint32_t message) const {

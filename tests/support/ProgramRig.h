@@ -4,11 +4,11 @@
 #include <memory>
 #include <string>
 
-#include "headless/HeadlessForms.h"
-#include "headless/HeadlessMainWindow.h"
-#include "headless/HeadlessToolkit.h"
 #include "mainwindow/Program.h"
 #include "platform/fake/FakeHidPlatform.h"
+#include "platform/headless/HeadlessForms.h"
+#include "platform/headless/HeadlessMainWindow.h"
+#include "platform/headless/HeadlessToolkit.h"
 #include "support/TestFileSystem.h"
 
 namespace vr::test {

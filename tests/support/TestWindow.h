@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "headless/HeadlessMainWindow.h"
-#include "headless/HeadlessToolkit.h"
+#include "platform/headless/HeadlessMainWindow.h"
+#include "platform/headless/HeadlessToolkit.h"
 #include "shared/MainWindowLink.h"
 #include "shared/ProgramState.h"
 

@@ -130,13 +130,57 @@ TEST_F(MainWindowTest, CommandsTrayEventsAndTheCloseBoxReachTheHooks) {
     EXPECT_NE(::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE), FALSE);
 }
 
-// The forms, their handlers logging what reaches them.
-class FormsTest : public ::testing::Test, public AppendFormHandlers, public AboutFormHandlers {
+// Moved to a monitor of 144 dpi, the window shows its design 1.5 times as large, not stretched:
+// client area, controls and logo from their twips, where the system suggests.
+TEST_F(MainWindowTest, AMonitorOfAnotherDpiLaysTheDesignOutAgain) {
+    RECT suggested{40, 50, 400, 300};
+    ::SendMessageA(window.hwnd(), kWmDpiChanged, MAKEWPARAM(144, 144),
+                   reinterpret_cast<LPARAM>(&suggested));
+    RECT client{};
+    RECT frame{};
+    ::GetClientRect(window.hwnd(), &client);
+    ::GetWindowRect(window.hwnd(), &frame);
+    EXPECT_EQ(client.right, 456);  // 4560 by 1230 twips
+    EXPECT_EQ(client.bottom, 123);
+    EXPECT_EQ(frame.left, 40);
+    EXPECT_EQ(frame.top, 50);
+    RECT save{};
+    ::GetWindowRect(window.saveButton(), &save);
+    ::MapWindowPoints(nullptr, window.hwnd(), reinterpret_cast<POINT*>(&save), 2);
+    EXPECT_EQ(save.left, 15);  // 150, 210, 2085, 375 twips
+    EXPECT_EQ(save.top, 21);
+    EXPECT_EQ(save.right - save.left, 209);
+    EXPECT_EQ(save.bottom - save.top, 38);
+    const HWND image1 = ::ChildWindowFromPoint(window.hwnd(), POINT{262, 20});  // 2580, 150
+    BITMAP logo{};
+    ::GetObjectA(reinterpret_cast<HBITMAP>(::SendMessageA(image1, STM_GETIMAGE, IMAGE_BITMAP, 0)),
+                 sizeof logo, &logo);
+    EXPECT_EQ(logo.bmWidth, 188);  // 1875 by 1050 twips
+    EXPECT_EQ(logo.bmHeight, 105);
+}
+
+// A restarted Explorer knows no icons: its broadcast brings the icon back as last set.
+TEST_F(MainWindowTest, TaskbarCreatedAddsTheTrayIconAgain) {
+    NotifyIconData icon;
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = FromHwnd(window.hwnd());
+    icon.uID = 1;
+    icon.uFlags = NIF_ICON | NIF_TIP;
+    icon.hIcon = toolkit.StatusImage(keyPaused);
+    ASSERT_TRUE(toolkit.Shell_NotifyIconA(NIM_ADD, icon));
+    NOTIFYICONDATAA record = ToNotifyIconData(icon);
+    ::Shell_NotifyIconA(NIM_DELETE, &record);  // what the old taskbar took with it
+    ASSERT_FALSE(toolkit.Shell_NotifyIconA(NIM_MODIFY, icon));
+    ::SendMessageA(window.hwnd(), TaskbarCreatedMessage(), 0, 0);
+    EXPECT_TRUE(toolkit.Shell_NotifyIconA(NIM_MODIFY, icon));
+    toolkit.Shell_NotifyIconA(NIM_DELETE, icon);
+    ::SendMessageA(window.hwnd(), TaskbarCreatedMessage(), 0, 0);  // deleted stays deleted
+    EXPECT_FALSE(toolkit.Shell_NotifyIconA(NIM_MODIFY, icon));
+}
+
+// frmAppend, its handlers logging what reaches them.
+class FormsTest : public ::testing::Test, public AppendFormHandlers {
 protected:
-    void cmdOK_Click() override {
-        ++clicks;
-        about->Unload();
-    }
     void cmdAppend_Click() override { Answer("append"); }
     void cmdOverwrite_Click() override { Answer("overwrite"); }
     void cmdCancel_Click() override { Answer("cancel"); }
@@ -169,8 +213,6 @@ protected:
     Win32Forms forms{toolkit};
     std::unique_ptr<AppendView> form;
     std::string answers;
-    std::unique_ptr<AboutView> about = forms.CreateAboutForm();
-    int clicks = 0;
 };
 
 TEST_F(FormsTest, AppendButtonsEscapeAndClosingAnswerOnce) {
@@ -182,23 +224,6 @@ TEST_F(FormsTest, AppendButtonsEscapeAndClosingAnswerOnce) {
     Run([](HWND f) { ::PostMessageA(f, WM_CLOSE, 0, 0); });
     EXPECT_EQ(answers, "append;overwrite;cancel;cancel;cancel;");
     EXPECT_EQ(::FindWindowA(nullptr, " Append Options"), nullptr);
-}
-
-TEST_F(FormsTest, AboutCaptionShowsAndOkOrTheCloseBoxUnloads) {
-    about->SetCaption("About Verada Rede");
-    about->Show(0, *this);
-    const HWND window = ::FindWindowA(nullptr, "About Verada Rede");
-    ASSERT_NE(window, nullptr);
-    EXPECT_NE(::IsWindowVisible(window), FALSE);
-    ::SendMessageA(::GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
-    EXPECT_EQ(clicks, 1);
-    EXPECT_FALSE(about->IsLoaded());
-    EXPECT_EQ(::IsWindowVisible(window), FALSE);
-
-    about->Show(0, *this);
-    ::SendMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_FALSE(about->IsLoaded());
-    EXPECT_EQ(clicks, 1);
 }
 
 TEST_F(FormsTest, ProgressFormIsUpUnderItsCaptionUntilUnloaded) {

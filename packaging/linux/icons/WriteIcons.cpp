@@ -7,7 +7,7 @@
 #include <QString>
 #include <cstdio>
 
-#include "artwork/Artwork.h"
+#include "platform/artwork/Artwork.h"
 #include "shared/StatusKeys.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "artwork/Artwork.h"
+#include "platform/artwork/Artwork.h"
 
 #include <algorithm>
 #include <cmath>

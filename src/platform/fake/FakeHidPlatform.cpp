@@ -3,24 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/hidcommon/DeviceInterfaceSet.h"
+#include "platform/hidcommon/Win32Errors.h"
+
 namespace vr {
-namespace {
-
-constexpr Guid kHidGuid{
-    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
-
-constexpr std::uint32_t ERROR_FILE_NOT_FOUND = 2;
-constexpr std::uint32_t ERROR_ACCESS_DENIED = 5;
-constexpr std::uint32_t ERROR_INVALID_HANDLE = 6;
-constexpr std::uint32_t ERROR_GEN_FAILURE = 31;
-constexpr std::uint32_t ERROR_SHARING_VIOLATION = 32;
-constexpr std::uint32_t ERROR_INVALID_PARAMETER = 87;
-constexpr std::uint32_t ERROR_INSUFFICIENT_BUFFER = 122;
-constexpr std::uint32_t ERROR_NO_MORE_ITEMS = 259;
-constexpr std::uint32_t ERROR_IO_INCOMPLETE = 996;
-constexpr std::uint32_t ERROR_INVALID_USER_BUFFER = 1784;
-
-}  // namespace
 
 FakeStep FakeStep::Report(std::uint8_t reportId, const std::array<std::uint8_t, 8>& payload) {
     FakeStep step{Kind::Report, {}, 0};
@@ -78,11 +64,24 @@ bool FakeHidPlatform::Fail(std::uint32_t error) {
     return false;
 }
 
+bool FakeHidPlatform::Succeed() {
+    lastError_ = ERROR_SUCCESS;
+    return true;
+}
+
+DeviceInterfaceSet FakeHidPlatform::InterfaceSet() const {
+    DeviceInterfaceSet set;
+    for (const FakeHidInterface& hid : interfaces) {
+        set.paths.push_back(hid.path);
+    }
+    return set;
+}
+
 // --- HID class driver ---
 
 void FakeHidPlatform::HidD_GetHidGuid(Guid& guid) {
     calls.emplace_back("HidD_GetHidGuid");
-    guid = kHidGuid;
+    guid = kHidInterfaceGuid;
     lastError_ = 0;
 }
 
@@ -93,7 +92,7 @@ bool FakeHidPlatform::HidD_GetAttributes(Handle device, HiddAttributes& attribut
         return Fail(ERROR_INVALID_HANDLE);
     }
     const FakeHidInterface& hid = interfaces[open->interfaceIndex];
-    if (attributes.Size != 12) {
+    if (attributes.Size != kHiddAttributesSize) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
     if (!hid.attributesReadable) {
@@ -141,7 +140,7 @@ bool FakeHidPlatform::HidD_FreePreparsedData(PreparsedData data) {
 Handle FakeHidPlatform::SetupDiGetClassDevsA(const Guid& classGuid, const char* /*enumerator*/,
                                              WindowHandle /*parent*/, std::uint32_t flags) {
     calls.emplace_back("SetupDiGetClassDevsA");
-    if (classDevsFail || !(classGuid == kHidGuid) ||
+    if (classDevsFail || !(classGuid == kHidInterfaceGuid) ||
         flags != (DIGCF_PRESENT | DIGCF_DEVICEINTERFACE)) {
         Fail(ERROR_INVALID_PARAMETER);
         return kInvalidHandle;
@@ -156,17 +155,8 @@ bool FakeHidPlatform::SetupDiEnumDeviceInterfaces(Handle set, const void* /*devi
     if (Find(set, Kind::DeviceInfoSet) == nullptr) {
         return Fail(ERROR_INVALID_HANDLE);
     }
-    if (data.cbSize != 28 || !(classGuid == kHidGuid)) {
-        return Fail(ERROR_INVALID_USER_BUFFER);
-    }
-    if (memberIndex >= interfaces.size()) {
-        return Fail(ERROR_NO_MORE_ITEMS);
-    }
-    data.InterfaceClassGuid = kHidGuid;
-    data.Flags = 1;
-    data.Reserved = memberIndex;  // which interface the detail calls describe
-    lastError_ = 0;
-    return true;
+    const std::uint32_t error = EnumDeviceInterface(InterfaceSet(), classGuid, memberIndex, data);
+    return error == ERROR_SUCCESS ? Succeed() : Fail(error);
 }
 
 bool FakeHidPlatform::SetupDiGetDeviceInterfaceDetailA(Handle set, SpDeviceInterfaceData& data,
@@ -176,33 +166,16 @@ bool FakeHidPlatform::SetupDiGetDeviceInterfaceDetailA(Handle set, SpDeviceInter
                                                        const void* /*deviceInfo*/) {
     calls.emplace_back(detail == nullptr ? "SetupDiGetDeviceInterfaceDetailA(size)"
                                          : "SetupDiGetDeviceInterfaceDetailA");
-    if (Find(set, Kind::DeviceInfoSet) == nullptr || data.Reserved >= interfaces.size()) {
+    if (Find(set, Kind::DeviceInfoSet) == nullptr) {
         return Fail(ERROR_INVALID_HANDLE);
     }
-    const FakeHidInterface& hid = interfaces[data.Reserved];
-    const auto needed = static_cast<std::uint32_t>(4 + hid.path.size() + 1);
-    if (requiredSize != nullptr) {
-        *requiredSize = hid.reportedDetailSize.value_or(needed);
+    const std::uint32_t error =
+        GetDeviceInterfaceDetail(InterfaceSet(), data, detail, detailSize, requiredSize);
+    // A set-up service that misreports the size the record needs.
+    if (requiredSize != nullptr && data.Reserved >= 1 && data.Reserved <= interfaces.size()) {
+        *requiredSize = interfaces[data.Reserved - 1].reportedDetailSize.value_or(*requiredSize);
     }
-    if (detail == nullptr) {
-        return Fail(ERROR_INSUFFICIENT_BUFFER);
-    }
-    if (detailSize < 4) {
-        return Fail(ERROR_INVALID_USER_BUFFER);
-    }
-    std::uint32_t cbSize = 0;
-    for (int i = 3; i >= 0; --i) {
-        cbSize = (cbSize << 8u) | detail[i];
-    }
-    if (cbSize != 5) {
-        return Fail(ERROR_INVALID_USER_BUFFER);
-    }
-    if (detailSize < needed) {
-        return Fail(ERROR_INSUFFICIENT_BUFFER);
-    }
-    std::memcpy(detail + 4, hid.path.c_str(), hid.path.size() + 1);
-    lastError_ = 0;
-    return true;
+    return error == ERROR_SUCCESS ? Succeed() : Fail(error);
 }
 
 bool FakeHidPlatform::SetupDiDestroyDeviceInfoList(Handle set) {
@@ -228,7 +201,7 @@ Handle FakeHidPlatform::CreateFileA(const std::string& path, std::uint32_t acces
                      [&path](const auto& candidate) { return candidate.path == path; });
     if (access != (GENERIC_READ | GENERIC_WRITE) || share != (FILE_SHARE_READ | FILE_SHARE_WRITE) ||
         creation != OPEN_EXISTING || (flags != 0 && !overlapped) || security == nullptr ||
-        security->nLength != 12) {
+        security->nLength != kSecurityAttributesSize) {
         Fail(ERROR_INVALID_PARAMETER);
     } else if (hid == interfaces.end()) {
         Fail(ERROR_FILE_NOT_FOUND);

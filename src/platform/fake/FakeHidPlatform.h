@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "adapter/HidPlatform.h"
+#include "platform/hidcommon/DeviceInterfaceSet.h"
 
 namespace vr {
 
@@ -142,6 +143,9 @@ private:
     Handle Allocate(Kind kind, std::size_t interfaceIndex = 0);
     OpenHandle* Find(Handle handle, Kind kind);
     bool Fail(std::uint32_t error);
+    bool Succeed();
+    // The interfaces as the device set-up emulation lists them.
+    DeviceInterfaceSet InterfaceSet() const;
     void Complete(const FakeStep& step);
 
     std::map<Handle, OpenHandle> open_;

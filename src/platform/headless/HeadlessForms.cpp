@@ -1,4 +1,4 @@
-#include "headless/HeadlessForms.h"
+#include "platform/headless/HeadlessForms.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "headless/HeadlessMainWindow.h"
+#include "platform/headless/HeadlessMainWindow.h"
 
 namespace vr::headless {
 
@@ -14,6 +14,9 @@ bool HeadlessMainWindow::FireTimer() {
         return false;
     }
     onTick();
+    if (onTickDone) {
+        onTickDone();
+    }
     return true;
 }
 
@@ -52,8 +55,8 @@ void HeadlessMainWindow::PopupTrayMenu() {
     Used(0);
     ++popupMenus;
     log.emplace_back("popup");
-    if (pickExitInPopup && onPopupPick) {
-        onPopupPick();
+    if (pickExitInPopup && onPopupExit) {
+        onPopupExit();
     }
 }
 

@@ -9,9 +9,9 @@
 namespace vr::headless {
 
 // The main window without a screen: keeps the state the core sets, and lets a test act as the
-// user (minimise, restore, close, let the timer fire) through the hooks the program wires to
-// frmMain's handlers.
-class HeadlessMainWindow : public MainWindowView {
+// user (minimise, restore, close, let the timer fire) through the hooks that ConnectHandlers wires
+// to frmMain's handlers, as on every toolkit.
+class HeadlessMainWindow : public MainWindowView, public MainWindowHooks {
 public:
     double screenWidth = 1024;
     double screenHeight = 768;
@@ -32,11 +32,7 @@ public:
     mutable int usesAfterDestroy = 0;
     std::vector<std::string> log;  // "show", "hide", "state 1", "icon 104", "popup", "destroy"
 
-    // Hooks to the program's handlers (set by the test or the composition).
-    std::function<void()> onResize;     // frmMain::Form_Resize
-    std::function<void()> onTick;       // frmMain::tmr_Timer
-    std::function<void()> onPopupPick;  // the tray menu's Exit, when `pickExitInPopup`
-    bool pickExitInPopup = false;
+    bool pickExitInPopup = false;  // the tray menu's Exit is picked when it pops up
 
     // --- acting as the user ---
     void UserSetWindowState(WindowState newState);  // the state change is reported to onResize

@@ -1,4 +1,4 @@
-#include "headless/HeadlessToolkit.h"
+#include "platform/headless/HeadlessToolkit.h"
 
 #include <utility>
 

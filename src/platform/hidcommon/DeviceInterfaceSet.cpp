@@ -7,9 +7,6 @@
 namespace vr {
 namespace {
 
-constexpr std::uint32_t kInterfaceDataSize = 28;
-constexpr std::uint32_t kDetailDataSize = 5;  // cbSize of the detail record on 32-bit Windows
-constexpr std::uint32_t kDevicePathOffset = 4;
 constexpr std::uint32_t SPINT_ACTIVE = 1;
 
 }  // namespace
@@ -20,7 +17,7 @@ bool ListsHidInterfaces(const Guid& classGuid, std::uint32_t flags) {
 
 std::uint32_t EnumDeviceInterface(const DeviceInterfaceSet& set, const Guid& classGuid,
                                   std::uint32_t memberIndex, SpDeviceInterfaceData& data) {
-    if (data.cbSize != kInterfaceDataSize) {
+    if (data.cbSize != kSpDeviceInterfaceDataSize) {
         return ERROR_INVALID_USER_BUFFER;
     }
     if (!(classGuid == kHidInterfaceGuid) || memberIndex >= set.paths.size()) {
@@ -35,7 +32,7 @@ std::uint32_t EnumDeviceInterface(const DeviceInterfaceSet& set, const Guid& cla
 std::uint32_t GetDeviceInterfaceDetail(const DeviceInterfaceSet& set,
                                        const SpDeviceInterfaceData& data, std::uint8_t* detail,
                                        std::uint32_t detailSize, std::uint32_t* requiredSize) {
-    if (data.cbSize != kInterfaceDataSize || data.Reserved == 0 ||
+    if (data.cbSize != kSpDeviceInterfaceDataSize || data.Reserved == 0 ||
         data.Reserved > set.paths.size()) {
         return ERROR_INVALID_PARAMETER;
     }
@@ -52,7 +49,7 @@ std::uint32_t GetDeviceInterfaceDetail(const DeviceInterfaceSet& set,
     }
     const std::uint32_t cbSize = std::uint32_t{detail[0]} | std::uint32_t{detail[1]} << 8 |
                                  std::uint32_t{detail[2]} << 16 | std::uint32_t{detail[3]} << 24;
-    if (cbSize != kDetailDataSize) {
+    if (cbSize != kSpDeviceInterfaceDetailDataSize) {
         return ERROR_INVALID_USER_BUFFER;
     }
     if (detailSize < needed) {

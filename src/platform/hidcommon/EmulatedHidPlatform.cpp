@@ -6,7 +6,6 @@ namespace vr {
 
 namespace {
 
-constexpr std::uint32_t kAttributesSize = 12;
 constexpr std::uint32_t kMinInputBuffers = 2;
 constexpr std::uint32_t kMaxInputBuffers = 512;
 
@@ -55,7 +54,7 @@ bool EmulatedHidPlatform::HidD_GetAttributes(Handle device, HiddAttributes& attr
     if (error != ERROR_SUCCESS) {
         return Fail(error);
     }
-    identity.Size = kAttributesSize;
+    identity.Size = kHiddAttributesSize;
     attributes = identity;
     return Succeed();
 }

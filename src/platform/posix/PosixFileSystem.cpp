@@ -1,4 +1,4 @@
-#include "posix/PosixFileSystem.h"
+#include "platform/posix/PosixFileSystem.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

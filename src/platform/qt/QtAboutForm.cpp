@@ -4,8 +4,8 @@
 #include <QPushButton>
 
 #include "about/frmAboutDesign.h"
-#include "qt/QtFormDesign.h"
-#include "qt/QtForms.h"
+#include "platform/qt/QtFormDesign.h"
+#include "platform/qt/QtForms.h"
 
 namespace vr::qt {
 namespace {

@@ -1,8 +1,8 @@
 #include <QDialog>
 #include <QPushButton>
 
-#include "qt/QtFormDesign.h"
-#include "qt/QtForms.h"
+#include "platform/qt/QtFormDesign.h"
+#include "platform/qt/QtForms.h"
 #include "saving/frmAppendDesign.h"
 
 namespace vr::qt {

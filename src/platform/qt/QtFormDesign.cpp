@@ -1,4 +1,4 @@
-#include "qt/QtFormDesign.h"
+#include "platform/qt/QtFormDesign.h"
 
 #include <QFrame>
 #include <QImage>
@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "artwork/Artwork.h"
-#include "qt/Twips.h"
+#include "platform/artwork/Artwork.h"
+#include "platform/qt/Twips.h"
 
 namespace vr::qt {
 namespace {

@@ -1,4 +1,4 @@
-#include "qt/QtForms.h"
+#include "platform/qt/QtForms.h"
 
 #include <QDialog>
 #include <QDir>
@@ -7,7 +7,7 @@
 #include <QMessageBox>
 #include <QStringList>
 
-#include "qt/QtFormDesign.h"
+#include "platform/qt/QtFormDesign.h"
 #include "saving/FileDialogRequest.h"
 
 namespace vr::qt {

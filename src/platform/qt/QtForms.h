@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "qt/QtToolkit.h"
+#include "platform/qt/QtToolkit.h"
 #include "shared/Toolkit.h"
 
 namespace vr::qt {

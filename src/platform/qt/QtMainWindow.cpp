@@ -1,4 +1,4 @@
-#include "qt/QtMainWindow.h"
+#include "platform/qt/QtMainWindow.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -16,7 +16,7 @@
 #include <string_view>
 
 #include "mainwindow/frmMainDesign.h"
-#include "qt/QtFormDesign.h"
+#include "platform/qt/QtFormDesign.h"
 #include "shared/StatusKeys.h"
 
 namespace vr::qt {
@@ -25,9 +25,6 @@ namespace {
 // The original platform's window timer fires at most every 10 ms (USER_TIMER_MINIMUM); a shorter
 // interval in the design means "as often as the timer allows", and no more often than that.
 constexpr int kTimerMinimumMs = 10;
-
-// How long after the first showing a window manager may take to put its frame around the window.
-constexpr int kFrameWaitMs = 1000;
 
 // How long a minimise waits for the window system to show the window first, in steps.
 constexpr int kExposureWaitMs = 20;
@@ -70,6 +67,7 @@ QtMainWindow::QtMainWindow(QtToolkit& toolkit)
             return;
         }
         Forward(onTick);
+        Forward(onTickDone);
     });
 }
 
@@ -139,16 +137,13 @@ void QtMainWindow::CorrectPlacement() {
                  placement_.top + (placement_.height - OuterHeight()) / 3);
 }
 
+// Checked whenever the window moves or changes size: a window manager reparents the window into
+// its frame on its own time, and a window system without frames never does.
 bool QtMainWindow::event(QEvent* event) {
     const bool handled = QMainWindow::event(event);
-    if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+        event->type() == QEvent::Show) {
         CorrectPlacement();
-    } else if (event->type() == QEvent::Show && placementPending_) {
-        // A window manager that draws no frame never moves the window: nothing to correct.
-        QTimer::singleShot(kFrameWaitMs, this, [this] {
-            CorrectPlacement();
-            placementPending_ = false;
-        });
     }
     return handled;
 }

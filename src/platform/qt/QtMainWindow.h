@@ -7,8 +7,8 @@
 #include <QTimer>
 #include <functional>
 
-#include "qt/QtToolkit.h"
-#include "qt/TrayRules.h"
+#include "platform/qt/QtToolkit.h"
+#include "platform/qt/TrayRules.h"
 #include "shared/Toolkit.h"
 
 namespace vr::qt {

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "qt/QtFormDesign.h"
-#include "qt/QtForms.h"
+#include "platform/qt/QtFormDesign.h"
+#include "platform/qt/QtForms.h"
 #include "saving/frmProgressDesign.h"
 
 namespace vr::qt {

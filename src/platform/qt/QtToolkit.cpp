@@ -1,4 +1,4 @@
-#include "qt/QtToolkit.h"
+#include "platform/qt/QtToolkit.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -14,8 +14,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "artwork/Artwork.h"
 #include "mainwindow/frmMainDesign.h"
+#include "platform/artwork/Artwork.h"
 #include "shared/StatusKeys.h"
 
 #ifdef VR_HAVE_XCB
@@ -196,14 +196,14 @@ int QtToolkit::MsgBox(const std::string& prompt, int style, const std::string& t
     // Prompts break their lines the way the original platform does (CR LF); a label wants LF.
     box.setText(
         QString::fromStdString(prompt).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    switch (style & 0x70) {
-        case 16:
+    switch (style & vbIconMask) {
+        case vbCritical:
             box.setIcon(QMessageBox::Critical);
             break;
         case vbQuestion:
             box.setIcon(QMessageBox::Question);
             break;
-        case 48:
+        case vbExclamation:
             box.setIcon(QMessageBox::Warning);
             break;
         case vbInformation:
@@ -212,7 +212,7 @@ int QtToolkit::MsgBox(const std::string& prompt, int style, const std::string& t
         default:
             break;
     }
-    if ((style & 0x7) == vbYesNo) {
+    if ((style & vbButtonsMask) == vbYesNo) {
         QPushButton* yes = box.addButton(QMessageBox::Yes);
         box.addButton(QMessageBox::No);
         box.setDefaultButton(yes);

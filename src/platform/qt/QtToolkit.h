@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "qt/TrayRules.h"
+#include "platform/qt/TrayRules.h"
 #include "shared/Toolkit.h"
 
 namespace vr::qt {

@@ -1,4 +1,4 @@
-#include "qt/TrayRules.h"
+#include "platform/qt/TrayRules.h"
 
 namespace vr::qt {
 

@@ -1,4 +1,4 @@
-#include "qt/Twips.h"
+#include "platform/qt/Twips.h"
 
 #include <QWidget>
 #include <cmath>

@@ -283,7 +283,9 @@ Scenario LoadScenario(const std::string& path) {
     // Only an ordinary file, looked at before it is opened: opening a FIFO would wait for a
     // writer, and a device like /dev/zero never ends.
     std::error_code error;
-    const auto status = std::filesystem::status(path, error);
+    // The path is UTF-8 text (the Windows programs' code page), not the C library's Latin-1.
+    const auto status = std::filesystem::status(
+        std::filesystem::path(std::u8string(path.begin(), path.end())), error);
     if (error || !std::filesystem::is_regular_file(status)) {
         throw ScenarioError(0, "cannot read the scenario \"" + path + "\" (" +
                                    (error ? error.message() : "not an ordinary file") + ")");

@@ -71,7 +71,7 @@ SimHidPlatform::~SimHidPlatform() = default;
 // --- the scenario ---
 
 void SimHidPlatform::Pump() {
-    const Microseconds now = clock_.Now();
+    const Microseconds now = Elapsed();
     while (nextStep_ < scenario_.steps.size() && scenario_.steps[nextStep_].at <= now) {
         Apply(scenario_.steps[nextStep_++]);
     }
@@ -167,6 +167,16 @@ void SimHidPlatform::CatchUp() {
 }
 
 std::vector<std::string> SimHidPlatform::InterfacePaths() {
+    if (replay_ &&
+        (!started_ || (nextStep_ == scenario_.steps.size() && DeviceReadFiles().empty()))) {
+        started_ = true;
+        nextStep_ = 0;
+        origin_ = clock_.Now();
+        if (present_ != scenario_.presentAtStart) {
+            present_ = scenario_.presentAtStart;
+            ++generation_;
+        }
+    }
     std::vector<std::string> paths;
     for (const SimInterface& candidate : interfaces_) {
         if (!candidate.scenarioDevice || present_) {
@@ -243,7 +253,7 @@ std::optional<SimHidPlatform::ReadOutcome> SimHidPlatform::Outcome(DeviceFile& /
                                                                    bool wait) {
     // Waiting lets the scenario run on until the read completes (or nothing more can happen).
     while (wait && overlapped.Internal == STATUS_PENDING && nextStep_ < scenario_.steps.size()) {
-        clock_.SleepUntil(scenario_.steps[nextStep_].at);
+        SleepUntil(scenario_.steps[nextStep_].at);
         Pump();
     }
     return ReadOutcome{overlapped.Internal, overlapped.InternalHigh};
@@ -257,7 +267,7 @@ std::uint32_t SimHidPlatform::FailWait() {
 
 std::uint32_t SimHidPlatform::WaitForEvent(Event& event, std::uint32_t milliseconds) {
     const bool forever = milliseconds == INFINITE;
-    const Microseconds deadline = clock_.Now() + std::chrono::milliseconds(milliseconds);
+    const Microseconds deadline = Elapsed() + std::chrono::milliseconds(milliseconds);
     for (;;) {
         if (failNextWait_) {
             return FailWait();
@@ -270,7 +280,7 @@ std::uint32_t SimHidPlatform::WaitForEvent(Event& event, std::uint32_t milliseco
         const bool stepDue = nextStep_ < scenario_.steps.size() &&
                              (forever || scenario_.steps[nextStep_].at <= deadline);
         if (stepDue) {
-            clock_.SleepUntil(scenario_.steps[nextStep_].at);
+            SleepUntil(scenario_.steps[nextStep_].at);
             Pump();
             continue;
         }
@@ -279,7 +289,7 @@ std::uint32_t SimHidPlatform::WaitForEvent(Event& event, std::uint32_t milliseco
             Fail(ERROR_GEN_FAILURE);
             return WAIT_FAILED;
         }
-        clock_.SleepUntil(deadline);
+        SleepUntil(deadline);
         Pump();
         if (event.Wait(0) == WAIT_OBJECT_0) {
             Succeed();

@@ -50,6 +50,10 @@ public:
     bool ScenarioFinished();
     // Handles and preparsed data still held by the program (for leak checks).
     std::size_t OpenHandleCount() const { return HeldCount(); }
+    // Replay: the scenario starts at the first search for devices, on the clock's time from
+    // then, and once it has run out and no read handle is open, the next search plays it again
+    // (the demo's transfer comes again after each save, whatever the program's start-up took).
+    void SetReplay(bool replay) { replay_ = replay; }
 
 private:
     struct File;
@@ -71,6 +75,8 @@ private:
     std::uint32_t WaitForEvent(Event& event, std::uint32_t milliseconds) override;
 
     void Pump();
+    Microseconds Elapsed() const { return clock_.Now() - origin_; }
+    void SleepUntil(Microseconds at) { clock_.SleepUntil(origin_ + at); }
     void Apply(const ScenarioStep& step);
     void Deliver(const std::vector<std::uint8_t>* report);
     std::vector<std::shared_ptr<File>> DeviceReadFiles();
@@ -87,6 +93,9 @@ private:
     bool present_;
     std::uint32_t generation_ = 0;  // counts the device's appearances
     bool failNextWait_ = false;
+    bool replay_ = false;
+    bool started_ = false;
+    Microseconds origin_{0};  // the clock's time when the scenario (re)started
 
     std::vector<std::weak_ptr<File>> readFiles_;
 };

@@ -1,8 +1,6 @@
 #include "platform/win32/Win32Forms.h"
 
 #include "about/frmAboutDesign.h"
-#include "artwork/Artwork.h"
-#include "platform/win32/Win32Artwork.h"
 #include "platform/win32/Win32Window.h"
 
 namespace vr::win32 {
@@ -16,11 +14,6 @@ public:
         const HICON icon = ToHicon(toolkit.StatusImage(std::string(design::kAboutForm.iconKey)));
         ::SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
         AddControls(design::kAboutForm, design::kAboutControls, {{"cmdOK", IDOK}});
-        logo_ = CreateBitmapFromImage(
-            artwork::Logo(design::kLogoWidthPixels, design::kLogoHeightPixels),
-            ::GetSysColor(COLOR_BTNFACE));
-        ::SendMessageA(Item("picIcon"), STM_SETIMAGE, IMAGE_BITMAP,
-                       reinterpret_cast<LPARAM>(logo_));
         lblTitle_ = Item("lblTitle");
         lblVersion_ = Item("lblVersion");
         cmdOK_ = Item("cmdOK");
@@ -29,9 +22,6 @@ public:
     ~Win32AboutForm() override {
         toolkit_.RemoveDialog(hwnd());
         DestroyNow();
-        if (logo_ != nullptr) {
-            ::DeleteObject(logo_);
-        }
     }
     Win32AboutForm(const Win32AboutForm&) = delete;
     Win32AboutForm& operator=(const Win32AboutForm&) = delete;
@@ -92,7 +82,6 @@ private:
     HWND lblTitle_ = nullptr;
     HWND lblVersion_ = nullptr;
     HWND cmdOK_ = nullptr;
-    HBITMAP logo_ = nullptr;
     bool loaded_ = false;
 };
 

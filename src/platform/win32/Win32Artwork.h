@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "artwork/Artwork.h"
+#include "platform/artwork/Artwork.h"
 
 namespace vr::win32 {
 

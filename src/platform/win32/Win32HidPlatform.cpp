@@ -11,9 +11,6 @@ extern "C" {
 namespace vr::win32 {
 namespace {
 
-constexpr std::uint32_t kDetailCbSize = 5;  // the detail record's cbSize as the seam writes it
-constexpr std::uint32_t kDevicePathOffset = 4;
-
 GUID ToGuid(const Guid& guid) {
     GUID out{};
     out.Data1 = guid.Data1;
@@ -143,7 +140,7 @@ bool Win32HidPlatform::SetupDiEnumDeviceInterfaces(Handle set, const void* /*dev
     if (real == INVALID_HANDLE_VALUE) {
         return Fail(ERROR_INVALID_HANDLE);
     }
-    if (data.cbSize != 28) {  // the record's size as the caller knows it
+    if (data.cbSize != kSpDeviceInterfaceDataSize) {  // the record's size as the caller knows it
         return Fail(ERROR_INVALID_USER_BUFFER);
     }
     const GUID guid = ToGuid(classGuid);
@@ -171,7 +168,8 @@ bool Win32HidPlatform::SetupDiGetDeviceInterfaceDetailA(Handle set, SpDeviceInte
     if (real == INVALID_HANDLE_VALUE || list == interfaces_.end()) {
         return Fail(ERROR_INVALID_HANDLE);
     }
-    if (data.cbSize != 28 || data.Reserved == 0 || data.Reserved > list->second.records.size()) {
+    if (data.cbSize != kSpDeviceInterfaceDataSize || data.Reserved == 0 ||
+        data.Reserved > list->second.records.size()) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
     SP_DEVICE_INTERFACE_DATA record = list->second.records[data.Reserved - 1];
@@ -205,7 +203,7 @@ bool Win32HidPlatform::SetupDiGetDeviceInterfaceDetailA(Handle set, SpDeviceInte
     if (detailSize >= kDevicePathOffset) {
         std::memcpy(&cbSize, detail, sizeof cbSize);
     }
-    if (cbSize != kDetailCbSize) {
+    if (cbSize != kSpDeviceInterfaceDetailDataSize) {
         return Fail(ERROR_INVALID_USER_BUFFER);
     }
     if (detailSize < seamSize) {

@@ -4,10 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "artwork/Artwork.h"
 #include "mainwindow/frmMainDesign.h"
 #include "platform/win32/HidInterfaceNotification.h"
-#include "platform/win32/Win32Artwork.h"
 
 namespace vr::win32 {
 namespace {
@@ -50,9 +48,6 @@ Win32MainWindow::~Win32MainWindow() {
     if (mPopupSys_ != nullptr) {
         ::DestroyMenu(mPopupSys_);
     }
-    if (logo_ != nullptr) {
-        ::DeleteObject(logo_);
-    }
 }
 
 void Win32MainWindow::BuildDesign() {
@@ -70,10 +65,6 @@ void Win32MainWindow::BuildDesign() {
                 {{"cmdSave", kCmdSave}, {"cmdExit", kCmdExit}});
     cmdSave_ = Item("cmdSave");
     cmdExit_ = Item("cmdExit");
-    logo_ =
-        CreateBitmapFromImage(artwork::Logo(design::kLogoWidthPixels, design::kLogoHeightPixels),
-                              ::GetSysColor(COLOR_BTNFACE));
-    ::SendMessageA(Item("Image1"), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo_));
     toolkit_.AddDialog(hwnd());
 }
 
@@ -224,6 +215,7 @@ bool Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
         case WM_TIMER:
             if (wParam == kTimerId && timerEnabled_) {
                 Forward(onTick);
+                Forward(onTickDone);
             }
             return true;
         case WM_COMMAND:
@@ -270,8 +262,17 @@ bool Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
             result = 0;
             return true;
         default:
+            if (message == TaskbarCreatedMessage() && !destroyed_) {
+                toolkit_.RestoreTrayIcon();
+                return true;
+            }
             return false;
     }
+}
+
+UINT TaskbarCreatedMessage() {
+    static const UINT message = ::RegisterWindowMessageA("TaskbarCreated");
+    return message;
 }
 
 }  // namespace vr::win32

@@ -64,8 +64,10 @@ private:
     bool timerEnabled_ = false;
     HWND cmdSave_ = nullptr;
     HWND cmdExit_ = nullptr;
-    HBITMAP logo_ = nullptr;
     HMENU mPopupSys_ = nullptr;
 };
+
+// The message Explorer broadcasts when it has made a new taskbar (after a restart).
+UINT TaskbarCreatedMessage();
 
 }  // namespace vr::win32

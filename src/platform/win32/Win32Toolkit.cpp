@@ -3,17 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "artwork/Artwork.h"
+#include "platform/artwork/Artwork.h"
 #include "platform/win32/Win32Artwork.h"
 #include "shared/StatusKeys.h"
 
 namespace vr::win32 {
-namespace {
-
-constexpr int kImageSize = 16;
-
-}  // namespace
-
 NOTIFYICONDATAA ToNotifyIconData(const NotifyIconData& data) {
     NOTIFYICONDATAA record{};
     // The first layout: the shell then reports tray events as plain mouse messages.
@@ -35,10 +29,12 @@ Win32Toolkit::Win32Toolkit(HINSTANCE instance) : instance_(instance) {
     controls.dwICC = ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES;
     ::InitCommonControlsEx(&controls);
 
-    imlStatus_ = ::ImageList_Create(kImageSize, kImageSize, ILC_COLOR32 | ILC_MASK, 5, 0);
+    // Small icons: 16 pixels at 96 dpi, drawn larger on a denser screen.
+    const int size = ::GetSystemMetrics(SM_CXSMICON) > 0 ? ::GetSystemMetrics(SM_CXSMICON) : 16;
+    imlStatus_ = ::ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 5, 0);
     int index = 0;
     for (const char* key : kStatusKeys) {
-        const HICON drawn = CreateIconFromImage(artwork::StatusIcon(key, kImageSize));
+        const HICON drawn = CreateIconFromImage(artwork::StatusIcon(key, size));
         ::ImageList_AddIcon(imlStatus_, drawn);
         ::DestroyIcon(drawn);
         // One icon per image for the program's life: equal handles mean the same picture.
@@ -108,8 +104,20 @@ bool Win32Toolkit::SetForegroundWindow(WindowHandle window) {
 }
 
 bool Win32Toolkit::Shell_NotifyIconA(std::uint32_t message, const NotifyIconData& data) {
+    if (message == NIM_DELETE) {
+        trayIcon_.reset();
+    } else {
+        trayIcon_ = data;
+    }
     NOTIFYICONDATAA record = ToNotifyIconData(data);
     return ::Shell_NotifyIconA(message, &record) != FALSE;
+}
+
+void Win32Toolkit::RestoreTrayIcon() {
+    if (trayIcon_) {
+        NOTIFYICONDATAA record = ToNotifyIconData(*trayIcon_);
+        ::Shell_NotifyIconA(NIM_ADD, &record);
+    }
 }
 
 IconHandle Win32Toolkit::StatusImage(const std::string& key) {

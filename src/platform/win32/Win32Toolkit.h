@@ -9,6 +9,7 @@
 #include <shellapi.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,13 @@ public:
     IconHandle StatusImage(const std::string& key) override;
 
     HIMAGELIST imlStatus() const { return imlStatus_; }
+    // Adds the tray icon again as it was last added or modified: a restarted Explorer (its
+    // "TaskbarCreated" broadcast) knows no icons. Nothing when there is none.
+    void RestoreTrayIcon();
 
 private:
     HINSTANCE instance_;
+    std::optional<NotifyIconData> trayIcon_;
     HIMAGELIST imlStatus_ = nullptr;
     std::map<std::string, HICON> images_;
     std::vector<HWND> dialogs_;

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/artwork/Artwork.h"
+#include "platform/win32/Win32Artwork.h"
+
 namespace vr::win32 {
 namespace {
 
@@ -28,7 +31,8 @@ ATOM RegisterClassOnce(HINSTANCE instance, WNDPROC procedure) {
 // The window styles of a form's border, control box and buttons.
 std::pair<DWORD, DWORD> FormStyle(const design::FormDesign& form) {
     const bool dialog = form.border == design::Border::FixedDialog;
-    DWORD style = (dialog ? WS_POPUP : WS_OVERLAPPED) | WS_CAPTION | WS_CLIPCHILDREN;
+    // Dialogs paint under their controls: a frame (group box) leaves its inside to its parent.
+    DWORD style = (dialog ? WS_POPUP : WS_OVERLAPPED | WS_CLIPCHILDREN) | WS_CAPTION;
     style |= (form.controlBox ? WS_SYSMENU : 0) | (form.minButton ? WS_MINIMIZEBOX : 0) |
              (form.maxButton ? WS_MAXIMIZEBOX : 0);
     const DWORD exStyle = dialog ? WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT
@@ -75,10 +79,10 @@ void Win32Window::DestroyNow() {
         ::DestroyWindow(window);
     }
     items_.clear();
-    for (HFONT font : fonts_) {
-        ::DeleteObject(font);
+    for (HGDIOBJ object : drawn_) {
+        ::DeleteObject(object);
     }
-    fonts_.clear();
+    drawn_.clear();
 }
 
 void Win32Window::Create(HINSTANCE instance, const std::string& caption, DWORD style, DWORD exStyle,
@@ -93,11 +97,12 @@ void Win32Window::Create(HINSTANCE instance, const std::string& caption, DWORD s
 
 void Win32Window::Create(HINSTANCE instance, const design::FormDesign& form, HWND owner,
                          HMENU menu) {
-    const int dpi = ScreenDpi();
+    dpi_ = ScreenDpi();
     const auto [style, exStyle] = FormStyle(form);
     Create(instance, std::string(form.caption), style, exStyle,
-           TwipsToPixels(form.clientWidth, dpi), TwipsToPixels(form.clientHeight, dpi), owner,
+           TwipsToPixels(form.clientWidth, dpi_), TwipsToPixels(form.clientHeight, dpi_), owner,
            menu);
+    form_ = &form;
 }
 
 void Win32Window::AddControls(const design::FormDesign& form,
@@ -109,7 +114,6 @@ void Win32Window::AddControls(const design::FormDesign& form,
     }
     std::stable_sort(order.begin(), order.end(),
                      [](const auto* a, const auto* b) { return a->tabIndex < b->tabIndex; });
-    const int dpi = ScreenDpi();
     for (const design::ControlDesign* control : order) {
         const auto [windowClass, style] = ControlClass(form, *control);
         if (windowClass == nullptr) {
@@ -119,16 +123,64 @@ void Win32Window::AddControls(const design::FormDesign& form,
         for (const auto& [name, value] : ids) {
             id = name == control->name ? value : id;
         }
-        const HFONT font = CreateDesignFont(control->font);
-        if (font != nullptr) {
-            fonts_.push_back(font);
-        }
-        const design::Rect at = design::InForm(controls, *control);
         items_[control->name] =
-            AddControl(windowClass, std::string(control->caption), style,
-                       TwipsToPixels(at.left, dpi), TwipsToPixels(at.top, dpi),
-                       TwipsToPixels(at.width, dpi), TwipsToPixels(at.height, dpi), id, font);
+            AddControl(windowClass, std::string(control->caption), style, 0, 0, 0, 0, id, nullptr);
     }
+    controls_ = controls;
+    LayOut();
+}
+
+void Win32Window::LayOut() {
+    std::vector<HGDIOBJ> previous;
+    previous.swap(drawn_);
+    for (const design::ControlDesign& control : controls_) {
+        const HWND item = Item(control.name);
+        if (item == nullptr) {
+            continue;
+        }
+        const design::Rect at = design::InForm(controls_, control);
+        const int width = TwipsToPixels(at.width, dpi_);
+        const int height = TwipsToPixels(at.height, dpi_);
+        ::SetWindowPos(item, nullptr, TwipsToPixels(at.left, dpi_), TwipsToPixels(at.top, dpi_),
+                       width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+        const HFONT font = CreateDesignFont(control.font, dpi_);
+        if (font != nullptr) {
+            drawn_.push_back(font);
+        }
+        ::SendMessageA(
+            item, WM_SETFONT,
+            reinterpret_cast<WPARAM>(font != nullptr ? font : ::GetStockObject(DEFAULT_GUI_FONT)),
+            TRUE);
+        if (control.kind == design::ControlKind::Picture) {
+            // The logo at the picture's size: its own size at 96 dpi, as large as the form
+            // elsewhere.
+            const HBITMAP logo =
+                CreateBitmapFromImage(artwork::Logo(width, height), ::GetSysColor(COLOR_BTNFACE));
+            drawn_.push_back(logo);
+            ::SendMessageA(item, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo));
+        }
+    }
+    for (HGDIOBJ object : previous) {
+        ::DeleteObject(object);
+    }
+}
+
+void Win32Window::ChangeDpi(int dpi, const RECT& suggested) {
+    dpi_ = dpi;
+    ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (form_ != nullptr) {
+        // The frame as the system draws it now, around the design's client size.
+        RECT client{};
+        ::GetClientRect(hwnd_, &client);
+        const int width = suggested.right - suggested.left +
+                          TwipsToPixels(form_->clientWidth, dpi) - client.right;
+        const int height = suggested.bottom - suggested.top +
+                           TwipsToPixels(form_->clientHeight, dpi) - client.bottom;
+        ::SetWindowPos(hwnd_, nullptr, 0, 0, width, height,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    LayOut();
 }
 
 HWND Win32Window::Item(std::string_view name) const {
@@ -157,6 +209,10 @@ LRESULT CALLBACK Win32Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, 
         ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<Win32Window*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (self != nullptr && message == kWmDpiChanged) {
+        self->ChangeDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    }
     LRESULT result = 0;
     if (self != nullptr && self->OnMessage(message, wParam, lParam, result)) {
         return result;
@@ -175,14 +231,17 @@ int ScreenDpi() {
     return dpi > 0 ? dpi : 96;
 }
 
-HFONT CreateDesignFont(const design::FontDesign& font) {
-    if (font.face.empty()) {
+HFONT CreateDesignFont(const design::FontDesign& font, int dpi) {
+    if (font.face.empty() && dpi == ScreenDpi()) {
         return nullptr;
     }
-    const int height = -static_cast<int>(std::lround(font.points * ScreenDpi() / 72.0));
-    return ::CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+    // The system's dialog font is 8 points of "MS Shell Dlg".
+    const double points = font.face.empty() ? 8 : font.points;
+    const std::string face = font.face.empty() ? "MS Shell Dlg" : std::string(font.face);
+    const int height = -static_cast<int>(std::lround(points * dpi / 72.0));
+    return ::CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                         DEFAULT_PITCH | FF_SWISS, std::string(font.face).c_str());
+                         DEFAULT_PITCH | FF_SWISS, face.c_str());
 }
 
 void SetOwner(HWND window, HWND owner) {

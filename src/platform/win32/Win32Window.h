@@ -46,18 +46,29 @@ protected:
 
 private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    // Places the design's controls at the window's DPI, with their fonts and the logo drawn at
+    // that size.
+    void LayOut();
+    // The window moved to a monitor of another DPI: the design's client size there, framed
+    // where the system suggests, and the controls laid out again.
+    void ChangeDpi(int dpi, const RECT& suggested);
 
     HWND hwnd_ = nullptr;
+    int dpi_ = 96;
+    const design::FormDesign* form_ = nullptr;
+    std::span<const design::ControlDesign> controls_;
     std::map<std::string_view, HWND, std::less<>> items_;
-    std::vector<HFONT> fonts_;  // deleted with the window
+    std::vector<HGDIOBJ> drawn_;  // the fonts and pictures of the layout, deleted with it
 };
 
 // Forms are designed in twips: 1440 to an inch.
 int TwipsToPixels(double twips, int dpi);
 // The screen's horizontal dots per inch.
 int ScreenDpi();
-// A design's font for this screen; null for the system's dialog font.
-HFONT CreateDesignFont(const design::FontDesign& font);
+// A design's font at `dpi`; null for the system's dialog font at the screen's DPI.
+HFONT CreateDesignFont(const design::FontDesign& font, int dpi);
+// The message a per-monitor aware window gets when it has moved to a monitor of another DPI.
+inline constexpr UINT kWmDpiChanged = 0x02E0;
 // Makes `owner` the owner of the top-level `window`.
 void SetOwner(HWND window, HWND owner);
 // Places `window` in the middle of `area` (the owner's frame, or the work area when null).

@@ -1,4 +1,4 @@
-#include "mainwindow/SupportFunctions.h"
+#include "shared/SupportFunctions.h"
 
 namespace vr {
 
