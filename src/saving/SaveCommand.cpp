@@ -127,7 +127,7 @@ bool SaveCommand::SettleInterruptedSave() {
     }
     state_.UnsavedData = true;
     window_.RestoreWindow();
-    toolkit_.MsgBox(settled.note, vbOKOnly + kExclamationIcon, kAppTitle);
+    toolkit_.MsgBox(settled.note, vbOKOnly + vbExclamation, kAppTitle);
     return true;
 }
 
