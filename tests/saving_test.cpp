@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/headless/HeadlessForms.h"
@@ -195,78 +196,48 @@ TEST_F(Saving, ExistingFileAsksToAppendOrOverwrite) {
     EXPECT_TRUE(toolkit.messageBoxes.empty());
 }
 
-TEST_F(Saving, FailureNamesTheFileAndTheCauseAndNothingOfTheSaveRemains) {
-    const std::string capture = std::string(200'000, 'x');
+TEST_F(Saving, FailureNamesTheFileAndTheCause) {
     const std::string gone = scratch.Path("gone/out.csv");
-    struct Case {
-        const char* name;
-        std::optional<std::string> before;  // the target's content before, if it exists
-        AppendAnswer answer;
-        std::string failOn;  // the injected fault, if any
-        std::string failingPath;
-        std::string cause;
-    };
-    const std::vector<Case> cases = {
-        {"target folder gone", {}, AppendAnswer::Cancel, "", gone, MissingFolderText()},
-        {"capture missing", "old", AppendAnswer::Overwrite, "", state.CaptureFilePath,
-         MissingFileText()},
-        {"target not writable", "old", AppendAnswer::Append, "open-append out.csv", target,
-         "Permission denied"},
-        {"capture unreadable, append", "old", AppendAnswer::Append, "read vrtemp.csv",
-         state.CaptureFilePath, "Input/output error"},
-        {"capture deletion refused",
-         {},
-         AppendAnswer::Cancel,
-         "delete vrtemp.csv",
-         state.CaptureFilePath,
-         "Operation not permitted"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::filesystem::remove(target);
-        if (c.before) {
-            ScratchFolder::WriteFile(target, *c.before);
-        }
-        NewDownload(capture);
-        if (c.failingPath == state.CaptureFilePath && c.failOn.empty()) {
-            std::filesystem::remove(state.CaptureFilePath);
-        }
-        forms.appendAnswers.assign({c.answer});
-        files.failOn = c.failOn;
-        Save(c.failingPath == gone ? gone : target);
-
-        ASSERT_EQ(toolkit.messageBoxes.size(), 1U);
-        const auto& box = toolkit.messageBoxes[0];
+    Save(gone);
+    ExpectDataKept();
+    std::filesystem::remove(state.CaptureFilePath);
+    Save(target);
+    EXPECT_TRUE(state.UnsavedData);
+    EXPECT_TRUE(window.TimerEnabled());
+    EXPECT_FALSE(ScratchFolder::ReadFile(target));
+    ASSERT_EQ(toolkit.messageBoxes.size(), 2U);
+    for (const auto& [box, path, cause] :
+         {std::tuple(toolkit.messageBoxes[0], gone, MissingFolderText()),
+          std::tuple(toolkit.messageBoxes[1], state.CaptureFilePath, MissingFileText())}) {
         EXPECT_EQ(box.title, "Verada Rede");
-        EXPECT_NE(box.prompt.find(c.failingPath), std::string::npos) << box.prompt;
-        EXPECT_NE(box.prompt.find(c.cause), std::string::npos) << box.prompt;
-        if (c.failOn.empty() && c.failingPath == state.CaptureFilePath) {
-            EXPECT_TRUE(state.UnsavedData);
-            EXPECT_TRUE(window.TimerEnabled());
-        } else {
-            ExpectDataKept(capture);
-        }
-        // Once the data is on the disk the save is finished, not undone: the capture waits for
-        // the next save or start to delete it.
-        EXPECT_EQ(ScratchFolder::ReadFile(target),
-                  c.failOn == "delete vrtemp.csv" ? std::optional(kHeader + capture) : c.before);
-        EXPECT_FALSE(save.Busy());
+        EXPECT_NE(box.prompt.find(path), std::string::npos) << box.prompt;
+        EXPECT_NE(box.prompt.find(cause), std::string::npos) << box.prompt;
     }
 }
 
+// Each file operation fails in turn (the failing write keeps half its bytes, as a full disk does).
+// An overwrite leaves no tail of the longer old file; a target that FileExists does not see (a
+// hidden file on Windows) is overwritten, not appended to.
 TEST_F(Saving, FailingEachFileOperationInTurnKeepsTheDataAndPutsTheTargetBack) {
     const std::string capture = Ramp(70'000);  // more than one block of the copy
-    const std::string old = kHeader + "old\r\n";
+    const std::string old = kHeader + std::string(80'000, 'x');
     struct Case {
         const char* name;
         std::optional<std::string> before;
         AppendAnswer answer;
         std::string after;
+        bool hidden = false;
     };
     for (const Case& c :
          {Case{"new", {}, AppendAnswer::Cancel, kHeader + WithoutFiller(capture)},
           Case{"append", old, AppendAnswer::Append, old + WithoutFiller(capture)},
-          Case{"overwrite", old, AppendAnswer::Overwrite, kHeader + WithoutFiller(capture)}}) {
+          Case{"append to empty", "", AppendAnswer::Append, WithoutFiller(capture)},
+          Case{"overwrite", old, AppendAnswer::Overwrite, kHeader + WithoutFiller(capture)},
+          Case{"hidden", old, AppendAnswer::Append, kHeader + WithoutFiller(capture), true}}) {
+        files.unreported.clear();
+        if (c.hidden) {
+            files.unreported.insert(target);
+        }
         const auto saveFailingAt = [&](std::optional<std::size_t> failAt) {
             std::filesystem::remove(target);
             if (c.before) {
@@ -292,7 +263,10 @@ TEST_F(Saving, FailingEachFileOperationInTurnKeepsTheDataAndPutsTheTargetBack) {
                          ")");
             saveFailingAt(i);
             ASSERT_EQ(toolkit.messageBoxes.size(), 1U);
-            EXPECT_NE(toolkit.messageBoxes[0].prompt.find("could not be saved"), std::string::npos);
+            const std::string& prompt = toolkit.messageBoxes[0].prompt;
+            EXPECT_NE(prompt.find("could not be saved"), std::string::npos);
+            EXPECT_NE(prompt.find(steps[i].substr(steps[i].find(' ') + 1)), std::string::npos)
+                << prompt;  // the failing file
             // Only the journal's removal failed: the capture is gone, the next save finishes.
             ExpectDataKept(steps[i] == "delete vrtemp.csv.journal" ? std::nullopt
                                                                    : std::optional(capture));
@@ -475,34 +449,6 @@ TEST_F(Saving, StatusTextsFollowEveryHundredReadsIncludingTheFinalOne) {
     // Single precision: 21 of 40 is 52.499998 per cent there.
     ASSERT_EQ(Export(Ramp(4000), false), ExportOutcome::Completed);
     EXPECT_EQ(forms.progressForms.back()->statusTexts.at(21), "52% completed (21 of 40)");
-}
-
-TEST_F(Saving, OverwriteLeavesNoTailAndAppendNoHeader) {
-    struct Case {
-        const char* name;
-        std::optional<std::string> before;
-        bool append;
-        bool reported;  // FileExists sees the target (it does not see hidden files on Windows)
-        std::string after;
-    };
-    const std::string old(5000, 'x');
-    for (const Case& c : {Case{"overwrite", old, false, true, kHeader + kData},
-                          Case{"overwrite, not reported", old, false, false, kHeader + kData},
-                          Case{"append", "old\r\n", true, true, "old\r\n" + kData},
-                          Case{"append to empty", "", true, true, kData},
-                          Case{"append to absent", {}, true, true, kData}}) {
-        SCOPED_TRACE(c.name);
-        std::filesystem::remove(target);
-        if (c.before) {
-            ScratchFolder::WriteFile(target, *c.before);
-        }
-        files.unreported.clear();
-        if (!c.reported) {
-            files.unreported.insert(target);
-        }
-        ASSERT_EQ(Export(kCapture, c.append), ExportOutcome::Completed);
-        EXPECT_EQ(ScratchFolder::ReadFile(target), c.after);
-    }
 }
 
 TEST_F(Saving, CaptureBeyondSixteenBitCountersIsExportedInBlocks) {

@@ -34,9 +34,7 @@ public:
     void SeekToEnd() override { inner_->SeekToEnd(); }
     void Truncate(std::uint64_t length) override { inner_->Truncate(length); }
     void Sync() override {
-        if (owner_.Step("sync", path_)) {
-            throw FileError(path_, "Input/output error");
-        }
+        owner_.Check("sync", path_, "Input/output error");
         inner_->Sync();
     }
     void Close() override {
@@ -59,9 +57,7 @@ public:
         : inner_(std::move(inner)), path_(std::move(path)), owner_(owner) {}
 
     std::size_t Read(std::uint8_t* data, std::size_t size) override {
-        if (owner_.Step("read", path_)) {
-            throw FileError(path_, "Input/output error");
-        }
+        owner_.Check("read", path_, "Input/output error");
         return inner_->Read(data, size);
     }
     std::uint64_t Length() override { return inner_->Length(); }
@@ -88,52 +84,44 @@ bool FaultyFileSystem::Step(const std::string& op, const std::string& path) {
     return failAt && *failAt == ops.size() - 1;
 }
 
-void FaultyFileSystem::DeleteFile(const std::string& path) {
-    if (Step("delete", path)) {
-        throw FileError(path, "Operation not permitted");
+void FaultyFileSystem::Check(const std::string& op, const std::string& path, const char* cause) {
+    if (Step(op, path)) {
+        throw FileError(path, cause);
     }
+}
+
+void FaultyFileSystem::DeleteFile(const std::string& path) {
+    Check("delete", path, "Operation not permitted");
     inner().DeleteFile(path);
 }
 
 std::unique_ptr<OutputFile> FaultyFileSystem::OpenCaptureForAppend(const std::string& path) {
-    if (Step("open-append", path)) {
-        throw FileError(path, "Permission denied");
-    }
+    Check("open-append", path, "Permission denied");
     return std::make_unique<FaultyOutput>(inner().OpenCaptureForAppend(path), path, *this);
 }
 
 std::unique_ptr<OutputFile> FaultyFileSystem::OpenTarget(const std::string& path) {
-    if (Step("open-target", path)) {
-        throw FileError(path, "Permission denied");
-    }
+    Check("open-target", path, "Permission denied");
     return std::make_unique<FaultyOutput>(inner().OpenTarget(path), path, *this);
 }
 
 std::unique_ptr<OutputFile> FaultyFileSystem::OpenForAppend(const std::string& path) {
-    if (Step("open-append", path)) {
-        throw FileError(path, "Permission denied");
-    }
+    Check("open-append", path, "Permission denied");
     return std::make_unique<FaultyOutput>(inner().OpenForAppend(path), path, *this);
 }
 
 std::unique_ptr<OutputFile> FaultyFileSystem::CreateReplacement(const std::string& target) {
-    if (Step("create", target)) {
-        throw FileError(target, "Permission denied");
-    }
+    Check("create", target, "Permission denied");
     return std::make_unique<FaultyOutput>(inner().CreateReplacement(target), target, *this);
 }
 
 void FaultyFileSystem::CommitReplacement(const std::string& target, bool overwrite) {
-    if (Step("rename", target)) {
-        throw FileError(target, "Input/output error");
-    }
+    Check("rename", target, "Input/output error");
     inner().CommitReplacement(target, overwrite);
 }
 
 std::unique_ptr<InputFile> FaultyFileSystem::OpenForReading(const std::string& path) {
-    if (Step("open-read", path)) {
-        throw FileError(path, "Input/output error");
-    }
+    Check("open-read", path, "Input/output error");
     return std::make_unique<FaultyInput>(inner().OpenForReading(path), path, *this);
 }
 

@@ -52,6 +52,8 @@ public:
 
     // Logs `op` on `path`; true when this is the operation that fails.
     bool Step(const std::string& op, const std::string& path);
+    // Logs `op` on `path`; throws the failure `cause` when this is the operation that fails.
+    void Check(const std::string& op, const std::string& path, const char* cause);
 };
 
 // Real files in a scratch folder that is also the temporary folder, seen through a

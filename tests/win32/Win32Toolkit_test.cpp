@@ -42,8 +42,9 @@ TEST(Win32Toolkit, EachStatusImageKeepsOneIconForTheProgramsLife) {
     EXPECT_EQ(toolkit.StatusImage("keyUnknown"), 0);
 }
 
-// The buffers the dialog writes into are as long as it is told; what it wrote comes back.
-TEST(Win32SaveDialog, RecordIsFilledFromTheRequestAndResultsCopiedBack) {
+// The buffers the dialog writes into are as long as it is told. (The Windows end-to-end run saves
+// through the real dialog to the name typed into it.)
+TEST(Win32SaveDialog, RecordIsFilledFromTheRequestWithinItsBuffers) {
     FileDialogRequest request;
     OpenFileNameRecord record;
     FillOpenFileName(request, record, nullptr);
@@ -59,15 +60,6 @@ TEST(Win32SaveDialog, RecordIsFilledFromTheRequestAndResultsCopiedBack) {
     FillOpenFileName(request, record, nullptr);
     EXPECT_EQ(record.file.size(), 512U);
     EXPECT_EQ(std::string(record.file.c_str()), std::string(511, 'n'));
-
-    const std::string chosen = "C:\\data\\report.csv";
-    record.file.replace(0, chosen.size() + 1, chosen + '\0');
-    record.ofn.nFileOffset = 8;
-    record.ofn.nFileExtension = 15;
-    CopyDialogResult(record, request);
-    EXPECT_EQ(request.ChosenFile, chosen);
-    EXPECT_EQ(request.FileOffset, 8);
-    EXPECT_EQ(request.ExtensionOffset, 15);
 }
 
 // The main window reports what the user does, not the program's own changes.
@@ -188,26 +180,16 @@ protected:
         answers += what + ";";
         form->Unload();
     }
-
-    // Runs frmAppend's form; `act` runs from inside its modal loop once it is up.
-    void Run(void (*act)(HWND form)) {
-        pending = act;
-        form = forms.CreateAppendForm();
-        const UINT_PTR timer = ::SetTimer(nullptr, 0, 1, &FormsTest::Act);
-        form->ShowModal(0, *this);
-        ::KillTimer(nullptr, timer);
-    }
-    static void CALLBACK Act(HWND, UINT, UINT_PTR, DWORD) {
+    // Once the form is up (from inside its modal loop): notes the focus and presses Escape.
+    static void CALLBACK PressEscape(HWND, UINT, UINT_PTR timer, DWORD) {
         const HWND window = ::FindWindowA(nullptr, " Append Options");
-        if (window != nullptr && pending != nullptr) {
+        if (window != nullptr) {
+            ::KillTimer(nullptr, timer);
             focusAtStart = ::GetDlgCtrlID(::GetFocus());
-            auto* act = pending;
-            pending = nullptr;
-            act(window);
+            ::PostMessageA(::GetDlgItem(window, IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 0);
         }
     }
 
-    static inline void (*pending)(HWND) = nullptr;
     static inline int focusAtStart = 0;
     Win32Toolkit toolkit{::GetModuleHandleA(nullptr)};
     Win32Forms forms{toolkit};
@@ -215,14 +197,14 @@ protected:
     std::string answers;
 };
 
-TEST_F(FormsTest, AppendButtonsEscapeAndClosingAnswerOnce) {
-    Run([](HWND f) { ::SendMessageA(::GetDlgItem(f, 101), BM_CLICK, 0, 0); });
+// The buttons, Alt+F4 and what each leaves in the file are driven on the real windows by the
+// Windows end-to-end run; here what it cannot see: Cancel has the focus and Escape answers once.
+TEST_F(FormsTest, EscapeAnswersCancelOnceFromTheFocusedCancelButton) {
+    form = forms.CreateAppendForm();
+    ::SetTimer(nullptr, 0, 1, &FormsTest::PressEscape);
+    form->ShowModal(0, *this);
     EXPECT_EQ(focusAtStart, IDCANCEL);
-    Run([](HWND f) { ::SendMessageA(::GetDlgItem(f, 102), BM_CLICK, 0, 0); });
-    Run([](HWND f) { ::SendMessageA(::GetDlgItem(f, IDCANCEL), BM_CLICK, 0, 0); });
-    Run([](HWND f) { ::PostMessageA(::GetDlgItem(f, IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 0); });
-    Run([](HWND f) { ::PostMessageA(f, WM_CLOSE, 0, 0); });
-    EXPECT_EQ(answers, "append;overwrite;cancel;cancel;cancel;");
+    EXPECT_EQ(answers, "cancel;");
     EXPECT_EQ(::FindWindowA(nullptr, " Append Options"), nullptr);
 }
 

@@ -1,9 +1,12 @@
 #include "platform/qt/QtToolkit.h"
 
+#include <QAbstractEventDispatcher>
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QGuiApplication>
 #include <QImage>
@@ -12,6 +15,7 @@
 #include <QPushButton>
 
 #include <cstdlib>
+#include <functional>
 #include <string_view>
 
 #include "mainwindow/frmMainDesign.h"
@@ -56,13 +60,17 @@ QString TipText(const NotifyIconData& data) {
 
 const QString kWatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 
-// How often the desktop is looked at for a tray that has appeared or gone.
+// How often the desktop is looked at for a tray when it cannot tell us that one came or went.
 constexpr int kTrayLookIntervalMs = 1000;
 
+// Only a bus that is already there: looking must not start one.
+bool SessionBusExpected() {
+    return !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") ||
+           !qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR");
+}
+
 bool StatusNotifierHostRegistered() {
-    // Only a bus that is already there: looking must not start one.
-    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
-        qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+    if (!SessionBusExpected()) {
         return false;
     }
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -78,33 +86,129 @@ bool StatusNotifierHostRegistered() {
            reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
 }
 
+#ifdef VR_HAVE_XCB
+xcb_connection_t* X11Connection() {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 != nullptr ? x11->connection() : nullptr;
+}
+
+xcb_atom_t Atom(xcb_connection_t* connection, std::string_view name) {
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        connection,
+        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.data()),
+        nullptr);
+    const xcb_atom_t atom = reply != nullptr ? reply->atom : XCB_NONE;
+    std::free(reply);
+    return atom;
+}
+
+xcb_window_t TrayOwner(xcb_connection_t* connection, xcb_atom_t selection) {
+    xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, selection), nullptr);
+    const xcb_window_t owner = reply != nullptr ? reply->owner : XCB_NONE;
+    std::free(reply);
+    return owner;
+}
+
+// Adds structure events of a window to those this client already asks for there.
+void WatchStructure(xcb_connection_t* connection, xcb_window_t window) {
+    xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(
+        connection, xcb_get_window_attributes(connection, window), nullptr);
+    if (attributes == nullptr) {
+        return;
+    }
+    const std::uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    std::free(attributes);
+    xcb_change_window_attributes(connection, window, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(connection);
+}
+
+constexpr std::string_view kTraySelection = "_NET_SYSTEM_TRAY_S0";
+#endif
+
 // Whether an XEmbed tray owns the system-tray selection of the first screen.
 bool XEmbedTrayPresent() {
 #ifdef VR_HAVE_XCB
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr;
+    xcb_connection_t* connection = X11Connection();
     if (connection == nullptr) {
         return false;
     }
-    constexpr std::string_view kSelection = "_NET_SYSTEM_TRAY_S0";
-    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
-        connection,
-        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(kSelection.size()),
-                        kSelection.data()),
-        nullptr);
-    if (atom == nullptr) {
-        return false;
-    }
-    xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
-        connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
-    const bool owned = owner != nullptr && owner->owner != XCB_NONE;
-    std::free(owner);
-    std::free(atom);
-    return owned;
+    const xcb_atom_t selection = Atom(connection, kTraySelection);
+    return selection != XCB_NONE && TrayOwner(connection, selection) != XCB_NONE;
 #else
     return false;
 #endif
 }
+
+#ifdef VR_HAVE_XCB
+// Tells when an XEmbed tray takes the system-tray selection (its MANAGER message on the root
+// window) or goes away (its window destroyed), so that nobody has to ask over and over.
+class XEmbedTrayWatch : public QAbstractNativeEventFilter {
+public:
+    explicit XEmbedTrayWatch(std::function<void()> changed) : changed_(std::move(changed)) {}
+
+    bool Start() {
+        connection_ = X11Connection();
+        if (connection_ == nullptr) {
+            return false;
+        }
+        const xcb_setup_t* setup = xcb_get_setup(connection_);
+        xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
+        selection_ = Atom(connection_, kTraySelection);
+        manager_ = Atom(connection_, "MANAGER");
+        if (screens.rem == 0 || selection_ == XCB_NONE || manager_ == XCB_NONE) {
+            return false;
+        }
+        WatchStructure(connection_, screens.data->root);
+        WatchOwner();
+        QAbstractEventDispatcher::instance()->installNativeEventFilter(this);
+        return true;
+    }
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+        if (eventType != "xcb_generic_event_t") {
+            return false;
+        }
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        switch (event->response_type & 0x7f) {
+            case XCB_CLIENT_MESSAGE: {
+                const auto* client = static_cast<const xcb_client_message_event_t*>(message);
+                if (client->type == manager_ && client->format == 32 &&
+                    client->data.data32[1] == selection_) {
+                    WatchOwner();
+                    changed_();
+                }
+                break;
+            }
+            case XCB_DESTROY_NOTIFY: {
+                const auto* destroyed = static_cast<const xcb_destroy_notify_event_t*>(message);
+                if (owner_ != XCB_NONE && destroyed->window == owner_) {
+                    owner_ = XCB_NONE;
+                    changed_();
+                }
+                break;
+            }
+            default:
+                break;
+        }
+        return false;
+    }
+
+private:
+    void WatchOwner() {
+        owner_ = TrayOwner(connection_, selection_);
+        if (owner_ != XCB_NONE) {
+            WatchStructure(connection_, owner_);
+        }
+    }
+
+    std::function<void()> changed_;
+    xcb_connection_t* connection_ = nullptr;
+    xcb_atom_t selection_ = XCB_NONE;
+    xcb_atom_t manager_ = XCB_NONE;
+    xcb_window_t owner_ = XCB_NONE;
+};
+#endif
 
 QString MenuCaption(std::string_view name) {
     for (const auto& menu : design::kMainMenus) {
@@ -145,7 +249,41 @@ QtToolkit::QtToolkit() {
     connect(&trayLook_, &QTimer::timeout, this, &QtToolkit::LookAgain);
 }
 
-QtToolkit::~QtToolkit() = default;
+QtToolkit::~QtToolkit() {
+#ifdef VR_HAVE_XCB
+    if (xembedWatch_ && QAbstractEventDispatcher::instance() != nullptr) {
+        QAbstractEventDispatcher::instance()->removeNativeEventFilter(xembedWatch_.get());
+    }
+#endif
+}
+
+bool QtToolkit::WatchForTray() {
+    bool watching = false;
+    if (SessionBusExpected()) {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (bus.isConnected()) {
+            auto* service = new QDBusServiceWatcher(kWatcherService, bus,
+                                                    QDBusServiceWatcher::WatchForOwnerChange, this);
+            connect(service, &QDBusServiceWatcher::serviceOwnerChanged, this,
+                    &QtToolkit::LookAgain);
+            const QString path = QStringLiteral("/StatusNotifierWatcher");
+            for (const char* signal :
+                 {"StatusNotifierHostRegistered", "StatusNotifierHostUnregistered"}) {
+                bus.connect(kWatcherService, path, kWatcherService, QString::fromLatin1(signal),
+                            this, SLOT(LookAgain()));
+            }
+            watching = true;
+        }
+    }
+#ifdef VR_HAVE_XCB
+    auto watch = std::make_unique<XEmbedTrayWatch>([this] { LookAgain(); });
+    if (watch->Start()) {
+        xembedWatch_ = std::move(watch);
+        watching = true;
+    }
+#endif
+    return watching;
+}
 
 WindowHandle QtToolkit::RegisterWindow(QWidget* window) {
     const WindowHandle handle = nextWindow_++;
@@ -242,8 +380,13 @@ bool QtToolkit::Shell_NotifyIconA(std::uint32_t message, const NotifyIconData& d
             }
             recordAdded_ = true;
             record_ = data;
+            if (!watchingForTray_) {
+                watchingForTray_ = WatchForTray();
+            }
             LookAgain();
-            trayLook_.start();
+            if (!watchingForTray_) {
+                trayLook_.start();
+            }
             return true;
         case NIM_MODIFY:
             if (!recordAdded_) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QIcon>
 #include <QMenu>
 #include <QObject>
@@ -41,7 +42,7 @@ public:
 
     // Whether the program's icon has a tray to live in right now. The record added with NIM_ADD
     // is kept while there is none: a tray that appears later (or comes back after a panel
-    // restart) gets the icon within a second or two.
+    // restart) gets the icon as soon as the desktop says so.
     bool TrayPresent() const { return presence_.Present(); }
     TrayProtocol TrayProtocolInUse() const { return presence_.Protocol(); }
     // Looks at the desktop for a tray now, without settling Qt's choice of protocol.
@@ -63,9 +64,14 @@ public:
 signals:
     void trayPresenceChanged(bool present);
 
-private:
-    void ApplyTrayRecord();
+private slots:
     void LookAgain();
+
+private:
+    // Asks the session bus and the X server to say when a tray comes or goes; false when
+    // neither can, and the desktop is then looked at once a second.
+    bool WatchForTray();
+    void ApplyTrayRecord();
     void CreateTrayIcon();
     void RemoveTrayIcon();
 
@@ -79,6 +85,8 @@ private:
     NotifyIconData record_{};
     TrayPresence presence_;
     QTimer trayLook_;
+    bool watchingForTray_ = false;
+    std::unique_ptr<QAbstractNativeEventFilter> xembedWatch_;
 };
 
 // The mouse message numbers that tray activations stand for.
