@@ -25,7 +25,7 @@ struct MainWindowParts {
     std::function<bool()> saveBusy = [] { return false; };
     // Settles a save cut short by a crash at the start; true when the capture file is to be kept
     // for the user to save. Without it the save is only undone and the capture file deleted.
-    std::function<bool()> settleInterruptedSave;
+    std::function<bool()> settleInterruptedSave = nullptr;
 };
 
 // Tray events arrive as mouse moves whose x is the number of the tray's window message; the
