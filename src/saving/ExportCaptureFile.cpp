@@ -149,12 +149,6 @@ bool CopyFiltered(InputFile& input, OutputFile& output, ProgressDisplay& progres
     }
 }
 
-void DeleteJournal(FileSystem& files, const std::string& source) {
-    if (files.Identify(SaveJournal::PathFor(source))) {
-        files.DeleteFile(SaveJournal::PathFor(source));
-    }
-}
-
 // Ends a save that did not complete: closes what it wrote and undoes it. Returns a description
 // of what could not be undone, or "".
 std::string Abandon(FileSystem& files, const SaveJournal& journal,
@@ -225,7 +219,7 @@ ExportOutcome Export(FileSystem& files, FormFactory& forms, MainWindowLink& wind
             output = files.CreateReplacement(target);
         } catch (...) {
             // Whatever is in the replacement's place is not this save's and stays.
-            DeleteJournal(files, source);
+            DeleteIfThere(files, SaveJournal::PathFor(source));
             throw;
         }
     }

@@ -79,12 +79,6 @@ std::optional<SaveJournal> Parse(const std::string& text, const std::string& cap
     return journal;
 }
 
-void DeleteIfThere(FileSystem& files, const std::string& path) {
-    if (files.Identify(path)) {
-        files.DeleteFile(path);
-    }
-}
-
 // Reads exactly `size` bytes unless the file ends first; returns how many it read.
 std::size_t ReadFully(InputFile& file, std::uint8_t* data, std::size_t size) {
     std::size_t done = 0;
@@ -152,6 +146,12 @@ AppendUndo UndoAppend(FileSystem& files, const SaveJournal& journal) {
 }
 
 }  // namespace
+
+void DeleteIfThere(FileSystem& files, const std::string& path) {
+    if (files.Identify(path)) {
+        files.DeleteFile(path);
+    }
+}
 
 void SaveJournal::Write(FileSystem& files) const {
     const std::string path = PathFor(capture);

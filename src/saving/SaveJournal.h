@@ -64,4 +64,7 @@ bool UndoForRetry(FileSystem& files, const SaveJournal& journal);
 // command of the command-line tool. Returns and throws as SettleSave.
 std::string RecoverInterruptedSave(FileSystem& files, const std::string& capture);
 
+// Deletes the file at `path` when there is one there.
+void DeleteIfThere(FileSystem& files, const std::string& path);
+
 }  // namespace vr
