@@ -87,8 +87,8 @@ public:
     // --- HID class driver ---
     // The HID interface class identifier. Cannot fail.
     virtual void HidD_GetHidGuid(Guid& guid) = 0;
-    // True with the ids and version number of the device; false for an attributes record whose
-    // Size is not kHiddAttributesSize (ERROR_INVALID_PARAMETER) or a device that does not answer.
+    // True with the ids and version number of the device (the version is 0 where the system does
+    // not tell it); false for a device that does not answer. The record's Size is not checked.
     virtual bool HidD_GetAttributes(Handle device, HiddAttributes& attributes) = 0;
     // True once the device's input queue holds `count` reports; false (ERROR_INVALID_PARAMETER)
     // for a count Windows refuses (below 2 or above 512).

@@ -169,9 +169,16 @@ public:
     virtual void DoEvents() = 0;
     // A modal message box; returns the button pressed (vbOK, vbYes, vbNo).
     virtual int MsgBox(const std::string& prompt, int style, const std::string& title) = 0;
+    // False for a window the backend does not know, or one the system would not bring forward.
     virtual bool SetForegroundWindow(WindowHandle window) = 0;
+    // Adds, changes (the icon and tip that uFlags select) or removes the tray icon. False when
+    // the shell did not take it: NIM_MODIFY or NIM_DELETE without an icon added, and on Windows
+    // a NIM_ADD with no tray to hold it; a backend that shows the icon once a tray appears takes
+    // NIM_ADD without one. While NIM_ADD was not taken, minimising keeps the window on the
+    // taskbar instead of hiding it.
     virtual bool Shell_NotifyIconA(std::uint32_t message, const NotifyIconData& data) = 0;
-    // The picture of imlStatus with this key; one handle per image for the program's life.
+    // The picture of imlStatus with this key; one handle per image for the program's life, 0 for
+    // a key there is no picture of.
     virtual IconHandle StatusImage(const std::string& key) = 0;
 };
 
