@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "shared/FormDesign.h"
 #include "shared/Handles.h"
 
 namespace vr {
@@ -94,7 +95,7 @@ public:
     // The unit of the x and y a backend passes to frmMain::Form_MouseMove, and the screen's
     // twips per horizontal pixel for converting twips.
     virtual CoordinateUnit MouseCoordinateUnit() const { return CoordinateUnit::Pixel; }
-    virtual double TwipsPerPixelX() const { return 15.0; }
+    virtual double TwipsPerPixelX() const { return design::kTwipsPerPixel; }
 
     // The polling timer `tmr`; while enabled the backend calls frmMain::tmr_Timer at its pace.
     virtual void SetTimerEnabled(bool enabled) = 0;
