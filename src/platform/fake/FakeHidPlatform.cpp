@@ -196,6 +196,15 @@ FakeHidPlatform::FakeHidPlatform() : hid_(std::make_unique<Emulation>(*this)) {}
 
 FakeHidPlatform::~FakeHidPlatform() = default;
 
+FakeHidInterface& FakeHidPlatform::AddInterface(std::string path, std::uint16_t vendor,
+                                                std::uint16_t product) {
+    FakeHidInterface& hid = interfaces.emplace_back();
+    hid.path = std::move(path);
+    hid.vendor = vendor;
+    hid.product = product;
+    return hid;
+}
+
 // --- observation ---
 
 void FakeHidPlatform::RecordTrace(std::string_view label) {

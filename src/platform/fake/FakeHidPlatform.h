@@ -69,6 +69,9 @@ public:
     bool deviceAnswers = true;           // HidD_GetPreparsedData succeeds
     std::deque<FakeStep> script;         // an empty script is silence
 
+    // Appends an interface that opens and answers; the caller may set its other knobs.
+    FakeHidInterface& AddInterface(std::string path, std::uint16_t vendor, std::uint16_t product);
+
     // --- what happened ---
     // Every call in order: the operation's name, a space and its main argument where it has one;
     // trace labels recorded through RecordTrace appear as "> " followed by the label.
