@@ -9,10 +9,6 @@
 namespace vr::cli {
 namespace {
 
-constexpr std::uint32_t kInterfaceDataSize = 28;
-constexpr std::uint8_t kDetailDataSize = 5;
-constexpr std::size_t kDevicePathOffset = 4;
-
 struct SeenInterface {
     std::string path;
     bool opened = false;
@@ -34,7 +30,7 @@ std::string InterfacePath(HidPlatform& hid, Handle set, SpDeviceInterfaceData& d
         return {};
     }
     std::vector<std::uint8_t> detail(required + 1, 0);
-    detail[0] = kDetailDataSize;
+    detail[0] = static_cast<std::uint8_t>(kSpDeviceInterfaceDetailDataSize);  // cbSize < 256
     if (!hid.SetupDiGetDeviceInterfaceDetailA(set, data, detail.data(), required, nullptr,
                                               nullptr)) {
         return {};
@@ -51,13 +47,13 @@ std::vector<SeenInterface> Enumerate(HidPlatform& hid) {
         hid.SetupDiGetClassDevsA(hidGuid, nullptr, 0, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     for (std::uint32_t index = 0;; ++index) {
         SpDeviceInterfaceData data;
-        data.cbSize = kInterfaceDataSize;
+        data.cbSize = kSpDeviceInterfaceDataSize;
         if (!hid.SetupDiEnumDeviceInterfaces(set, nullptr, hidGuid, index, data)) {
             break;
         }
         SeenInterface entry;
         entry.path = InterfacePath(hid, set, data);
-        SecurityAttributes security{12, nullptr, -1};
+        SecurityAttributes security{kSecurityAttributesSize, nullptr, -1};
         const Handle device =
             hid.CreateFileA(entry.path, GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, &security, OPEN_EXISTING, 0, 0);
@@ -65,7 +61,7 @@ std::vector<SeenInterface> Enumerate(HidPlatform& hid) {
             entry.openError = hid.GetLastError();
         } else {
             entry.opened = true;
-            entry.attributes.Size = 12;
+            entry.attributes.Size = kHiddAttributesSize;
             entry.haveIds = hid.HidD_GetAttributes(device, entry.attributes);
             hid.CloseHandle(device);
         }

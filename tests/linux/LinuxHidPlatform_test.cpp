@@ -26,7 +26,7 @@ std::vector<std::string> EnumeratePaths(HidPlatform& hid) {
     const Handle set = hid.SetupDiGetClassDevsA(guid, nullptr, 0, 0x12);
     std::vector<std::string> paths;
     SpDeviceInterfaceData data;
-    data.cbSize = 28;
+    data.cbSize = kSpDeviceInterfaceDataSize;
     for (std::uint32_t index = 0; hid.SetupDiEnumDeviceInterfaces(set, nullptr, guid, index, data);
          ++index) {
         std::uint32_t required = 0;
@@ -119,7 +119,7 @@ TEST_F(LinuxHid, DetailRecordIsCheckedAndNeverOverrun) {
     data.cbSize = 27;
     EXPECT_FALSE(hid.SetupDiEnumDeviceInterfaces(set, nullptr, guid, 0, data));
     EXPECT_EQ(hid.GetLastError(), ERROR_INVALID_USER_BUFFER);
-    data.cbSize = 28;
+    data.cbSize = kSpDeviceInterfaceDataSize;
     ASSERT_TRUE(hid.SetupDiEnumDeviceInterfaces(set, nullptr, guid, 0, data));
     std::uint32_t required = 0;
     hid.SetupDiGetDeviceInterfaceDetailA(set, data, nullptr, 0, &required, nullptr);

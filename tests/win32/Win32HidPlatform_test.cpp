@@ -117,7 +117,7 @@ TEST(Win32HidPlatform, HidInterfaceSetIsEnumeratedAndReleased) {
     SpDeviceInterfaceData data;
     data.cbSize = 27;  // not the record the caller is meant to know
     EXPECT_FALSE(hid.SetupDiEnumDeviceInterfaces(set, nullptr, guid, 0, data));
-    data.cbSize = 28;
+    data.cbSize = kSpDeviceInterfaceDataSize;
     for (std::uint32_t index = 0; hid.SetupDiEnumDeviceInterfaces(set, nullptr, guid, index, data);
          ++index) {
         std::uint32_t required = 0;
