@@ -30,6 +30,16 @@ add_custom_command(
     DEPENDS verada-rede-icons
     COMMENT "Drawing the theme icons")
 
+# The changelog and the AppStream releases are records of past releases, written by hand; their
+# newest entry must be the project's version, so that a new version is not packaged without one.
+file(STRINGS ${VR_LINUX_DIR}/changelog VR_CHANGELOG_TOP LIMIT_COUNT 1)
+file(STRINGS ${VR_LINUX_DIR}/${VR_APP_ID}.metainfo.xml VR_RELEASE_TOP REGEX "<release " LIMIT_COUNT 1)
+if(NOT VR_CHANGELOG_TOP MATCHES "\\(${PROJECT_VERSION}\\)" OR
+   NOT VR_RELEASE_TOP MATCHES "version=\"${PROJECT_VERSION}\"")
+    message(FATAL_ERROR "packaging/linux: the newest changelog entry and AppStream release must be "
+                        "version ${PROJECT_VERSION}")
+endif()
+
 # Manual pages (which name the project's version) and the changelog go compressed, without a time
 # stamp so that builds repeat.
 set(VR_COMPRESSED_FILES)

@@ -49,8 +49,7 @@ TEST(AdapterSearchCases, FindsOnlyAUsableAdapterAndLeavesNothingHalfOpen) {
         SCOPED_TRACE(testing::Message() << std::hex << c.vendor << ":" << c.product << ":"
                                         << c.version << " fault " << c.fault);
         AdapterWorld world;
-        world.AddInterface(kAdapterPath, c.vendor, c.product);
-        FakeHidInterface& hid = world.platform.interfaces[0];
+        FakeHidInterface& hid = world.AddInterface(kAdapterPath, c.vendor, c.product);
         hid.version = c.version;
         hid.overlappedOpenFails = c.fault == OverlappedOpenFails;
         if (c.fault == EmptyDetail || c.fault == DetailWithoutPath) {
@@ -73,10 +72,8 @@ TEST(AdapterSearchCases, FindsOnlyAUsableAdapterAndLeavesNothingHalfOpen) {
 
 TEST_F(AdapterSearch, OpensEveryCandidateOnceSkipsUnopenableOnesAndStopsAtTheFirstAdapter) {
     world.AddInterface("keyboard", 0x046D, 0xC31C);
-    world.AddInterface("held-exclusively", 0x11D2, 0x0001);
-    world.platform.interfaces.back().openable = false;
-    world.AddInterface("unreadable", 0x11D2, 0x0001);
-    world.platform.interfaces.back().attributesReadable = false;
+    world.AddInterface("held-exclusively").openable = false;
+    world.AddInterface("unreadable").attributesReadable = false;
     world.AddInterface(kAdapterPath);
     world.AddInterface("second-adapter", 0x11D2, 0x0001);
 
@@ -97,12 +94,16 @@ TEST_F(AdapterSearch, OpensEveryCandidateOnceSkipsUnopenableOnesAndStopsAtTheFir
     EXPECT_EQ(world.platform.OpenHandleCount(), 2);
 }
 
+// Closing again (or closing a fresh object) calls nothing; the path is kept after closing.
 TEST_F(AdapterSearch, TracePointsFollowOnlyTheCallsMade) {
-    world.AddInterface("held-exclusively", 0x1234, 0x5678);
-    world.platform.interfaces.back().openable = false;
+    adapter->CloseDevice();
+    EXPECT_TRUE(world.platform.calls.empty());
+    world.AddInterface("held-exclusively", 0x1234, 0x5678).openable = false;
     world.AddInterface(kAdapterPath);
     ASSERT_TRUE(adapter->InitDevice());
     adapter->CloseDevice();
+    adapter->CloseDevice();
+    EXPECT_EQ(adapter->DevicePath(), kAdapterPath);
     const char* const examine[] = {"SetupDiEnumDeviceInterfaces", "SetupDiGetDeviceInterfaceDetail",
                                    " Result of second call: ", "CreateFile"};
     std::vector<std::string> expected = {"GetHidGuid", "SetupDiClassDevs"};
@@ -115,18 +116,6 @@ TEST_F(AdapterSearch, TracePointsFollowOnlyTheCallsMade) {
         expected.emplace_back(label);
     }
     EXPECT_EQ(world.platform.Traces(), expected);
-}
-
-TEST_F(AdapterSearch, CloseDeviceIsSafeOnAFreshObjectAndTwice) {
-    adapter->CloseDevice();
-    EXPECT_TRUE(world.platform.calls.empty());
-    world.AddInterface(kAdapterPath);
-    ASSERT_TRUE(adapter->InitDevice());
-    adapter->CloseDevice();
-    const std::size_t calls = world.platform.calls.size();
-    adapter->CloseDevice();
-    EXPECT_EQ(world.platform.calls.size(), calls);
-    EXPECT_EQ(adapter->DevicePath(), kAdapterPath);  // kept after closing
 }
 
 TEST_F(AdapterSearch, RetestOfAnOpenAdapterAsksTheReadHandleWithoutSearching) {

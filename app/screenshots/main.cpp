@@ -19,6 +19,8 @@
 #include "platform/artwork/Artwork.h"
 #include "platform/fake/FakeHidPlatform.h"
 #include "platform/posix/PosixFileSystem.h"
+#include "shared/AdapterLink.h"
+#include "shared/AdapterLink.h"
 #include "shared/StatusKeys.h"
 
 namespace {
@@ -231,11 +233,7 @@ int main(int argc, char** argv) {
     }
 
     vr::FakeHidPlatform hid;
-    vr::FakeHidInterface adapter;
-    adapter.path = "/dev/hidraw0";
-    adapter.vendor = 0x11D2;
-    adapter.product = 0x0001;
-    hid.interfaces.push_back(adapter);
+    hid.AddInterface("/dev/hidraw0", vr::AdapterVendorId, vr::AdapterProductId);
     vr::posix::PosixFileSystem files;
     vr::desktop::DesktopProgram program({hid, hid, files});
     program.Start();

@@ -87,8 +87,8 @@ public:
     // --- HID class driver ---
     // The HID interface class identifier. Cannot fail.
     virtual void HidD_GetHidGuid(Guid& guid) = 0;
-    // True with the ids and version number of the device; false for an attributes record whose
-    // Size is not kHiddAttributesSize (ERROR_INVALID_PARAMETER) or a device that does not answer.
+    // True with the ids and version number of the device (the version is 0 where the system does
+    // not tell it); false for a device that does not answer. The record's Size is not checked.
     virtual bool HidD_GetAttributes(Handle device, HiddAttributes& attributes) = 0;
     // True once the device's input queue holds `count` reports; false (ERROR_INVALID_PARAMETER)
     // for a count Windows refuses (below 2 or above 512).
@@ -158,7 +158,8 @@ public:
     virtual std::uint32_t GetLastError() = 0;
 };
 
-// The process-priority operations behind SetHighPriority / SetNormalPriority.
+// The process-priority operations behind SetHighPriority / SetNormalPriority. Raising the
+// priority only helps a reception keep up: the core ignores every failure here.
 inline constexpr std::uint32_t PROCESS_ALL_ACCESS = 0x1F0FFF;
 inline constexpr std::uint32_t HIGH_PRIORITY_CLASS = 0x80;
 inline constexpr std::uint32_t NORMAL_PRIORITY_CLASS = 0x20;
@@ -166,11 +167,19 @@ inline constexpr std::uint32_t NORMAL_PRIORITY_CLASS = 0x20;
 class PriorityPlatform {
 public:
     virtual ~PriorityPlatform() = default;
+    // The thread that made `window`, and in `processId` its process (this program's own).
     virtual std::uint32_t GetWindowThreadProcessId(WindowHandle window,
                                                    std::uint32_t* processId) = 0;
+    // A handle on the process, which CloseHandle must release; kNoHandle on failure (outside
+    // Windows, for any process but this one).
     virtual Handle OpenProcess(std::uint32_t access, bool inheritHandle,
                                std::uint32_t processId) = 0;
+    // True once the whole process runs at `priorityClass` (the core asks only for
+    // HIGH_PRIORITY_CLASS and NORMAL_PRIORITY_CLASS, the only ones Linux supports); false for a
+    // handle not from OpenProcess or a change the system refused (on Linux, raising above the
+    // starting priority without the right to).
     virtual bool SetPriorityClass(Handle process, std::uint32_t priorityClass) = 0;
+    // False for a handle that is not open.
     virtual bool CloseHandle(Handle handle) = 0;
 };
 

@@ -16,8 +16,6 @@
 
 namespace vr {
 
-inline constexpr std::uint16_t AdapterVendorId = 0x11D2;
-inline constexpr std::uint16_t AdapterProductId = 0x0001;
 inline constexpr std::uint32_t InputBufferCount = 512;
 inline constexpr std::uint32_t ReportLength = 9;
 inline constexpr std::uint32_t ReportWaitTimeout = 1000;  // milliseconds

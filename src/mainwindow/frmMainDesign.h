@@ -41,10 +41,6 @@ inline constexpr std::array<MenuDesign, 3> kMainMenus{{
     {"mPopExit", "E&xit", "mPopupSys", false},
 }};
 
-// imlStatus: 16 by 16 pictures, fetched by key (shared/StatusKeys.h), light grey as the mask.
-inline constexpr int kStatusImageSize = 16;
-inline constexpr std::array<int, 3> kStatusMaskRgb{192, 192, 192};
-
 // tmr: disabled at design time. One millisecond: the time a poll takes sets the pace.
 inline constexpr int kTimerIntervalMs = 1;
 

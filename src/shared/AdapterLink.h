@@ -1,9 +1,14 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
 namespace vr {
+
+// The adapter's USB ids, as its HID interface reports them.
+inline constexpr std::uint16_t AdapterVendorId = 0x11D2;
+inline constexpr std::uint16_t AdapterProductId = 0x0001;
 
 // The adapter as one poll of the main window uses it: a new object per poll, released at its end
 // (its destruction closes whatever it still holds).

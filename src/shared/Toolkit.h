@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "shared/FormDesign.h"
 #include "shared/Handles.h"
 
 namespace vr {
@@ -94,7 +95,7 @@ public:
     // The unit of the x and y a backend passes to frmMain::Form_MouseMove, and the screen's
     // twips per horizontal pixel for converting twips.
     virtual CoordinateUnit MouseCoordinateUnit() const { return CoordinateUnit::Pixel; }
-    virtual double TwipsPerPixelX() const { return 15.0; }
+    virtual double TwipsPerPixelX() const { return design::kTwipsPerPixel; }
 
     // The polling timer `tmr`; while enabled the backend calls frmMain::tmr_Timer at its pace.
     virtual void SetTimerEnabled(bool enabled) = 0;
@@ -169,9 +170,16 @@ public:
     virtual void DoEvents() = 0;
     // A modal message box; returns the button pressed (vbOK, vbYes, vbNo).
     virtual int MsgBox(const std::string& prompt, int style, const std::string& title) = 0;
+    // False for a window the backend does not know, or one the system would not bring forward.
     virtual bool SetForegroundWindow(WindowHandle window) = 0;
+    // Adds, changes (the icon and tip that uFlags select) or removes the tray icon. False when
+    // the shell did not take it: NIM_MODIFY or NIM_DELETE without an icon added, and on Windows
+    // a NIM_ADD with no tray to hold it; a backend that shows the icon once a tray appears takes
+    // NIM_ADD without one. While NIM_ADD was not taken, minimising keeps the window on the
+    // taskbar instead of hiding it.
     virtual bool Shell_NotifyIconA(std::uint32_t message, const NotifyIconData& data) = 0;
-    // The picture of imlStatus with this key; one handle per image for the program's life.
+    // The picture of imlStatus with this key; one handle per image for the program's life, 0 for
+    // a key there is no picture of.
     virtual IconHandle StatusImage(const std::string& key) = 0;
 };
 

@@ -31,13 +31,9 @@ struct AdapterWorld : ScratchFiles {
         window.events.clear();
     }
 
-    void AddInterface(const std::string& path, std::uint16_t vendor = AdapterVendorId,
-                      std::uint16_t product = AdapterProductId) {
-        FakeHidInterface hid;
-        hid.path = path;
-        hid.vendor = vendor;
-        hid.product = product;
-        platform.interfaces.push_back(hid);
+    FakeHidInterface& AddInterface(const std::string& path, std::uint16_t vendor = AdapterVendorId,
+                                   std::uint16_t product = AdapterProductId) {
+        return platform.AddInterface(path, vendor, product);
     }
 
     // A new adapter object whose trace points are recorded in the platform's call log.

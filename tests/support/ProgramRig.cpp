@@ -26,10 +26,7 @@ int ProgramRig::CountTray(std::uint32_t message) const {
 }
 
 void ProgramRig::PlugIn(int reports) {
-    FakeHidInterface& adapter = hid.interfaces.emplace_back();
-    adapter.path = "/dev/hidraw0";
-    adapter.vendor = AdapterVendorId;
-    adapter.product = AdapterProductId;
+    hid.AddInterface("/dev/hidraw0", AdapterVendorId, AdapterProductId);
     for (int i = 0; i < reports; ++i) {
         hid.script.push_back(FakeStep::Report(0, {'1', '0', ',', '2', '0', '\r', '\n', 0}));
     }

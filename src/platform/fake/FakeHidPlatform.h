@@ -1,20 +1,22 @@
 #pragma once
 
-// A scripted world of HID interfaces and one process, for tests. Nothing waits: every wait takes
-// the next step of the script at once. Every call is logged, and handles are counted so that a
-// test can tell what was left open.
+// A scripted world of HID interfaces and one process, for tests. The HID seam answers as hidcommon
+// emulates it, over the interfaces listed here; nothing waits: every wait for a read takes the
+// next step of the script at once. Every call is logged before it is answered, and handles are
+// counted so that a test can tell what was left open. A few knobs make calls fail in ways no
+// emulated device can.
 
 #include <array>
 #include <cstdint>
 #include <deque>
-#include <map>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "adapter/HidPlatform.h"
-#include "platform/hidcommon/DeviceInterfaceSet.h"
 
 namespace vr {
 
@@ -40,26 +42,35 @@ struct FakeStep {
     static FakeStep Report(std::uint8_t reportId, const std::array<std::uint8_t, 8>& payload);
     // The wait runs out.
     static FakeStep Silence() { return {Kind::Silence, {}, 0}; }
-    // The adapter is unplugged: every later read request fails with 1167.
+    // The adapter is unplugged: every later read request fails with ERROR_DEVICE_NOT_CONNECTED.
     static FakeStep Removal() { return {Kind::Removal, {}, 0}; }
     static FakeStep FailedWait() { return {Kind::FailedWait, {}, 0}; }
     // The read signals its event without delivering data: error 0 means 0 bytes, otherwise the
-    // read failed with that error.
+    // read fails with ERROR_OPERATION_ABORTED, ERROR_DEVICE_NOT_CONNECTED or, for any other
+    // error, ERROR_GEN_FAILURE.
     static FakeStep EmptyCompletion(std::uint32_t error = 0) {
         return {Kind::EmptyCompletion, {}, error};
     }
 };
 
-class FakeHidPlatform : public HidPlatform, public PriorityPlatform {
+class FakeHidPlatform final : public HidPlatform, public PriorityPlatform {
 public:
     static constexpr std::uint32_t kOwnProcessId = 4242;
 
+    FakeHidPlatform();
+    ~FakeHidPlatform() override;
+    FakeHidPlatform(const FakeHidPlatform&) = delete;
+    FakeHidPlatform& operator=(const FakeHidPlatform&) = delete;
+
     // --- the world ---
-    std::vector<FakeHidInterface> interfaces;
+    std::vector<FakeHidInterface> interfaces;  // in enumeration order; only ever appended to
     bool classDevsFail = false;
     std::uint32_t createEventError = 0;  // CreateEventA returns a handle, leaving this error
     bool deviceAnswers = true;           // HidD_GetPreparsedData succeeds
     std::deque<FakeStep> script;         // an empty script is silence
+
+    // Appends an interface that opens and answers; the caller may set its other knobs.
+    FakeHidInterface& AddInterface(std::string path, std::uint16_t vendor, std::uint16_t product);
 
     // --- what happened ---
     // Every call in order: the operation's name, a space and its main argument where it has one;
@@ -69,24 +80,24 @@ public:
     std::vector<std::uint32_t> priorityChanges;
     std::uint32_t lastBufferCount = 0;
     std::string lastEventName;
-    // When set, recording a trace label also changes the thread's last error (to show that
-    // nothing done between a call and the test of its error code can change the result).
+    // Read requests made while an earlier read was still outstanding.
+    int overlappingReads = 0;
+    // When set, recording a trace label also changes the last error (to show that nothing done
+    // between a call and the test of its error code can change the result).
     bool traceClobbersLastError = false;
 
     void RecordTrace(std::string_view label);
     std::vector<std::string> Traces() const;
     // Calls whose entry is `name` or starts with `name` and a space.
     int Count(std::string_view name) const;
-    // Handles and preparsed data that are still held.
-    int OpenHandleCount() const { return static_cast<int>(open_.size()) + preparsedOutstanding_; }
     // Open attempts on `path`, for any access.
     int OpenCount(const std::string& path) const;
+    // Handles and preparsed data that are still held.
+    int OpenHandleCount() const;
     // A read was requested and has neither completed nor been cancelled.
-    bool ReadPending() const { return pending_.has_value() && !pending_->completed; }
-    // Read requests made while an earlier read was still outstanding.
-    int overlappingReads = 0;
+    bool ReadPending() const;
 
-    // --- HidPlatform ---
+    // --- HidPlatform: logged, then answered by the emulation ---
     void HidD_GetHidGuid(Guid& guid) override;
     bool HidD_GetAttributes(Handle device, HiddAttributes& attributes) override;
     bool HidD_SetNumInputBuffers(Handle device, std::uint32_t count) override;
@@ -115,7 +126,7 @@ public:
     bool CancelIo(Handle device) override;
     bool GetOverlappedResult(Handle device, Overlapped& overlapped, std::uint32_t* bytesTransferred,
                              bool wait) override;
-    std::uint32_t GetLastError() override { return lastError_; }
+    std::uint32_t GetLastError() override;
 
     // --- PriorityPlatform ---
     std::uint32_t GetWindowThreadProcessId(WindowHandle window, std::uint32_t* processId) override;
@@ -123,36 +134,12 @@ public:
     bool SetPriorityClass(Handle process, std::uint32_t newClass) override;
 
 private:
-    enum class Kind { DeviceInfoSet, Device, OverlappedDevice, Event, Process };
-    struct OpenHandle {
-        Kind kind;
-        std::size_t interfaceIndex = 0;
-        bool signalled = false;
-    };
-    struct PendingRead {
-        Handle device;
-        Handle event;
-        std::uint8_t* buffer;
-        std::uint32_t length;
-        bool completed = false;
-        bool succeeded = false;
-        std::uint32_t bytes = 0;
-        std::uint32_t error = 0;
-    };
+    class Emulation;  // hidcommon's emulation over `interfaces` and `script`
 
-    Handle Allocate(Kind kind, std::size_t interfaceIndex = 0);
-    OpenHandle* Find(Handle handle, Kind kind);
-    bool Fail(std::uint32_t error);
-    bool Succeed();
-    // The interfaces as the device set-up emulation lists them.
-    DeviceInterfaceSet InterfaceSet() const;
-    void Complete(const FakeStep& step);
-
-    std::map<Handle, OpenHandle> open_;
-    Handle nextHandle_ = 100;
-    std::uint32_t lastError_ = 0;
-    std::optional<PendingRead> pending_;
-    int preparsedOutstanding_ = 0;
+    std::unique_ptr<Emulation> hid_;
+    // Process handles are odd, so they never meet the emulation's, which are multiples of 4.
+    std::set<Handle> processes_;
+    Handle nextProcess_ = 1;
 };
 
 }  // namespace vr

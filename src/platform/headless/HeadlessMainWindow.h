@@ -27,7 +27,7 @@ public:
     int iconChanges = 0;
     int popupMenus = 0;
     CoordinateUnit coordinateUnit = CoordinateUnit::Pixel;
-    double twipsPerPixelX = 15;
+    double twipsPerPixelX = design::kTwipsPerPixel;
     // Calls the window received after Destroy: a program must make none.
     mutable int usesAfterDestroy = 0;
     std::vector<std::string> log;  // "show", "hide", "state 1", "icon 104", "popup", "destroy"

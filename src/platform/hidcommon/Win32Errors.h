@@ -28,6 +28,7 @@ inline constexpr std::uint32_t ERROR_INVALID_USER_BUFFER = 1784;
 // Completion status of an overlapped read, kept in Overlapped::Internal.
 inline constexpr std::uint32_t STATUS_SUCCESS = 0;
 inline constexpr std::uint32_t STATUS_PENDING = 0x103;
+inline constexpr std::uint32_t STATUS_UNSUCCESSFUL = 0xC0000001u;
 inline constexpr std::uint32_t STATUS_DEVICE_NOT_CONNECTED = 0xC000009Du;
 inline constexpr std::uint32_t STATUS_CANCELLED = 0xC0000120u;
 

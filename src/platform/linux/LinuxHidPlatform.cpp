@@ -11,6 +11,7 @@
 #include "platform/hidcommon/ReportDescriptor.h"
 #include "platform/hidcommon/Win32Errors.h"
 #include "platform/linux/HidrawReader.h"
+#include "shared/AdapterLink.h"
 
 namespace vr {
 
@@ -46,9 +47,6 @@ namespace {
 HidrawFile& Hidraw(DeviceFile& file) {
     return static_cast<HidrawFile&>(file);
 }
-
-constexpr std::uint16_t kAdapterVendorId = 0x11D2;
-constexpr std::uint16_t kAdapterProductId = 0x0001;
 
 int OpenFlags(std::uint32_t access, bool overlapped) {
     int flags = O_CLOEXEC;
@@ -233,7 +231,7 @@ bool LinuxHidPlatform::IsAdapterNode(const std::string& path) const {
     const std::size_t slash = path.rfind('/');
     const std::optional<HidId> id =
         sysfs_.Id(slash == std::string::npos ? path : path.substr(slash + 1));
-    return id && id->vendor == kAdapterVendorId && id->product == kAdapterProductId;
+    return id && id->vendor == AdapterVendorId && id->product == AdapterProductId;
 }
 
 void LinuxHidPlatform::NoteOpenFailure(const std::string& path, int error) {
