@@ -1,3 +1,4 @@
+#include <QCloseEvent>
 #include <QDialog>
 #include <QLabel>
 #include <QProgressBar>
@@ -10,6 +11,14 @@
 
 namespace vr::qt {
 namespace {
+
+// The form has no control box and the export nothing to cancel: a close button that a window
+// manager puts on every dialog regardless, and Esc, leave it up until the export unloads it.
+class ProgressDialog : public QDialog {
+protected:
+    void closeEvent(QCloseEvent* event) override { event->ignore(); }
+    void reject() override {}
+};
 
 // frmProgress
 class QtProgressForm : public ProgressView {
@@ -54,7 +63,7 @@ private:
     }
 
     QtToolkit& toolkit_;
-    QDialog form_;
+    ProgressDialog form_;
     QLabel* lblStatus_ = nullptr;
     QProgressBar* pbar_ = nullptr;
     long min_ = 0;
