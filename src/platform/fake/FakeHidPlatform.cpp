@@ -315,6 +315,15 @@ Handle FakeHidPlatform::CreateFileA(const std::string& path, std::uint32_t acces
                                     Handle templateFile) {
     const bool overlapped = (flags & FILE_FLAG_OVERLAPPED) != 0;
     calls.push_back((overlapped ? "CreateFileA(overlapped) " : "CreateFileA ") + path);
+    // Stricter than a device needs to be: any open but the two the adapter makes (read and write,
+    // shared both ways, an existing file, no flag or only the overlapped one, a security record
+    // of its true size) fails, so a slip in those arguments shows in the tests.
+    if (access != (GENERIC_READ | GENERIC_WRITE) || share != (FILE_SHARE_READ | FILE_SHARE_WRITE) ||
+        creation != OPEN_EXISTING || (flags != 0 && flags != FILE_FLAG_OVERLAPPED) ||
+        security == nullptr || security->nLength != kSecurityAttributesSize) {
+        hid_->Leave(ERROR_INVALID_PARAMETER);
+        return kInvalidHandle;
+    }
     return hid_->CreateFileA(path, access, share, security, creation, flags, templateFile);
 }
 
