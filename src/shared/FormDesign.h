@@ -5,6 +5,7 @@
 // shows the same captions, sizes and buttons. Positions and sizes are in twips: 1440 to an inch,
 // 15 to a pixel at 96 dots per inch.
 
+#include <cmath>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -14,6 +15,12 @@ namespace vr::design {
 
 inline constexpr int kTwipsPerPixel = 15;
 inline constexpr int kTwipsPerInch = 1440;
+inline constexpr int kDesignDpi = kTwipsPerInch / kTwipsPerPixel;  // 96
+
+// A length in twips as whole pixels at `dpi` dots per inch; both toolkits lay forms out with it.
+inline int TwipsToPixels(double twips, double dpi) {
+    return static_cast<int>(std::lround(twips * dpi / kTwipsPerInch));
+}
 
 enum class ControlKind { CommandButton, Label, Frame, ProgressBar, Picture, ImageList, Timer };
 enum class Alignment { Left, Centre };

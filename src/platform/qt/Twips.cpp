@@ -1,13 +1,14 @@
 #include "platform/qt/Twips.h"
 
 #include <QWidget>
-#include <cmath>
+
+#include "shared/FormDesign.h"
 
 namespace vr::qt {
 
 int TwipsToPixels(const QWidget* widget, double twips) {
-    const double dpi = widget != nullptr ? widget->logicalDpiX() : 96.0;
-    return static_cast<int>(std::lround(twips / 15.0 * dpi / 96.0));
+    return design::TwipsToPixels(twips,
+                                 widget != nullptr ? widget->logicalDpiX() : design::kDesignDpi);
 }
 
 QRect TwipsRect(const QWidget* widget, double left, double top, double width, double height) {

@@ -221,14 +221,14 @@ LRESULT CALLBACK Win32Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, 
 }
 
 int TwipsToPixels(double twips, int dpi) {
-    return static_cast<int>(std::lround(twips * dpi / design::kTwipsPerInch));
+    return design::TwipsToPixels(twips, dpi);
 }
 
 int ScreenDpi() {
     const HDC screen = ::GetDC(nullptr);
-    const int dpi = screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSX) : 96;
+    const int dpi = screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSX) : design::kDesignDpi;
     ::ReleaseDC(nullptr, screen);
-    return dpi > 0 ? dpi : 96;
+    return dpi > 0 ? dpi : design::kDesignDpi;
 }
 
 HFONT CreateDesignFont(const design::FontDesign& font, int dpi) {
