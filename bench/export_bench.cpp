@@ -14,6 +14,7 @@
 
 #include "platform/posix/PosixFileSystem.h"
 #include "saving/ExportCaptureFile.h"
+#include "shared/CapturePaths.h"
 #include "support/BenchWindow.h"
 #include "support/CaptureBytes.h"
 
@@ -62,7 +63,8 @@ void NaiveExport(vr::FileSystem& files, vr::FormFactory& forms, vr::MainWindowLi
         files.DeleteFile(target);
     }
     auto a = files.OpenForReading(source);
-    auto b = files.CreateReplacement(target);
+    const std::string replacement = vr::ReplacementFor(target, vr::UniqueSuffix());
+    auto b = files.CreateReplacement(target, replacement);
     const std::string header = vr::kCsvHeader;
     b->Write(reinterpret_cast<const std::uint8_t*>(header.data()), header.size());
 
@@ -107,7 +109,7 @@ void NaiveExport(vr::FileSystem& files, vr::FormFactory& forms, vr::MainWindowLi
     progress->Unload();
     c->Close();
     b->Close();
-    files.CommitReplacement(target, true);
+    files.CommitReplacement(replacement, target, true);
 }
 
 class ExportWorld {

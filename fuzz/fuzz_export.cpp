@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "FuzzInput.h"
@@ -62,6 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ScratchFolder::WriteFile(target, old);
     }
 
+    ::setenv("XDG_STATE_HOME", scratch.Path("state").c_str(), 1);  // the journals stay in here
     posix::PosixFileSystem files;
     headless::HeadlessToolkit toolkit;
     headless::HeadlessForms forms;

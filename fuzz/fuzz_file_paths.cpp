@@ -10,8 +10,8 @@
 #include <string>
 
 #include "FuzzInput.h"
-#include "shared/SupportFunctions.h"
 #include "platform/posix/PosixFileSystem.h"
+#include "shared/SupportFunctions.h"
 #include "support/ScratchFolder.h"
 
 namespace {
@@ -57,6 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool runtime = in.Bool();
     const std::string runtimeDir = in.Text(40);
     ::setenv("TMPDIR", Inside(root, tmp).c_str(), 1);
+    // Where a foreign folder sends the capture instead: inside the scratch folder too.
+    ::setenv("XDG_CACHE_HOME", Inside(root, "cache").c_str(), 1);
     if (runtime) {
         ::setenv("XDG_RUNTIME_DIR", Inside(root, runtimeDir).c_str(), 1);
     } else {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "saving/SaveJournal.h"
+#include "shared/CapturePaths.h"
 #include "shared/StatusKeys.h"
 #include "support/ProgramRig.h"
 
@@ -74,7 +75,7 @@ TEST(MainWindowLoad, DataOfAnInterruptedSaveThatCannotBeFinishedIsKept) {
     SaveJournal journal;
     journal.capture = rig.CapturePath();
     journal.target = rig.scratch.Path("gone/out.csv");
-    journal.replacement = rig.files.ReplacementPath(journal.target);
+    journal.replacement = ReplacementFor(journal.target, UniqueSuffix());
     journal.captureIdentity = rig.files.Identify(journal.capture).value();
     journal.captureLength = 5;
     journal.Write(rig.files);

@@ -10,40 +10,48 @@
 
 #include "shared/CaptureFileLock.h"
 #include "support/ScratchFolder.h"
+#include "support/TestFileSystem.h"
 
 namespace vr {
 namespace {
 
 using State = CaptureFileLock::State;
 using test::ScratchFolder;
+using test::TestFileSystem;
 
 // What a lock taken in a separate process finds, as a second copy of the program would.
-State StateInAnotherProcess(const std::string& capturePath) {
+State StateInAnotherProcess(FileSystem& files, const std::string& capturePath) {
     const pid_t child = ::fork();
     if (child == 0) {
-        const CaptureFileLock lock(capturePath);
-        ::_exit(static_cast<int>(lock.GetState()));
+        ::_exit(static_cast<int>(LockCapture(files, capturePath)->GetState()));
     }
     int status = 0;
     ::waitpid(child, &status, 0);
     return static_cast<State>(WEXITSTATUS(status));
 }
 
+// One holder per capture file however its path is spelt; the lock file lives in the journal
+// folder, private, and goes with its holder.
 TEST(CaptureFileLock, OneHolderAtATimeUntilItEnds) {
     const ScratchFolder folder;
+    TestFileSystem files(folder.Path());
     const std::string capture = folder.Path("vrtemp.csv");
-    auto first = std::make_unique<CaptureFileLock>(capture);
+    std::filesystem::create_directory(folder.Path("sub"));
+    auto first = LockCapture(files, capture);
     ASSERT_EQ(first->GetState(), State::Held);
-    EXPECT_EQ(StateInAnotherProcess(capture), State::HeldByAnother);
-    EXPECT_EQ(CaptureFileLock(capture).GetState(), State::HeldByAnother);
+    EXPECT_EQ(StateInAnotherProcess(files, capture), State::HeldByAnother);
+    EXPECT_EQ(LockCapture(files, folder.Path("sub/../vrtemp.csv"))->GetState(),
+              State::HeldByAnother);
     // Another capture file is another lock.
-    EXPECT_EQ(CaptureFileLock(folder.Path("other.csv")).GetState(), State::Held);
+    EXPECT_EQ(LockCapture(files, folder.Path("other.csv"))->GetState(), State::Held);
+    const std::string lockPath = CaptureStatePath(files, capture, ".lock");
+    struct stat st {};
+    ASSERT_EQ(::stat(lockPath.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777U, 0600U);
 
     first.reset();
-    EXPECT_EQ(StateInAnotherProcess(capture), State::Held);
-    struct stat st {};
-    ASSERT_EQ(::stat((capture + ".lock").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777U, 0600U);
+    EXPECT_FALSE(std::filesystem::exists(lockPath));
+    EXPECT_EQ(StateInAnotherProcess(files, capture), State::Held);
     // The lock never touches the capture file itself.
     EXPECT_FALSE(std::filesystem::exists(capture));
 }
@@ -52,32 +60,33 @@ TEST(CaptureFileLock, OneHolderAtATimeUntilItEnds) {
 // cause, and leaves nothing behind where it had no business.
 TEST(CaptureFileLock, ALockThatCannotBeTakenFailsClosedAndSaysWhy) {
     const ScratchFolder folder;
+    TestFileSystem files(folder.Path());
     const std::string capture = folder.Path("vrtemp.csv");
+    const std::string lockPath = CaptureStatePath(files, capture, ".lock");
+    const std::string lockName = lockPath.substr(lockPath.rfind('/') + 1);
     const struct {
-        std::string capturePath;
+        std::string lockPath;
         std::string plant;  // "dir" or "link": put at the lock's path first
         std::string problem;
     } cases[] = {
         {"", "", kNoCaptureFolder},
-        {"vrtemp.csv", "", kNoCaptureFolder},  // no temporary folder: the bare name
-        {folder.Path("missing/vrtemp.csv"), "", folder.Path("missing") + ", cannot be used"},
-        {capture, "dir",
-         folder.Path().string() + ", cannot be used: its lock file vrtemp.csv.lock"},
-        {capture, "link", "(Operation not permitted)"},
+        {"vrtemp.csv.lock", "", kNoCaptureFolder},  // no folder: the bare name
+        {folder.Path("missing/x.lock"), "", folder.Path("missing") + " cannot be used"},
+        {lockPath, "dir", folder.Path().string() + " cannot be used: its lock file " + lockName},
+        {lockPath, "link", "(Operation not permitted)"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.capturePath + " " + c.plant);
-        const std::string lockPath = c.capturePath + ".lock";
+        SCOPED_TRACE(c.lockPath + " " + c.plant);
         if (c.plant == "dir") {
-            std::filesystem::create_directory(lockPath);
+            std::filesystem::create_directory(c.lockPath);
         } else if (c.plant == "link") {
-            std::filesystem::create_symlink(folder.Path("elsewhere"), lockPath);
+            std::filesystem::create_symlink(folder.Path("elsewhere"), c.lockPath);
         }
-        const CaptureFileLock lock(c.capturePath);
+        const CaptureFileLock lock(c.lockPath);
         EXPECT_EQ(lock.GetState(), State::Failed);
         EXPECT_NE(lock.Problem().find(c.problem), std::string::npos) << lock.Problem();
         if (!c.plant.empty()) {
-            std::filesystem::remove(lockPath);
+            std::filesystem::remove(c.lockPath);
         }
     }
     EXPECT_FALSE(std::filesystem::exists("vrtemp.csv.lock"));

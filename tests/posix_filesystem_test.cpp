@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/posix/PosixFileSystem.h"
+#include "shared/CapturePaths.h"
 #include "shared/Errors.h"
 #include "shared/SupportFunctions.h"
 #include "support/ScratchFolder.h"
@@ -69,7 +70,7 @@ TEST(PosixFileExists, OrdinaryFilesMatchAndNothingElseDoes) {
 struct SavedEnvironment {
     std::vector<std::pair<const char*, std::optional<std::string>>> saved;
     SavedEnvironment() {
-        for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
+        for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR", "XDG_CACHE_HOME"}) {
             const char* value = std::getenv(name);
             saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
         }
@@ -103,6 +104,8 @@ TEST(PosixTempFolder, UsesThePrivateRuntimeFolderElseAPrivateFolderOfItsOwnUnder
     EXPECT_EQ(files.TempFolder(), expected);  // the second start finds it again
 }
 
+// A folder of that name that is not the user's own private one is never used: the user's cache
+// folder takes its place, and the user is told; when that is not private either, there is none.
 TEST(PosixTempFolder, RefusesAFolderThatIsNotTheUsersOwnPrivateFolder) {
     SavedEnvironment saved;
     ::unsetenv("XDG_RUNTIME_DIR");
@@ -130,13 +133,21 @@ TEST(PosixTempFolder, RefusesAFolderThatIsNotTheUsersOwnPrivateFolder) {
         {"a file", [](const std::string& f) { ScratchFolder::WriteFile(f, ""); }, me},
     };
     ScratchFolder scratch;
+    ::setenv("XDG_CACHE_HOME", scratch.Path("cache").c_str(), 1);
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         const std::string tmp = scratch.Path(c.what) + "/";
         ::mkdir(tmp.c_str(), 0700);
         ::setenv("TMPDIR", tmp.c_str(), 1);
-        c.prepare(tmp + "verada-rede-" + std::to_string(c.owner));
+        const std::string refused = tmp + "verada-rede-" + std::to_string(c.owner);
+        c.prepare(refused);
         PosixFileSystem files(c.owner);
-        EXPECT_EQ(files.TempFolder(), "") << c.what;
+        // Someone else's cache folder is not theirs either: the injected owner has none.
+        const bool mine = c.owner == me;
+        EXPECT_EQ(files.TempFolder(), mine ? scratch.Path("cache/verada-rede/") : "");
+        EXPECT_NE((mine ? files.FolderNote() : files.TempFolderProblem()).find(refused),
+                  std::string::npos);
+        EXPECT_EQ(Mode(scratch.Path("cache/verada-rede")), 0700U);
     }
 }
 
@@ -186,11 +197,18 @@ TEST(PosixReplacement, KeepsPermissionsAndLinksAndRefusesWhatMayNotBeWritten) {
     ScratchFolder scratch;
     PosixFileSystem files;
     const auto replace = [&](const std::string& target, bool overwrite) {
-        auto output = files.CreateReplacement(target);
+        const std::string file = files.AbsolutePath(target);
+        const std::string replacement = ReplacementFor(file, UniqueSuffix());
+        auto output = files.CreateReplacement(file, replacement);
         output->Write(reinterpret_cast<const std::uint8_t*>("new"), 3);
         output->Sync();
         output->Close();
-        files.CommitReplacement(target, overwrite);
+        try {
+            files.CommitReplacement(replacement, file, overwrite);
+        } catch (const FileError&) {
+            files.DeleteFile(replacement);
+            throw;
+        }
     };
     const std::string file = scratch.Path("kept.csv");
     ScratchFolder::WriteFile(file, "old");
@@ -206,7 +224,6 @@ TEST(PosixReplacement, KeepsPermissionsAndLinksAndRefusesWhatMayNotBeWritten) {
     ::umask(umask);
     EXPECT_EQ(Mode(scratch.Path("fresh.csv")), 0644U);
     EXPECT_THROW(replace(scratch.Path("fresh.csv"), false), FileError);  // never over a file
-    files.DeleteFile(files.ReplacementPath(scratch.Path("fresh.csv")));
 
     ::chmod(file.c_str(), 0444);
     if (::geteuid() != 0) {  // the superuser may write any file

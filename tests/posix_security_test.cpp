@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/posix/PosixFileSystem.h"
+#include "shared/CapturePaths.h"
 #include "shared/Errors.h"
 #include "support/ScratchFolder.h"
 
@@ -123,15 +124,16 @@ TEST_F(PosixPlanted, TargetIsWrittenExactlyWhereTheUserChose) {
     const std::string elsewhere = scratch.Path("elsewhere.csv");
     const std::string dangling = scratch.Path("dangling.csv");
     fs::create_symlink(elsewhere, dangling);
-    EXPECT_THROW(files.CreateReplacement(dangling), FileError);
+    EXPECT_THROW(files.AbsolutePath(dangling), FileError);
     EXPECT_FALSE(fs::exists(elsewhere));
 
     const std::string chosen = scratch.Path("chosen.csv");
-    auto file = files.CreateReplacement(chosen);
+    const std::string replacement = ReplacementFor(chosen, UniqueSuffix());
+    auto file = files.CreateReplacement(chosen, replacement);
     const std::uint8_t bytes[3] = {'a', ',', 'b'};
     file->Write(bytes, sizeof bytes);
     file->Close();
-    files.CommitReplacement(chosen, false);
+    files.CommitReplacement(replacement, chosen, false);
     EXPECT_EQ(ScratchFolder::ReadFile(chosen), "a,b");
     // private/, victim, dangling link, chosen: nothing else was left
     EXPECT_EQ(std::distance(fs::directory_iterator(scratch.Path()), fs::directory_iterator()), 4);

@@ -15,6 +15,7 @@
 #include "saving/ExportCaptureFile.h"
 #include "saving/SaveCommand.h"
 #include "saving/SaveJournal.h"
+#include "shared/CapturePaths.h"
 #include "support/NativeFileSystem.h"
 #include "support/TestFileSystem.h"
 #include "support/TestWindow.h"
@@ -253,10 +254,11 @@ TEST_F(Saving, FailingEachFileOperationInTurnKeepsTheDataAndPutsTheTargetBack) {
         saveFailingAt(std::nullopt);
         const std::vector<std::string> steps = files.ops;
         ASSERT_GT(steps.size(), 5U) << c.name;
-        // After the last rename (the replacement in place, or the journal marking an append
+        // After the last rename (the replacement in place) or journal write (marking an append
         // done) the save is finished rather than undone.
-        const auto lastRename = std::find_if(
-            steps.rbegin(), steps.rend(), [](const auto& op) { return op.starts_with("rename "); });
+        const auto lastRename = std::find_if(steps.rbegin(), steps.rend(), [](const auto& op) {
+            return op.starts_with("rename ") || op.starts_with("write-private ");
+        });
         const auto finishedFrom = static_cast<std::size_t>(steps.rend() - lastRename);
         for (std::size_t i = 0; i < steps.size(); ++i) {
             SCOPED_TRACE(std::string(c.name) + ": " + steps[i] + " (step " + std::to_string(i) +
@@ -268,8 +270,8 @@ TEST_F(Saving, FailingEachFileOperationInTurnKeepsTheDataAndPutsTheTargetBack) {
             EXPECT_NE(prompt.find(steps[i].substr(steps[i].find(' ') + 1)), std::string::npos)
                 << prompt;  // the failing file
             // Only the journal's removal failed: the capture is gone, the next save finishes.
-            ExpectDataKept(steps[i] == "delete vrtemp.csv.journal" ? std::nullopt
-                                                                   : std::optional(capture));
+            const bool journalsRemoval = steps[i].starts_with("delete capture-");
+            ExpectDataKept(journalsRemoval ? std::nullopt : std::optional(capture));
             EXPECT_EQ(ScratchFolder::ReadFile(target), i >= finishedFrom ? c.after : c.before);
             EXPECT_FALSE(save.Busy());
             // Saving again writes the data once (or finishes the save that wrote it: a new file
@@ -302,14 +304,16 @@ TEST_F(Saving, SaveOntoTheCaptureFileIsRefusedHoweverItIsSpelt) {
             EXPECT_NE(toolkit.messageBoxes[0].prompt.find("holds the downloaded data itself"),
                       std::string::npos);
             ExpectDataKept();
-            EXPECT_FALSE(ScratchFolder::ReadFile(SaveJournal::PathFor(state.CaptureFilePath)));
+            EXPECT_FALSE(
+                ScratchFolder::ReadFile(SaveJournal::PathFor(files, state.CaptureFilePath)));
         }
     }
 }
 
-// A save cut short leaves its journal beside the capture file; the next start finishes it (undone,
-// then run again) when its capture file is intact, otherwise undoes it and keeps the data for the
-// user: the target as it was or complete, the data in it once or still in the capture file.
+// A save cut short leaves its journal; the next start finishes it (undone, then run again) when
+// its capture file is intact and its target is the file it found, otherwise undoes what is its
+// own and keeps the data for the user: the target as it was or complete, the data in it once or
+// still in the capture file. A journal that is not the user's private file is not obeyed.
 TEST_F(Saving, InterruptedSaveIsFinishedOrItsDataKeptAtTheNextStart) {
     struct Case {
         const char* name;
@@ -322,6 +326,8 @@ TEST_F(Saving, InterruptedSaveIsFinishedOrItsDataKeptAtTheNextStart) {
         const char* note;                   // in what the user is told
         std::string captureNow = kCapture;  // the capture file at the next start
         const char* folder = "";            // of the target, when not the scratch folder
+        bool targetReplaced = false;        // another program saved the target anew since
+        unsigned journalMode = 0600;        // the journal's permissions
     };
     const std::string old = "old\r\n";
     const auto writing = SaveJournal::Phase::Writing;
@@ -337,11 +343,17 @@ TEST_F(Saving, InterruptedSaveIsFinishedOrItsDataKeptAtTheNextStart) {
          old + kData, false, ""},
         {"append cut short, capture grown since", append, writing, old + "1,2", false, old, true,
          "was undone", kCapture + "9"},
+        {"append cut short, target saved anew since", append, writing, old + "1,2", false,
+         old + "1,2", true, "replaced or removed since", kCapture, "", true},
+        {"append cut short, target cut since", append, writing, "ol", false, "ol", true,
+         "cut shorter"},
         {"replacement half-written", replace, writing, old, true, kHeader + kData, false, ""},
-        {"replacement in place, not marked", replace, writing, kHeader + kData, false,
-         kHeader + kData, false, ""},
+        {"replacement half-written, target saved anew since", replace, writing, old, true, old,
+         true, "changed the file meanwhile", kCapture, "", true},
         {"replacement, folder gone", replace, writing, "", false, "", true,
          "could not be completed", kCapture, "gone/"},
+        {"journal open to others", append, writing, old + "1,2", false, old + "1,2", true,
+         "was ignored", kCapture, "", false, 0644},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -355,12 +367,20 @@ TEST_F(Saving, InterruptedSaveIsFinishedOrItsDataKeptAtTheNextStart) {
         journal.target = path;
         journal.mode = c.mode;
         journal.phase = c.phase;
+        journal.overwrite = c.mode == replace && *c.folder == '\0';  // else a new file
+        journal.header = c.mode == replace;
         journal.identity = files.Identify(target).value();
         journal.lengthBefore = old.size();
-        journal.replacement = files.ReplacementPath(path);
+        journal.replacement = ReplacementFor(path, UniqueSuffix());
         journal.captureIdentity = files.Identify(state.CaptureFilePath).value();
         journal.captureLength = kCapture.size();
         journal.Write(files);
+        const std::string journalPath = SaveJournal::PathFor(files, state.CaptureFilePath);
+        std::filesystem::permissions(journalPath,
+                                     static_cast<std::filesystem::perms>(c.journalMode));
+        if (c.targetReplaced) {  // as an editor saves: a new file renamed over the old one
+            std::filesystem::rename(target, target + ".was");
+        }
         ScratchFolder::WriteFile(target, c.targetNow);
         ScratchFolder::WriteFile(state.CaptureFilePath, c.captureNow);
         if (c.replacementLeft) {
@@ -374,11 +394,17 @@ TEST_F(Saving, InterruptedSaveIsFinishedOrItsDataKeptAtTheNextStart) {
         EXPECT_EQ(window.view.visible, c.kept);
         ASSERT_EQ(toolkit.messageBoxes.size(), c.kept ? 1U : 0U);
         if (c.kept) {
-            EXPECT_NE(toolkit.messageBoxes[0].prompt.find(c.note), std::string::npos);
+            EXPECT_NE(toolkit.messageBoxes[0].prompt.find(c.note), std::string::npos)
+                << toolkit.messageBoxes[0].prompt;
             EXPECT_NE(toolkit.messageBoxes[0].prompt.find("kept"), std::string::npos);
         }
-        EXPECT_FALSE(ScratchFolder::ReadFile(journal.replacement));
-        EXPECT_FALSE(ScratchFolder::ReadFile(SaveJournal::PathFor(state.CaptureFilePath)));
+        const bool ignored = c.journalMode != 0600;  // then nothing it names is touched
+        EXPECT_EQ(ScratchFolder::ReadFile(journal.replacement).has_value(),
+                  ignored && c.replacementLeft);
+        EXPECT_EQ(ScratchFolder::ReadFile(journalPath).has_value(), ignored);
+        std::filesystem::remove(journalPath);
+        std::filesystem::remove(journal.replacement);
+        std::filesystem::remove(target + ".was");
         EXPECT_EQ(RecoverInterruptedSave(files, state.CaptureFilePath), "");  // settled once
     }
 }

@@ -13,6 +13,7 @@
 #include "saving/ExportCaptureFile.h"
 #include "saving/SaveJournal.h"
 #include "shared/CaptureFileLock.h"
+#include "shared/CapturePaths.h"
 #include "shared/Errors.h"
 #include "shared/ForwardingFileSystem.h"
 #include "shared/ProgramState.h"
@@ -45,11 +46,13 @@ public:
     std::unique_ptr<OutputFile> OpenCaptureForAppend(const std::string& path) override {
         if (!inner().Identify(path)) {
             // Made empty in one step, as a CSV file is: the user's document, not a private file.
-            inner().CreateReplacement(path)->Close();
+            const std::string file = inner().AbsolutePath(path);
+            const std::string replacement = ReplacementFor(file, UniqueSuffix());
+            inner().CreateReplacement(file, replacement)->Close();
             try {
-                inner().CommitReplacement(path, false);
+                inner().CommitReplacement(replacement, file, false);
             } catch (const FileError&) {  // made by someone else meanwhile: appended to then
-                inner().DeleteFile(inner().ReplacementPath(path));
+                inner().DeleteFile(replacement);
             }
         }
         return inner().OpenForAppend(path);
@@ -148,8 +151,10 @@ std::optional<std::string> OutProblem(FileSystem& native, const std::string& out
         if (existed) {
             native.OpenTarget(out)->Close();
         } else {  // made the way the first report makes it, beside it, and removed again
-            native.CreateReplacement(out)->Close();
-            native.DeleteFile(native.ReplacementPath(out));
+            const std::string file = native.AbsolutePath(out);
+            const std::string replacement = ReplacementFor(file, UniqueSuffix());
+            native.CreateReplacement(file, replacement)->Close();
+            native.DeleteFile(replacement);
         }
     } catch (const FileError& e) {
         return std::string("--out cannot be written: ") + e.what();
@@ -170,25 +175,24 @@ int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& e
         const std::unique_ptr<FileSystem> native = NewNativeFileSystem();
         UserCaptureFile userFile(*native);
         FileSystem& files = options.out ? static_cast<FileSystem&>(userFile) : *native;
-        // The tray program's capture file is its own while it runs: it may hold unsaved data.
-        std::unique_ptr<CaptureFileLock> lock;
         if (options.out) {
             if (const auto problem = OutProblem(*native, *options.out)) {
                 return Fail(err, *problem);
             }
+        } else if (files.TempFolder().empty()) {
+            const std::string problem = files.TempFolderProblem();
+            return Fail(err, problem.empty() ? kNoCaptureFolder : problem);
         } else {
-            lock = LockProgramCaptureFile(*native);
-            if (lock->GetState() == CaptureFileLock::State::HeldByAnother) {
-                return Fail(err,
-                            "the capture file is held by a running Verada Rede or another "
-                            "verada-rede-cli capture; let it end, or capture into another "
-                            "file with --out FILE");
-            }
-            if (lock->GetState() == CaptureFileLock::State::Failed) {
-                return Fail(err, lock->Problem());
-            }
+            TellFolderNote(files, err);
         }
         const std::string path = options.out ? *options.out : files.TempFolder() + kCaptureFileName;
+        // The capture file is one program's at a time: the tray program's while it runs, and
+        // never two commands' at once.
+        std::string problem;
+        const auto lock = LockCaptureFile(*native, path, problem);
+        if (!lock) {
+            return Fail(err, problem);
+        }
         // A save of this capture file that was cut short is finished (or undone, its data kept)
         // before the file grows.
         {

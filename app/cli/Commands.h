@@ -4,9 +4,13 @@
 // and its messages to `err`.
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
+
+#include "shared/CaptureFileLock.h"
+#include "shared/FileSystem.h"
 
 namespace vr::cli {
 
@@ -45,6 +49,15 @@ struct ExportOptions {
 int RunList(const std::optional<std::string>& scenario, std::ostream& out, std::ostream& err);
 int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& err);
 int RunExport(const ExportOptions& options, std::ostream& err);
+
+// Holds the capture file `capture` for this command: waits a moment while another program holds
+// it, then gives up. Returns nothing, with the sentence for the user in `problem`, when the lock
+// is not this command's.
+std::unique_ptr<CaptureFileLock> LockCaptureFile(FileSystem& files, const std::string& capture,
+                                                 std::string& problem);
+
+// Prints the note of a folder used in place of the usual one, if any.
+void TellFolderNote(FileSystem& files, std::ostream& err);
 
 // "verada-rede-cli: <message>" on its own line.
 int Fail(std::ostream& err, const std::string& message, int status = kExitFailure);

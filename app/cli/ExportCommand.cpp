@@ -25,37 +25,33 @@ bool SameFile(const std::string& a, const std::string& b) {
 int RunExport(const ExportOptions& options, std::ostream& err) {
     const std::unique_ptr<FileSystem> native = NewNativeFileSystem();
     FileSystem& files = *native;
-    // The export deletes the capture file: never the tray program's while it runs, whose data
-    // would then be gone from under it.
-    const std::string trayCapture = native->TempFolder() + kCaptureFileName;
-    std::unique_ptr<CaptureFileLock> lock;
-    if (!options.keepCapture && SameFile(options.capture, trayCapture)) {
-        lock = LockProgramCaptureFile(*native);
-        if (lock->GetState() == CaptureFileLock::State::HeldByAnother) {
-            return Fail(err, "\"" + options.capture +
-                                 "\" is held by a running Verada Rede or verada-rede-cli capture; "
-                                 "export a copy with --keep-capture, or let it end first");
-        }
-        if (lock->GetState() == CaptureFileLock::State::Failed) {
-            return Fail(err, lock->Problem());
-        }
+    // Whatever is done to the capture file and its journal is done by one program at a time:
+    // two saves at once would each take the other's journal for a save cut short, and the tray
+    // program's capture file is its own while it runs.
+    std::string problem;
+    const auto lock = LockCaptureFile(files, options.capture, problem);
+    if (!lock) {
+        return Fail(err, problem);
     }
     ConsoleForms forms(err);
     ConsoleWindow window;
     try {
         // A save of this capture that was cut short is finished (or undone, its data kept)
-        // before it is saved again.
+        // before it is saved again. It keeps the capture file: what becomes of it is this
+        // command's choice.
         const InterruptedSave settled =
-            FinishInterruptedSave(files, forms, window, options.capture);
+            FinishInterruptedSave(files, forms, window, options.capture, false);
         if (!settled.note.empty()) {
             err << kToolName << ": " << settled.note << '\n';
-            const auto& done = settled.completed;
-            const bool doneAppend =
-                done && (done->mode == SaveJournal::Mode::Append || !done->overwrite);
-            if (!files.Identify(options.capture) ||
-                (done && SameFile(done->target, options.target) && doneAppend == options.append)) {
-                return kExitOk;  // that save was this one, finished now
-            }
+        }
+        if (const auto& done = settled.completed;
+            done && SameFile(done->target, options.target) && done->header != options.append) {
+            // That save was this one, finished now.
+            SaveJournal finished = *done;
+            finished.phase = SaveJournal::Phase::Written;
+            finished.deleteCapture = !options.keepCapture;
+            SettleSave(files, finished);
+            return kExitOk;
         }
         const ExportOutcome outcome =
             ExportCaptureFile(files, forms, window, options.capture, options.target, options.append,

@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <cstdio>
 
 #include "shared/Version.h"
 
@@ -63,6 +64,9 @@ std::string AlreadyRunningMessage() {
 
 bool DesktopProgram::Start() {
     captureLock_ = LockProgramCaptureFile(platform_.files);
+    if (const std::string note = platform_.files.FolderNote(); !note.empty()) {
+        std::fprintf(stderr, "verada-rede: %s\n", note.c_str());
+    }
     switch (captureLock_->GetState()) {
         case CaptureFileLock::State::Held:
             break;

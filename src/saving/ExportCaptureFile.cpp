@@ -10,6 +10,7 @@
 
 #include "saving/KeepDataBytes.h"
 #include "saving/SaveJournal.h"
+#include "shared/CapturePaths.h"
 #include "shared/Errors.h"
 
 namespace vr {
@@ -169,13 +170,34 @@ std::string Abandon(FileSystem& files, const SaveJournal& journal,
     return "";
 }
 
-// The path the journal keeps for the target: a relative one is made absolute, so that the
-// save is finished in the same place whatever the current folder of the next start.
-std::string JournalPath(FileSystem& files, const std::string& target) {
-    const bool absolute = !target.empty() && (target[0] == '/' || target[0] == '\\' ||
-                                              (target.size() > 1 && target[1] == ':'));
-    const std::string folder = absolute ? "" : files.CurrentFolder();
-    return folder.empty() ? target : folder + "/" + target;
+// What the save will do, recorded before it changes anything. Paths are absolute, so that the
+// save is finished in the same place whatever the current folder of the next start; a target
+// whose absolute path cannot be told is refused here, before anything changes.
+SaveJournal Plan(FileSystem& files, InputFile& input, const std::string& source,
+                 const std::string& target, bool append, bool deleteCapture) {
+    SaveJournal journal;
+    journal.capture = files.AbsolutePath(source);
+    journal.target = files.AbsolutePath(target);
+    journal.deleteCapture = deleteCapture;
+    journal.header = !append;
+    journal.captureIdentity = files.Identify(source).value_or(FileIdentity{});
+    journal.captureLength = input.Length();
+    // Compared as files, not as names: "./x", a doubled separator or a link all name the same.
+    const auto targetIdentity = files.Identify(journal.target);
+    if (targetIdentity && targetIdentity == files.Identify(source)) {
+        throw FileError(target,
+                        "this is the file that holds the downloaded data itself; nothing was "
+                        "changed");
+    }
+    journal.identity = targetIdentity.value_or(FileIdentity{});
+    if (append && targetIdentity) {
+        journal.mode = SaveJournal::Mode::Append;
+    } else {
+        // Only a file that was there is replaced: one that turns up meanwhile stays.
+        journal.overwrite = targetIdentity.has_value();
+        journal.replacement = ReplacementFor(journal.target, UniqueSuffix());
+    }
+    return journal;
 }
 
 // The export itself, with any journal of an earlier save of `source` already settled or about
@@ -186,40 +208,26 @@ ExportOutcome Export(FileSystem& files, FormFactory& forms, MainWindowLink& wind
     // The capture is opened first: when it is missing or unreadable no target is touched.
     auto input = files.OpenForReading(source);
     const std::uint64_t stepsTotal = (input->Length() + 1) / kReadsPerStep;
-    // Compared as files, not as names: "./x", a doubled separator or a link all name the same.
-    const auto targetIdentity = files.Identify(target);
-    if (targetIdentity && targetIdentity == files.Identify(source)) {
-        throw FileError(target,
-                        "this is the file that holds the downloaded data itself; nothing was "
-                        "changed");
-    }
-
-    SaveJournal journal;
-    journal.capture = source;
-    journal.target = JournalPath(files, target);
-    journal.deleteCapture = deleteCapture;
-    // A file that turned up where none was is not replaced by an append.
-    journal.overwrite = !append;
-    journal.captureIdentity = files.Identify(source).value_or(FileIdentity{});
-    journal.captureLength = input->Length();
+    SaveJournal journal = Plan(files, *input, source, target, append, deleteCapture);
     std::unique_ptr<OutputFile> output;
-    if (append && targetIdentity) {
+    if (journal.mode == SaveJournal::Mode::Append) {
         // Opened before the journal is written: a target that may not be written is refused
         // with nothing changed.
-        output = files.OpenForAppend(target);
-        journal.mode = SaveJournal::Mode::Append;
-        journal.identity = *targetIdentity;
+        output = files.OpenForAppend(journal.target);
         journal.lengthBefore = output->Length();
-    } else {
-        journal.replacement = files.ReplacementPath(target);
+        if (files.Identify(journal.target) != journal.identity) {
+            throw FileError(target,
+                            "another program replaced this file just now; nothing was "
+                            "changed");
+        }
     }
     journal.Write(files);
     if (journal.mode == SaveJournal::Mode::Replace) {
         try {
-            output = files.CreateReplacement(target);
+            output = files.CreateReplacement(journal.target, journal.replacement);
         } catch (...) {
             // Whatever is in the replacement's place is not this save's and stays.
-            DeleteIfThere(files, SaveJournal::PathFor(source));
+            DeleteIfThere(files, SaveJournal::PathFor(files, journal.capture));
             throw;
         }
     }
@@ -227,7 +235,7 @@ ExportOutcome Export(FileSystem& files, FormFactory& forms, MainWindowLink& wind
     SaveJournal written = journal;
     written.phase = SaveJournal::Phase::Written;
     try {
-        if (journal.mode == SaveJournal::Mode::Replace && !append) {
+        if (journal.header) {
             const std::string header = kCsvHeader;
             output->Write(reinterpret_cast<const std::uint8_t*>(header.data()), header.size());
         }
@@ -243,10 +251,14 @@ ExportOutcome Export(FileSystem& files, FormFactory& forms, MainWindowLink& wind
         output->Sync();
         output->Close();
         output.reset();
+        if (journal.mode == SaveJournal::Mode::Replace) {
+            written.replacementIdentity =
+                files.Identify(journal.replacement).value_or(FileIdentity{});
+        }
         // From here on the save is finished rather than undone, also after a crash.
         written.Write(files);
         if (journal.mode == SaveJournal::Mode::Replace) {
-            files.CommitReplacement(target, journal.overwrite);
+            CommitReplacement(files, written);
         }
     } catch (const FileError& e) {
         throw FileError(e.path(), e.cause() + Abandon(files, journal, output));
@@ -279,23 +291,36 @@ ExportOutcome ExportCaptureFile(FileSystem& files, FormFactory& forms, MainWindo
 }
 
 InterruptedSave FinishInterruptedSave(FileSystem& files, FormFactory& forms, MainWindowLink& window,
-                                      const std::string& capture) {
+                                      const std::string& capture,
+                                      std::optional<bool> deleteCapture) {
     InterruptedSave result;
-    const auto journal = ReadSaveJournal(files, capture);
-    if (!journal) {
+    const JournalFound found = ReadSaveJournal(files, capture);
+    if (!found.journal) {
+        // A journal that is not obeyed leaves the capture file's data as unsaved as it may be.
+        result.note = found.ignored;
+        result.dataKept = !found.ignored.empty() && files.Identify(capture).has_value();
+        if (result.dataKept) {
+            result.note += " The downloaded data is kept: save it again.";
+        }
         return result;
     }
-    const std::string quoted = "An interrupted save into \"" + journal->target + "\"";
-    if (journal->phase == SaveJournal::Phase::Written) {
-        result.note = SettleSave(files, *journal);
-        result.completed = journal;
-    } else if (UndoForRetry(files, *journal)) {
+    SaveJournal journal = *found.journal;
+    // The present command decides what becomes of the capture file, not the one cut short.
+    journal.deleteCapture = deleteCapture.value_or(journal.deleteCapture);
+    const std::string quoted = "An interrupted save into \"" + journal.target + "\"";
+    std::string why;
+    if (journal.phase == SaveJournal::Phase::Written) {
+        const Settlement settled = SettleSave(files, journal);
+        result.note = settled.note;
+        if (settled.finished) {
+            result.completed = journal;
+        }
+    } else if ((why = UndoForRetry(files, journal)).empty()) {
         // The user chose this target and mode: the save runs again, appending after the old
         // end or writing a fresh replacement. Its own journal takes the old one's place.
-        const bool append = journal->mode == SaveJournal::Mode::Append || !journal->overwrite;
         try {
-            if (Export(files, forms, window, capture, journal->target, append,
-                       journal->deleteCapture) == ExportOutcome::Completed) {
+            if (Export(files, forms, window, journal.capture, journal.target, !journal.header,
+                       journal.deleteCapture) == ExportOutcome::Completed) {
                 result.note = quoted + " was completed.";
                 result.completed = journal;
                 return result;
@@ -308,9 +333,9 @@ InterruptedSave FinishInterruptedSave(FileSystem& files, FormFactory& forms, Mai
             result.note = quoted + " could not be completed: " + e.what() + ".";
         }
     } else {
-        result.note = SettleSave(files, *journal);
-        if (result.note.empty()) {
-            result.note = quoted + " was undone.";
+        result.note = SettleSave(files, journal).note;
+        if (journal.mode == SaveJournal::Mode::Replace) {
+            result.note = quoted + " was not run again: " + why + ".";
         }
     }
     result.dataKept = !result.completed && files.Identify(capture).has_value();

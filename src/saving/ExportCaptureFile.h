@@ -37,19 +37,22 @@ ExportOutcome ExportCaptureFile(FileSystem& files, FormFactory& forms, MainWindo
 
 // How a save cut short by a crash was settled.
 struct InterruptedSave {
-    std::string note;                      // for the user; "" when there was nothing to settle
+    std::string note;  // for the user; "" when there was nothing to settle or ignore
     std::optional<SaveJournal> completed;  // the save, when it is finished now
     bool dataKept = false;  // not finished, and the capture file holds data no save holds
 };
 
 // Settles the save of the capture file `capture` that its journal shows was cut short, before
-// anything else uses the capture file. A save marked written is finished. A save still writing
-// whose capture file is intact is undone and then run again, to the same target in the same
-// mode, so the data the user asked to save is saved once. Otherwise (the capture file is gone or
-// another one, another program wrote into the target, the target cannot be written now) it is
-// only undone, and whatever capture file is left is kept. Throws FileError when the target
-// cannot be put right; the journal then stays for the next attempt.
+// anything else uses the capture file; the caller holds the capture's lock. A save marked written
+// is finished. A save still writing whose capture file is intact and whose target is as the save
+// found it is undone and then run again, to the same target in the same mode, so the data the
+// user asked to save is saved once. Otherwise (the capture file is gone or another one, another
+// program replaced, cut or wrote into the target, the target cannot be written now) it is only
+// undone, and whatever capture file is left is kept. `deleteCapture`, when given, is the present
+// command's choice and takes the place of the interrupted save's. Throws FileError when the
+// target cannot be put right; the journal then stays for the next attempt.
 InterruptedSave FinishInterruptedSave(FileSystem& files, FormFactory& forms, MainWindowLink& window,
-                                      const std::string& capture);
+                                      const std::string& capture,
+                                      std::optional<bool> deleteCapture = std::nullopt);
 
 }  // namespace vr

@@ -5,13 +5,14 @@
 #include <vector>
 
 #include "saving/KeepDataBytes.h"
+#include "shared/CapturePaths.h"
 #include "shared/Errors.h"
 
 namespace vr {
 namespace {
 
-constexpr const char* kJournalMagic = "verada-rede save journal 1";
-// A journal holds two paths and a few numbers: anything longer is not one of ours.
+constexpr const char* kJournalMagic = "verada-rede save journal 2";
+// A journal holds three paths and a few numbers: anything longer is not one of ours.
 constexpr std::size_t kJournalLimit = std::size_t{64} * 1024;
 constexpr std::size_t kCompareBlock = std::size_t{64} * 1024;
 
@@ -31,6 +32,25 @@ bool GetText(std::istringstream& in, const char* key, std::string& text) {
            in.get() == '\n';
 }
 
+void PutIdentity(std::ostringstream& out, const char* key, const FileIdentity& identity) {
+    out << key << ' ' << identity.volume << ' ' << identity.index << '\n';
+}
+
+bool GetIdentity(std::istringstream& in, const char* key, FileIdentity& identity) {
+    std::string name;
+    return (in >> name >> identity.volume >> identity.index) && name == key;
+}
+
+bool GetFlag(std::istringstream& in, const char* key, bool& flag) {
+    std::string name;
+    int value = 0;
+    if (!(in >> name >> value) || name != key || (value != 0 && value != 1)) {
+        return false;
+    }
+    flag = value == 1;
+    return true;
+}
+
 std::string Serialize(const SaveJournal& journal) {
     std::ostringstream out;
     out << kJournalMagic << '\n'
@@ -38,34 +58,37 @@ std::string Serialize(const SaveJournal& journal) {
         << "phase " << (journal.phase == SaveJournal::Phase::Written ? "written" : "writing")
         << '\n'
         << "delete-capture " << (journal.deleteCapture ? 1 : 0) << '\n'
-        << "overwrite " << (journal.overwrite ? 1 : 0) << '\n'
-        << "identity " << journal.identity.volume << ' ' << journal.identity.index << '\n'
-        << "length " << journal.lengthBefore << '\n'
-        << "capture " << journal.captureIdentity.volume << ' ' << journal.captureIdentity.index
-        << ' ' << journal.captureLength << '\n';
+        << "header " << (journal.header ? 1 : 0) << '\n'
+        << "overwrite " << (journal.overwrite ? 1 : 0) << '\n';
+    PutIdentity(out, "identity", journal.identity);
+    PutIdentity(out, "replacement-identity", journal.replacementIdentity);
+    out << "length " << journal.lengthBefore << '\n';
+    PutIdentity(out, "capture", journal.captureIdentity);
+    out << "capture-length " << journal.captureLength << '\n';
+    PutText(out, "capture-path", journal.capture);
     PutText(out, "target", journal.target);
     PutText(out, "replacement", journal.replacement);
     return out.str();
 }
 
-std::optional<SaveJournal> Parse(const std::string& text, const std::string& capture) {
+std::optional<SaveJournal> Parse(const std::string& text) {
     std::istringstream in(text);
     std::string line;
+    std::string key[4];
     std::string mode;
     std::string phase;
-    std::string key[6];
-    int deleteCapture = 0;
-    int overwrite = 0;
     SaveJournal journal;
-    journal.capture = capture;
-    if (!std::getline(in, line) || line != kJournalMagic ||
-        !(in >> key[0] >> mode >> key[1] >> phase >> key[2] >> deleteCapture >> key[5] >>
-          overwrite >> key[3] >> journal.identity.volume >> journal.identity.index >> line >>
-          journal.lengthBefore >> key[4] >> journal.captureIdentity.volume >>
-          journal.captureIdentity.index >> journal.captureLength) ||
-        key[0] != "mode" || key[1] != "phase" || key[2] != "delete-capture" ||
-        key[5] != "overwrite" || key[3] != "identity" || line != "length" || key[4] != "capture" ||
-        in.get() != '\n' || !GetText(in, "target", journal.target) ||
+    if (!std::getline(in, line) || line != kJournalMagic || !(in >> key[0] >> mode) ||
+        !(in >> key[1] >> phase) || key[0] != "mode" || key[1] != "phase" ||
+        !GetFlag(in, "delete-capture", journal.deleteCapture) ||
+        !GetFlag(in, "header", journal.header) || !GetFlag(in, "overwrite", journal.overwrite) ||
+        !GetIdentity(in, "identity", journal.identity) ||
+        !GetIdentity(in, "replacement-identity", journal.replacementIdentity) ||
+        !(in >> key[2] >> journal.lengthBefore) || key[2] != "length" ||
+        !GetIdentity(in, "capture", journal.captureIdentity) ||
+        !(in >> key[3] >> journal.captureLength) || key[3] != "capture-length" ||
+        in.get() != '\n' || !GetText(in, "capture-path", journal.capture) ||
+        !GetText(in, "target", journal.target) ||
         !GetText(in, "replacement", journal.replacement)) {
         return std::nullopt;
     }
@@ -74,8 +97,6 @@ std::optional<SaveJournal> Parse(const std::string& text, const std::string& cap
     }
     journal.mode = mode == "append" ? SaveJournal::Mode::Append : SaveJournal::Mode::Replace;
     journal.phase = phase == "written" ? SaveJournal::Phase::Written : SaveJournal::Phase::Writing;
-    journal.deleteCapture = deleteCapture != 0;
-    journal.overwrite = overwrite != 0;
     return journal;
 }
 
@@ -90,6 +111,16 @@ std::size_t ReadFully(InputFile& file, std::uint8_t* data, std::size_t size) {
         done += got;
     }
     return done;
+}
+
+std::uint64_t LengthOf(FileSystem& files, const std::string& path) {
+    return files.OpenForReading(path)->Length();
+}
+
+// The capture file is the one the save read, at the length it had.
+bool CaptureIntact(FileSystem& files, const SaveJournal& journal) {
+    return files.Identify(journal.capture) == journal.captureIdentity &&
+           LengthOf(files, journal.capture) == journal.captureLength;
 }
 
 // True when every byte of the target after `journal.lengthBefore` is the capture's data in its
@@ -119,30 +150,47 @@ bool OnlyOurDataAfter(FileSystem& files, const SaveJournal& journal, std::uint64
     return true;
 }
 
-enum class AppendUndo { Nothing, Cut, Foreign };
+std::string Quoted(const SaveJournal& journal) {
+    return "An interrupted save into \"" + journal.target + "\"";
+}
 
-// Cuts the target back to its length before the append when only this save wrote after it.
-AppendUndo UndoAppend(FileSystem& files, const SaveJournal& journal) {
-    const auto identity = files.Identify(journal.target);
-    if (!identity || !(*identity == journal.identity)) {
-        return AppendUndo::Nothing;  // removed or replaced since: nothing of ours is in it
+// Cuts the target of an append back to its length before the save when only this save wrote
+// after it. Returns "" when the target is as it was before the save (cut back, or nothing was
+// written yet), else why nothing of it was changed.
+std::string UndoAppend(FileSystem& files, const SaveJournal& journal) {
+    if (files.Identify(journal.target) != journal.identity) {
+        return "the file was replaced or removed since, so nothing in it was changed";
     }
-    std::uint64_t length = 0;
-    {
-        auto input = files.OpenForReading(journal.target);
-        length = input->Length();
+    const std::uint64_t length = LengthOf(files, journal.target);
+    if (length < journal.lengthBefore) {
+        return "the file was cut shorter since, so nothing in it was changed";
     }
-    if (length <= journal.lengthBefore) {
-        return AppendUndo::Nothing;
+    if (length == journal.lengthBefore) {
+        return "";
     }
     if (!files.Identify(journal.capture) || !OnlyOurDataAfter(files, journal, length)) {
-        return AppendUndo::Foreign;
+        return "something else was written after its data. Check the end of the file before "
+               "saving into it again";
     }
     auto output = files.OpenTarget(journal.target);
     output->Truncate(journal.lengthBefore);
     output->Sync();
     output->Close();
-    return AppendUndo::Cut;
+    return "";
+}
+
+// The target is the file the save found there, or still absent for a new file.
+bool TargetAsFound(FileSystem& files, const SaveJournal& journal) {
+    const auto now = files.Identify(journal.target);
+    return journal.overwrite ? now == journal.identity : !now.has_value();
+}
+
+// Whether the journal's paths are those a save of `capture` writes: anything else was not
+// written by this program and is not acted on.
+bool NamesOnlyItsOwnFiles(const SaveJournal& journal, const std::string& capture) {
+    return journal.capture == capture && !journal.target.empty() &&
+           (journal.replacement.empty() ? journal.mode == SaveJournal::Mode::Append
+                                        : IsReplacementFor(journal.replacement, journal.target));
 }
 
 }  // namespace
@@ -153,98 +201,116 @@ void DeleteIfThere(FileSystem& files, const std::string& path) {
     }
 }
 
+std::string SaveJournal::PathFor(FileSystem& files, const std::string& capture) {
+    return CaptureStatePath(files, capture, ".journal");
+}
+
 void SaveJournal::Write(FileSystem& files) const {
-    const std::string path = PathFor(capture);
-    const std::string text = Serialize(*this);
+    const std::string path = PathFor(files, capture);
     try {
-        // A journal cut short while it was written is no one's file but this program's.
-        DeleteIfThere(files, files.ReplacementPath(path));
-        auto output = files.CreateReplacement(path);
-        output->Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-        output->Sync();
-        output->Close();
-        files.CommitReplacement(path, true);
+        files.WritePrivateFile(path, Serialize(*this));
     } catch (const FileError& e) {
-        try {
-            DeleteIfThere(files, files.ReplacementPath(path));
-        } catch (const FileError&) {  // NOLINT(bugprone-empty-catch): the first failure counts
-        }
         throw FileError(e.path(), "the save journal cannot be written (" + e.cause() + ")");
     }
 }
 
-std::string SettleSave(FileSystem& files, const SaveJournal& journal) {
-    std::string note;
+void CommitReplacement(FileSystem& files, const SaveJournal& journal) {
+    if (!TargetAsFound(files, journal)) {
+        throw FileError(journal.target,
+                        journal.overwrite
+                            ? "another program replaced or removed this file while the data was "
+                              "being saved; it was left as it is"
+                            : "another program made a file of this name while the data was being "
+                              "saved; it was left as it is");
+    }
+    files.CommitReplacement(journal.replacement, journal.target, journal.overwrite);
+}
+
+Settlement SettleSave(FileSystem& files, const SaveJournal& journal) {
+    Settlement result;
     if (journal.phase == SaveJournal::Phase::Written) {
-        // A replacement still beside the target is complete and on the disk: it takes its place.
-        if (journal.mode == SaveJournal::Mode::Replace && files.Identify(journal.replacement)) {
-            files.CommitReplacement(journal.target, journal.overwrite);
+        // A replacement still beside the target is complete and on the disk: it takes its place,
+        // unless another program changed the target meanwhile.
+        const auto replacement = journal.mode == SaveJournal::Mode::Replace
+                                     ? files.Identify(journal.replacement)
+                                     : std::nullopt;
+        if (replacement &&
+            (*replacement != journal.replacementIdentity || !TargetAsFound(files, journal))) {
+            if (*replacement == journal.replacementIdentity) {
+                files.DeleteFile(journal.replacement);
+            }
+            result.note = Quoted(journal) +
+                          " was not completed: another program changed the file meanwhile, and "
+                          "it was left as it is.";
+        } else {
+            if (replacement) {
+                files.CommitReplacement(journal.replacement, journal.target, journal.overwrite);
+            }
+            if (journal.deleteCapture && files.Identify(journal.capture) &&
+                CaptureIntact(files, journal)) {
+                files.DeleteFile(journal.capture);
+            }
+            result.finished = true;
+            result.note = Quoted(journal) + " was completed.";
         }
-        if (journal.deleteCapture && files.Identify(journal.capture) == journal.captureIdentity &&
-            files.OpenForReading(journal.capture)->Length() == journal.captureLength) {
-            files.DeleteFile(journal.capture);
-        }
-        note = "An interrupted save into \"" + journal.target + "\" was completed.";
     } else if (journal.mode == SaveJournal::Mode::Replace) {
-        // The replacement was created by this save (exclusively): it is the only file removed.
+        // The replacement was created by this save (exclusively, under a name nobody could know
+        // in advance): it is the only file removed. The target was never touched.
         DeleteIfThere(files, journal.replacement);
-        // Either the rename had not happened (the target is as it was) or it had (the target is
-        // complete): the capture file is kept in both cases.
-        note = "An interrupted save into \"" + journal.target +
-               "\" was cleaned up; the downloaded data is kept.";
+        result.note = Quoted(journal) + " was cleaned up; the downloaded data is kept.";
     } else {
-        switch (UndoAppend(files, journal)) {
-            case AppendUndo::Nothing:
-                break;
-            case AppendUndo::Cut:
-                note = "An interrupted save into \"" + journal.target +
-                       "\" was undone; the file is as it was.";
-                break;
-            case AppendUndo::Foreign:
-                note = "An interrupted save into \"" + journal.target +
-                       "\" was not undone: something else was written after its data. Check the "
-                       "end of the file before saving into it again.";
-                break;
-        }
+        const std::string why = UndoAppend(files, journal);
+        result.note = Quoted(journal) + (why.empty() ? " was undone; the file is as it was."
+                                                     : " was not undone: " + why + ".");
     }
-    DeleteIfThere(files, SaveJournal::PathFor(journal.capture));
-    return note;
+    DeleteIfThere(files, SaveJournal::PathFor(files, journal.capture));
+    return result;
 }
 
-bool UndoForRetry(FileSystem& files, const SaveJournal& journal) {
-    if (journal.phase == SaveJournal::Phase::Written ||
-        files.Identify(journal.capture) != journal.captureIdentity ||
-        files.OpenForReading(journal.capture)->Length() != journal.captureLength) {
-        return false;
+std::string UndoForRetry(FileSystem& files, const SaveJournal& journal) {
+    if (journal.phase == SaveJournal::Phase::Written || !files.Identify(journal.capture) ||
+        !CaptureIntact(files, journal)) {
+        return "its capture file is not the one it was saving";
     }
-    if (journal.mode == SaveJournal::Mode::Replace) {
-        DeleteIfThere(files, journal.replacement);
-        return true;
+    if (journal.mode == SaveJournal::Mode::Append) {
+        return UndoAppend(files, journal);
     }
-    return UndoAppend(files, journal) != AppendUndo::Foreign;
+    if (!TargetAsFound(files, journal)) {
+        return "another program changed the file meanwhile";
+    }
+    DeleteIfThere(files, journal.replacement);
+    return "";
 }
 
-std::optional<SaveJournal> ReadSaveJournal(FileSystem& files, const std::string& capture) {
-    const std::string path = SaveJournal::PathFor(capture);
+JournalFound ReadSaveJournal(FileSystem& files, const std::string& capture) {
+    JournalFound found;
+    const std::string absolute = files.AbsolutePath(capture);
+    const std::string path = SaveJournal::PathFor(files, capture);
     if (!files.Identify(path)) {
-        return std::nullopt;
+        return found;
     }
     std::string text;
-    {
-        auto input = files.OpenForReading(path);
-        text.resize(kJournalLimit);
+    try {
+        auto input = files.OpenPrivateFile(path);
+        text.resize(kJournalLimit + 1);
         text.resize(ReadFully(*input, reinterpret_cast<std::uint8_t*>(text.data()), text.size()));
+    } catch (const FileError& e) {
+        found.ignored = "The save journal \"" + path + "\" was ignored: " + e.cause() + ".";
+        return found;
     }
-    const auto journal = Parse(text, capture);
-    if (!journal) {
-        throw FileError(path, "this is not a save journal of this program; remove it");
+    auto journal = text.size() <= kJournalLimit ? Parse(text) : std::nullopt;
+    if (!journal || !NamesOnlyItsOwnFiles(*journal, absolute)) {
+        found.ignored = "The save journal \"" + path +
+                        "\" was ignored: it is not a journal of a save of \"" + capture + "\".";
+        return found;
     }
-    return journal;
+    found.journal = std::move(journal);
+    return found;
 }
 
 std::string RecoverInterruptedSave(FileSystem& files, const std::string& capture) {
-    const auto journal = ReadSaveJournal(files, capture);
-    return journal ? SettleSave(files, *journal) : "";
+    const JournalFound found = ReadSaveJournal(files, capture);
+    return found.journal ? SettleSave(files, *found.journal).note : found.ignored;
 }
 
 }  // namespace vr

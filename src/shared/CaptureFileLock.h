@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "shared/CapturePaths.h"
+#include "shared/Errors.h"
 #include "shared/FileSystem.h"
 #include "shared/ProgramState.h"
 
@@ -12,15 +14,18 @@ namespace vr {
 inline constexpr const char* kNoCaptureFolder =
     "No folder can be used for the capture file: the system names no temporary folder.";
 
-// Keeps the capture file to one program at a time. The program deletes a capture file left over
+// Keeps a capture file to one program at a time. The program deletes a capture file left over
 // from an earlier run when it starts and appends every report to it, so a second copy started
 // beside a running one (autostart and the menu, say) would delete the data the first has not
-// saved yet, and both would append the same reports. The lock lives in "<capture file>.lock" and
-// is released by the system when its holder ends, however it ends. Each platform supplies it: an
+// saved yet, and both would append the same reports; two saves of one capture at once would each
+// take the other's journal for a save cut short. So every program and command that receives
+// into, saves, or settles the journal of a capture file holds its lock first. The lock is a file
+// in the user's journal folder (CaptureStatePath), where nobody else can place one, and is
+// released by the system when its holder ends, however it ends. Each platform supplies it: an
 // exclusive flock on POSIX systems, a file opened without sharing on Windows.
 //
 // The lock fails closed: when it cannot be taken for any reason but another holder, nobody can
-// tell whether another copy is at work, so the caller must leave the capture file alone.
+// tell whether another program is at work, so the caller must leave the capture file alone.
 class CaptureFileLock {
 public:
     enum class State {
@@ -29,11 +34,10 @@ public:
         Failed,         // the lock cannot be taken (see Problem): leave the capture file alone
     };
 
-    // Takes the lock of the capture file at `capturePath`. A path that is not absolute (there is
-    // no temporary folder) is Failed without touching the file system, with `noFolderProblem`
-    // (the file seam's TempFolderProblem) as the problem when it is given.
-    explicit CaptureFileLock(const std::string& capturePath,
-                             const std::string& noFolderProblem = "");
+    // Takes the lock file at `lockPath`. A path that is not absolute (there is no journal
+    // folder) is Failed without touching the file system, with `noFolderProblem` as the problem.
+    explicit CaptureFileLock(const std::string& lockPath, const std::string& noFolderProblem = "");
+    // Releases the lock and removes its file.
     ~CaptureFileLock();
     CaptureFileLock(const CaptureFileLock&) = delete;
     CaptureFileLock& operator=(const CaptureFileLock&) = delete;
@@ -43,13 +47,23 @@ public:
     const std::string& Problem() const { return problem_; }
 
 private:
-    // Fails the lock of `capturePath` with the system's `cause`.
-    void Fail(const std::string& capturePath, const std::string& cause);
+    // Fails the lock at `lockPath` with the system's `cause`.
+    void Fail(const std::string& lockPath, const std::string& cause);
 
     std::intptr_t lock_ = -1;  // the platform's descriptor or handle; -1 when none is held
+    std::string path_;
     State state_ = State::Failed;
     std::string problem_;
 };
+
+// The lock of the capture file `capture`.
+inline std::unique_ptr<CaptureFileLock> LockCapture(FileSystem& files, const std::string& capture) {
+    try {
+        return std::make_unique<CaptureFileLock>(CaptureStatePath(files, capture, ".lock"));
+    } catch (const FileError& e) {
+        return std::make_unique<CaptureFileLock>("", e.cause());
+    }
+}
 
 // The lock of the program's own capture file, in the temporary folder of `files`.
 inline std::unique_ptr<CaptureFileLock> LockProgramCaptureFile(FileSystem& files) {
@@ -58,8 +72,11 @@ inline std::unique_ptr<CaptureFileLock> LockProgramCaptureFile(FileSystem& files
         folder = files.TempFolder();
     } catch (...) {  // NOLINT(bugprone-empty-catch): no folder, which the lock then reports
     }
-    const std::string problem = folder.empty() ? files.TempFolderProblem() : "";
-    return std::make_unique<CaptureFileLock>(folder + kCaptureFileName, problem);
+    if (folder.empty()) {
+        const std::string problem = files.TempFolderProblem();
+        return std::make_unique<CaptureFileLock>("", problem.empty() ? kNoCaptureFolder : problem);
+    }
+    return LockCapture(files, folder + kCaptureFileName);
 }
 
 }  // namespace vr

@@ -65,6 +65,9 @@ public:
     // After TempFolder() gave "": one sentence naming the folder it tried, by its absolute path,
     // and why it cannot be used; "" when the system names no folder at all.
     virtual std::string TempFolderProblem() { return ""; }
+    // After TempFolder() or JournalFolder(): one sentence when another folder than the usual one
+    // had to be used (the usual one is not private to the user), naming both; "" otherwise.
+    virtual std::string FolderNote() { return ""; }
     // True when `pattern` names at least one ordinary file. Windows reads * and ? in it as
     // wildcards; POSIX systems, where they are ordinary characters of a name, take it literally.
     // Never throws: any error is the answer false.
@@ -86,22 +89,39 @@ public:
     // moment, so another program's lines appended meanwhile are never written over. Fails as
     // OpenTarget does; the save then changes nothing.
     virtual std::unique_ptr<OutputFile> OpenForAppend(const std::string& path) = 0;
-    // Where the new content for `target` is written before it takes the target's place: beside
-    // the file the target names (through links), in the same folder, so that the last step is a
-    // rename. Fails for a link to a file that does not exist, which is never replaced by a file.
-    virtual std::string ReplacementPath(const std::string& target) = 0;
-    // Creates ReplacementPath(target), which must not exist yet. When the target exists it must
-    // be writable for the user (else the error is the one writing it would give), and the new
-    // file takes its permissions and, where the process may set it, its owner; a new file
-    // otherwise gets what the user's umask or folder grants documents. Its failures, and those of
-    // the file it returns, name the target, not the replacement; a replacement already there is
-    // left alone and named in the cause.
-    virtual std::unique_ptr<OutputFile> CreateReplacement(const std::string& target) = 0;
-    // Puts the closed and synced ReplacementPath(target) in the target's place in one step: over
-    // the file the target names (`overwrite`), or only where there is none (failing when a file
-    // took the name meanwhile), and flushes the folder to the disk. Fails naming the target, or
-    // the folder when only its flush failed (the new file is then in place).
-    virtual void CommitReplacement(const std::string& target, bool overwrite) = 0;
+    // Creates the file `replacement` (a name ReplacementFor gave for the target, which must not
+    // exist yet), where the new content for `target` is written before it takes the target's
+    // place. When the target exists it must be writable for the user (else the error is the one
+    // writing it would give), and the new file takes its permissions and, where the process may
+    // set it, its owner; a new file otherwise gets what the user's umask or folder grants
+    // documents. Its failures, and those of the file it returns, name the target; a file already
+    // at `replacement` is left alone.
+    virtual std::unique_ptr<OutputFile> CreateReplacement(const std::string& target,
+                                                          const std::string& replacement) = 0;
+    // Puts the closed and synced `replacement` in the target's place in one step: over the file
+    // the target names (`overwrite`), or only where there is none (failing, with nothing changed,
+    // when a file took the name meanwhile), and flushes the folder to the disk. Fails naming the
+    // target, or the folder when only its flush failed (the new file is then in place).
+    virtual void CommitReplacement(const std::string& replacement, const std::string& target,
+                                   bool overwrite) = 0;
+    // The absolute path of the file `path` names: links followed, "." and ".." resolved, taken
+    // from the process's current folder when `path` is relative. For a name that does not exist
+    // yet, its folder's absolute path and the name. Fails naming the path when the system cannot
+    // tell it (a folder missing, a path too long) and for a link to a file that does not exist,
+    // which is never replaced by a file.
+    virtual std::string AbsolutePath(const std::string& path) = 0;
+    // A folder private to the user that outlives the program and a restart, with its trailing
+    // separator, where the program keeps the locks and journals of its captures; "" when there
+    // is none (TempFolderProblem then says why). Nobody but the user may create or change
+    // anything in it. Never throws.
+    virtual std::string JournalFolder() = 0;
+    // Replaces the file `path` in the journal folder with `content` in one step: written to a new
+    // file only the user may read or write, synced, renamed over `path`, and the folder synced.
+    virtual void WritePrivateFile(const std::string& path, const std::string& content) = 0;
+    // Opens the file `path` in the journal folder for reading, only when it is the user's own:
+    // an ordinary file, not a link, with one name, that nobody else may read or write (on
+    // Windows: owned by the user). Fails naming the file otherwise.
+    virtual std::unique_ptr<InputFile> OpenPrivateFile(const std::string& path) = 0;
     // An existing file, read from its first byte; fails when it is missing or cannot be read, and
     // on POSIX systems when it is not an ordinary file.
     virtual std::unique_ptr<InputFile> OpenForReading(const std::string& path) = 0;

@@ -15,6 +15,7 @@ public:
 
     std::string TempFolder() override { return inner_.TempFolder(); }
     std::string TempFolderProblem() override { return inner_.TempFolderProblem(); }
+    std::string FolderNote() override { return inner_.FolderNote(); }
     bool FileExists(const std::string& pattern) override { return inner_.FileExists(pattern); }
     void DeleteFile(const std::string& path) override { inner_.DeleteFile(path); }
     std::unique_ptr<OutputFile> OpenCaptureForAppend(const std::string& path) override {
@@ -29,14 +30,21 @@ public:
     std::unique_ptr<OutputFile> OpenForAppend(const std::string& path) override {
         return inner_.OpenForAppend(path);
     }
-    std::string ReplacementPath(const std::string& target) override {
-        return inner_.ReplacementPath(target);
+    std::unique_ptr<OutputFile> CreateReplacement(const std::string& target,
+                                                  const std::string& replacement) override {
+        return inner_.CreateReplacement(target, replacement);
     }
-    std::unique_ptr<OutputFile> CreateReplacement(const std::string& target) override {
-        return inner_.CreateReplacement(target);
+    void CommitReplacement(const std::string& replacement, const std::string& target,
+                           bool overwrite) override {
+        inner_.CommitReplacement(replacement, target, overwrite);
     }
-    void CommitReplacement(const std::string& target, bool overwrite) override {
-        inner_.CommitReplacement(target, overwrite);
+    std::string AbsolutePath(const std::string& path) override { return inner_.AbsolutePath(path); }
+    std::string JournalFolder() override { return inner_.JournalFolder(); }
+    void WritePrivateFile(const std::string& path, const std::string& content) override {
+        inner_.WritePrivateFile(path, content);
+    }
+    std::unique_ptr<InputFile> OpenPrivateFile(const std::string& path) override {
+        return inner_.OpenPrivateFile(path);
     }
     std::unique_ptr<InputFile> OpenForReading(const std::string& path) override {
         return inner_.OpenForReading(path);

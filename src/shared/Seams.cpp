@@ -1,5 +1,6 @@
 // Compiles every seam header on its own, so each stays self-contained.
 #include "shared/AdapterLink.h"
+#include "shared/CapturePaths.h"
 #include "shared/Errors.h"
 #include "shared/FileSystem.h"
 #include "shared/ForwardingFileSystem.h"

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/PosixFileSystem.h"
+#include "shared/CaptureFileLock.h"
 #include "support/ScratchFolder.h"
 
 namespace {
@@ -37,8 +39,8 @@ CliRun Cli(const ScratchFolder& folder, const std::vector<std::string>& args) {
     // Appended piece by piece: GCC 12 at -O3 warns falsely about "literal" + std::string.
     std::string command = "cd ";
     command += Quoted(folder.Path("")) +
-               " && env -u XDG_RUNTIME_DIR TMPDIR=" + Quoted(folder.Path("tmp")) + " " +
-               Quoted(VR_CLI_PATH);
+               " && env -u XDG_RUNTIME_DIR TMPDIR=" + Quoted(folder.Path("tmp")) +
+               " XDG_STATE_HOME=" + Quoted(folder.Path("state")) + " " + Quoted(VR_CLI_PATH);
     for (const std::string& arg : args) {
         command += ' ';
         command += Quoted(arg);
@@ -116,6 +118,8 @@ TEST(CliExport, WritesTheCsvAndPrintsEveryStatusLineOrNamesTheFileThatFailed) {
     EXPECT_FALSE(ScratchFolder::ReadFile(capture).has_value());
 }
 
+// Whoever holds a capture file (here as the tray program does, for as long as it runs) keeps it
+// from every command: nothing is added to it, saved from it or settled, not even a copy.
 TEST(CliLock, ARunningTrayProgramsCaptureFileIsNeitherAddedToNorExported) {
     ScratchFolder folder;
     const std::string own = folder.Path("tmp/verada-rede-" + std::to_string(::geteuid()));
@@ -123,27 +127,26 @@ TEST(CliLock, ARunningTrayProgramsCaptureFileIsNeitherAddedToNorExported) {
     std::filesystem::permissions(own, std::filesystem::perms::owner_all);
     const std::string capture = own + "/vrtemp.csv";
     ScratchFolder::WriteFile(capture, "unsaved");
-    // The tray program holds the lock beside its capture file.
-    const int held = ::open((capture + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    ::setenv("XDG_STATE_HOME", folder.Path("state").c_str(), 1);
+    vr::posix::PosixFileSystem files;
+    auto held = vr::LockCapture(files, capture);
+    ASSERT_EQ(held->GetState(), vr::CaptureFileLock::State::Held);
 
-    const CliRun captured =
-        Cli(folder, {"capture", "--simulate", kScenarios + "/temperature-log.hid"});
-    EXPECT_EQ(captured.status, 1);
-    EXPECT_NE(captured.err.find("held by a running Verada Rede"), std::string::npos)
-        << captured.err;
-    const CliRun exported = Cli(folder, {"export", capture, folder.Path("out.csv")});
-    EXPECT_EQ(exported.status, 1);
-    EXPECT_NE(exported.err.find("held by a running Verada Rede"), std::string::npos)
-        << exported.err;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"capture", "--simulate", kScenarios + "/temperature-log.hid"},
+          {"export", capture, folder.Path("out.csv")},
+          {"export", "--keep-capture", "--append", own + "/./vrtemp.csv",
+           folder.Path("out.csv")}}) {
+        const CliRun run = Cli(folder, args);
+        EXPECT_EQ(run.status, 1) << args[1];
+        EXPECT_NE(run.err.find("is in use by another save or capture"), std::string::npos)
+            << run.err;
+    }
     EXPECT_EQ(ScratchFolder::ReadFile(capture), "unsaved");
     EXPECT_FALSE(std::filesystem::exists(folder.Path("out.csv")));
-    // A copy may still be exported.
-    EXPECT_EQ(Cli(folder, {"export", "--keep-capture", capture, folder.Path("out.csv")}).status, 0);
-    EXPECT_EQ(ScratchFolder::ReadFile(capture), "unsaved");
 
     // Once the tray program has ended, both go ahead.
-    ::close(held);
+    held.reset();
     EXPECT_EQ(Cli(folder, {"capture", "--simulate", kScenarios + "/temperature-log.hid"}).status,
               0);
     EXPECT_EQ(Cli(folder, {"export", capture, folder.Path("out.csv")}).status, 0);

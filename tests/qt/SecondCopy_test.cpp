@@ -26,9 +26,10 @@ TEST(SecondCopy, IsToldAndLeavesTheFirstCopysUnsavedDataAlone) {
     FakeHidPlatform hid;
     const std::string capture = folder.Path(kCaptureFileName);
     ScratchFolder::WriteFile(capture, "unsaved reports");
-    std::filesystem::create_directory(capture + ".lock");
-    const std::string unusable = folder.Path().string() + ", cannot be used";
-    auto first = std::make_unique<CaptureFileLock>(capture);  // fails: the folder is in the way
+    const std::string lockPath = CaptureStatePath(files, capture, ".lock");
+    std::filesystem::create_directory(lockPath);
+    const std::string unusable = folder.Path().string() + " cannot be used";
+    auto first = LockCapture(files, capture);  // fails: the folder is in the way
     for (const std::string& told : {unusable, std::string(desktop::kAlreadyRunningNoTrayMessage)}) {
         DesktopProgram second({hid, hid, files});
         QString text;
@@ -43,9 +44,9 @@ TEST(SecondCopy, IsToldAndLeavesTheFirstCopysUnsavedDataAlone) {
         SpinUntil([] { return false; }, 100);
         EXPECT_FALSE(second.Main().Loaded());
         EXPECT_EQ(ScratchFolder::ReadFile(capture), "unsaved reports");
-        if (std::filesystem::is_directory(capture + ".lock")) {  // now the first copy runs
-            std::filesystem::remove(capture + ".lock");
-            first = std::make_unique<CaptureFileLock>(capture);
+        if (std::filesystem::is_directory(lockPath)) {  // now the first copy runs
+            std::filesystem::remove(lockPath);
+            first = LockCapture(files, capture);
         }
     }
 

@@ -110,14 +110,22 @@ std::unique_ptr<OutputFile> FaultyFileSystem::OpenForAppend(const std::string& p
     return std::make_unique<FaultyOutput>(inner().OpenForAppend(path), path, *this);
 }
 
-std::unique_ptr<OutputFile> FaultyFileSystem::CreateReplacement(const std::string& target) {
+std::unique_ptr<OutputFile> FaultyFileSystem::CreateReplacement(const std::string& target,
+                                                                const std::string& replacement) {
     Check("create", target, "Permission denied");
-    return std::make_unique<FaultyOutput>(inner().CreateReplacement(target), target, *this);
+    return std::make_unique<FaultyOutput>(inner().CreateReplacement(target, replacement), target,
+                                          *this);
 }
 
-void FaultyFileSystem::CommitReplacement(const std::string& target, bool overwrite) {
+void FaultyFileSystem::CommitReplacement(const std::string& replacement, const std::string& target,
+                                         bool overwrite) {
     Check("rename", target, "Input/output error");
-    inner().CommitReplacement(target, overwrite);
+    inner().CommitReplacement(replacement, target, overwrite);
+}
+
+void FaultyFileSystem::WritePrivateFile(const std::string& path, const std::string& content) {
+    Check("write-private", path, "No space left on device");
+    inner().WritePrivateFile(path, content);
 }
 
 std::unique_ptr<InputFile> FaultyFileSystem::OpenForReading(const std::string& path) {

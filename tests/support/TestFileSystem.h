@@ -18,6 +18,7 @@ class TestFileSystem : public ForwardingFileSystem {
 public:
     explicit TestFileSystem(const std::filesystem::path& tempFolder);
     std::string TempFolder() override { return temp_; }
+    std::string JournalFolder() override { return temp_; }
 
 private:
     std::string temp_;
@@ -25,7 +26,7 @@ private:
 
 // Passes every file operation on and logs it by name and file ("open-append vrtemp.csv",
 // "write out.csv", "read vrtemp.csv", "close out.csv", "open-target", "open-read", "delete",
-// "create out.csv" (its replacement), "sync", "rename out.csv"),
+// "create out.csv" (its replacement), "sync", "rename out.csv", "write-private" (a journal)),
 // failing the one at position `failAt` of the log or the first one that reads `failOn`. A failing
 // write stores the first half of its bytes first, as a disk that fills up does; a failing close
 // closes the file first.
@@ -46,8 +47,11 @@ public:
     std::unique_ptr<OutputFile> OpenCaptureForAppend(const std::string& path) override;
     std::unique_ptr<OutputFile> OpenTarget(const std::string& path) override;
     std::unique_ptr<OutputFile> OpenForAppend(const std::string& path) override;
-    std::unique_ptr<OutputFile> CreateReplacement(const std::string& target) override;
-    void CommitReplacement(const std::string& target, bool overwrite) override;
+    std::unique_ptr<OutputFile> CreateReplacement(const std::string& target,
+                                                  const std::string& replacement) override;
+    void CommitReplacement(const std::string& replacement, const std::string& target,
+                           bool overwrite) override;
+    void WritePrivateFile(const std::string& path, const std::string& content) override;
     std::unique_ptr<InputFile> OpenForReading(const std::string& path) override;
 
     // Logs `op` on `path`; true when this is the operation that fails.

@@ -2,59 +2,79 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
 namespace vr {
+namespace {
 
-CaptureFileLock::CaptureFileLock(const std::string& capturePath,
-                                 const std::string& noFolderProblem) {
-    // A relative path would put the lock (and the capture) in whatever folder the program was
-    // started from.
-    if (capturePath.empty() || capturePath.front() != '/') {
+// A holder removes the lock file as it lets go, so a file opened just before that is stale: the
+// lock is ours only when the file we locked is still the one at the path.
+constexpr int kStaleFileRetries = 8;
+
+bool StillAtPath(int fd, const std::string& path) {
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+}  // namespace
+
+CaptureFileLock::CaptureFileLock(const std::string& lockPath, const std::string& noFolderProblem) {
+    // A relative path would put the lock in whatever folder the program was started from.
+    if (lockPath.empty() || lockPath.front() != '/') {
         problem_ = noFolderProblem.empty() ? kNoCaptureFolder : noFolderProblem;
         return;
     }
-    const std::string path = capturePath + ".lock";
-    // Never through a link planted in its place; never blocking on a FIFO put there.
-    const int fd =
-        ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
-    if (fd < 0) {
-        Fail(capturePath, std::strerror(errno == ELOOP ? EPERM : errno));
-        return;
+    for (int attempt = 0; attempt < kStaleFileRetries; ++attempt) {
+        // Never through a link planted in its place; never blocking on a FIFO put there.
+        const int fd =
+            ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+        if (fd < 0) {
+            Fail(lockPath, std::strerror(errno == ELOOP ? EPERM : errno));
+            return;
+        }
+        int result = 0;
+        do {
+            result = ::flock(fd, LOCK_EX | LOCK_NB);
+        } while (result != 0 && errno == EINTR);
+        if (result != 0) {
+            const int error = errno;
+            ::close(fd);
+            if (error == EWOULDBLOCK) {
+                state_ = State::HeldByAnother;
+            } else {
+                Fail(lockPath, std::strerror(error));
+            }
+            return;
+        }
+        if (StillAtPath(fd, lockPath)) {
+            lock_ = fd;
+            path_ = lockPath;
+            state_ = State::Held;
+            return;
+        }
+        ::close(fd);
     }
-    int result = 0;
-    do {
-        result = ::flock(fd, LOCK_EX | LOCK_NB);
-    } while (result != 0 && errno == EINTR);
-    if (result == 0) {
-        lock_ = fd;
-        state_ = State::Held;
-        return;
-    }
-    const int error = errno;
-    ::close(fd);
-    if (error == EWOULDBLOCK) {
-        state_ = State::HeldByAnother;
-    } else {
-        Fail(capturePath, std::strerror(error));
-    }
+    Fail(lockPath, "it is removed again each time it is taken");
 }
 
-void CaptureFileLock::Fail(const std::string& capturePath, const std::string& cause) {
-    const auto slash = capturePath.rfind('/');
-    const std::string folder = slash == 0 ? "/" : capturePath.substr(0, slash);
-    const std::string name = capturePath.substr(slash + 1) + ".lock";
-    problem_ = "The folder of the capture file, " + folder + ", cannot be used: its lock file " +
-               name + " cannot be taken (" + cause + ").";
+void CaptureFileLock::Fail(const std::string& lockPath, const std::string& cause) {
+    const auto slash = lockPath.rfind('/');
+    const std::string folder = slash == 0 ? "/" : lockPath.substr(0, slash);
+    problem_ = "The folder " + folder + " cannot be used: its lock file " +
+               lockPath.substr(slash + 1) + " cannot be taken (" + cause + ").";
 }
 
 CaptureFileLock::~CaptureFileLock() {
-    // The file stays: removing it would let a third program lock a new file while a second still
-    // holds the old one.
+    // Removed while still held, so that whoever opened it meanwhile finds it stale and opens the
+    // path afresh.
     if (lock_ >= 0) {
+        ::unlink(path_.c_str());
         ::close(static_cast<int>(lock_));
     }
 }

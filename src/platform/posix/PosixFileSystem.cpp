@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "shared/CapturePaths.h"
 #include "shared/Errors.h"
 
 namespace vr::posix {
@@ -164,8 +165,29 @@ bool PosixFileSystem::IsPrivateFolder(const std::string& path) const {
            ::access(path.c_str(), W_OK | X_OK) == 0;
 }
 
+// Makes `folder` and any of its missing parents, each private to the user as the XDG base
+// directories ask; fails only when `folder` is not there afterwards.
+static bool MakeFolders(const std::string& folder) {
+    for (auto slash = folder.find('/', 1); slash != std::string::npos;
+         slash = folder.find('/', slash + 1)) {
+        ::mkdir(folder.substr(0, slash).c_str(), 0700);
+    }
+    return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+// $NAME when it is an absolute path, else $HOME followed by `underHome`; "" without either.
+static std::string XdgBase(const char* name, const char* underHome) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && value[0] == '/') {
+        return value;
+    }
+    const char* home = std::getenv("HOME");
+    return home != nullptr && home[0] == '/' ? WithSlash(home) + underHome : "";
+}
+
 std::string PosixFileSystem::TempFolder() {
     tempFolderProblem_.clear();
+    folderNote_.clear();
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime != nullptr && runtime[0] == '/' && IsPrivateFolder(runtime)) {
         return WithSlash(runtime);
@@ -174,16 +196,39 @@ std::string PosixFileSystem::TempFolder() {
     const std::string base = (tmp != nullptr && tmp[0] == '/') ? tmp : "/tmp";
     const std::string folder = WithSlash(base) + "verada-rede-" + std::to_string(owner_);
     const std::string named = "The folder of the capture file, " + folder + ", ";
+    std::string problem;
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        const int error = errno;
-        tempFolderProblem_ = named + "cannot be made (" + ErrnoText(error) + ").";
-        return "";
+        problem = "cannot be made (" + ErrnoText(errno) + ")";
+    } else if (IsPrivateFolder(folder)) {
+        return WithSlash(folder);
+    } else {
+        problem = "is not a folder private to you";
     }
-    if (!IsPrivateFolder(folder)) {
-        tempFolderProblem_ = named + "cannot be used: it is not a folder private to you.";
-        return "";
+    // Anyone may make that name in a shared /tmp first: rather than stop, the capture goes to the
+    // user's cache folder, which nobody else can take.
+    const std::string cache = XdgBase("XDG_CACHE_HOME", ".cache");
+    if (!cache.empty()) {
+        const std::string fallback = WithSlash(cache) + "verada-rede";
+        if (MakeFolders(fallback) && IsPrivateFolder(fallback)) {
+            folderNote_ = named + problem + "; " + fallback + " is used instead.";
+            return WithSlash(fallback);
+        }
     }
-    return WithSlash(folder);
+    tempFolderProblem_ =
+        named + (problem.starts_with("is") ? "cannot be used: it " : "") + problem + ".";
+    return "";
+}
+
+std::string PosixFileSystem::JournalFolder() {
+    // Persistent, unlike the runtime folder, so that a journal outlives a power cut.
+    const std::string state = XdgBase("XDG_STATE_HOME", ".local/state");
+    if (!state.empty()) {
+        const std::string folder = WithSlash(state) + "verada-rede";
+        if (MakeFolders(folder) && IsPrivateFolder(folder)) {
+            return WithSlash(folder);
+        }
+    }
+    return TempFolder();
 }
 
 bool PosixFileSystem::FileExists(const std::string& path) {
@@ -281,49 +326,40 @@ std::unique_ptr<OutputFile> PosixFileSystem::OpenForAppend(const std::string& pa
     return std::make_unique<PosixOutputFile>(OpenExisting(path, O_APPEND), path);
 }
 
-// The file a target names: a link's last component is followed, so that its file is replaced
-// and the link stays; a link to nothing is refused rather than replaced by a file.
-static std::string ResolveTarget(const std::string& target) {
-    struct stat st {};
-    if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-        return target;
-    }
-    char* resolved = ::realpath(target.c_str(), nullptr);
-    if (resolved == nullptr) {
-        throw FileError(target, "this is a link to a file that does not exist");
-    }
-    std::string path = resolved;
-    std::free(resolved);  // NOLINT(cppcoreguidelines-no-malloc): realpath allocates with malloc
-    return path;
-}
-
 static std::string FolderOf(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string PosixFileSystem::ReplacementPath(const std::string& target) {
-    const std::string file = ResolveTarget(target);
-    const auto slash = file.rfind('/');
-    const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
-    return (slash == std::string::npos ? "" : file.substr(0, slash + 1)) + "." + name + ".vr-new";
+// Flushes the folder's list of names to the disk, so that a rename or a new name in it survives a
+// power cut. File systems that cannot sync a folder say EINVAL: there is nothing more to do.
+static void SyncFolder(const std::string& path) {
+    const int folder = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        const int synced = ::fsync(folder);
+        const int error = errno;
+        ::close(folder);
+        if (synced != 0 && error != EINVAL) {
+            ThrowErrno(FolderOf(path), error);
+        }
+    }
 }
 
-std::unique_ptr<OutputFile> PosixFileSystem::CreateReplacement(const std::string& target) {
-    const std::string file = ResolveTarget(target);
+std::unique_ptr<OutputFile> PosixFileSystem::CreateReplacement(const std::string& target,
+                                                               const std::string& replacement) {
     struct stat old {};
-    const bool exists = ::stat(file.c_str(), &old) == 0;
+    const bool exists = ::stat(target.c_str(), &old) == 0;
     if (exists) {
         // Refused as an append to it would be: one that may not be written is not replaced.
-        ::close(OpenExisting(file, 0));
+        ::close(OpenExisting(target, 0));
     }
-    const std::string temp = ReplacementPath(target);
     // A new CSV file is the user's document: 0666 less the umask, like any file the user makes.
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+    const int fd = ::open(replacement.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                           exists ? 0600 : 0666);
     if (fd < 0) {
         if (errno == EEXIST) {
-            throw FileError(target, "a file \"" + temp + "\" is in the way; remove it first");
+            throw FileError(target,
+                            "a file \"" + replacement + "\" is in the way; remove it first");
         }
         ThrowErrno(target, errno);
     }
@@ -338,40 +374,115 @@ std::unique_ptr<OutputFile> PosixFileSystem::CreateReplacement(const std::string
         if (::fchmod(fd, old.st_mode & 07777) != 0) {
             const int error = errno;
             output.reset();
-            ::unlink(temp.c_str());
+            ::unlink(replacement.c_str());
             ThrowErrno(target, error);
         }
     }
     return output;
 }
 
-void PosixFileSystem::CommitReplacement(const std::string& target, bool overwrite) {
-    const std::string file = ResolveTarget(target);
-    const std::string temp = ReplacementPath(target);
+void PosixFileSystem::CommitReplacement(const std::string& replacement, const std::string& target,
+                                        bool overwrite) {
     if (overwrite) {
-        if (::rename(temp.c_str(), file.c_str()) != 0) {
+        if (::rename(replacement.c_str(), target.c_str()) != 0) {
             ThrowErrno(target, errno);
         }
-    } else if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, file.c_str(), RENAME_NOREPLACE) != 0) {
+    } else if (::renameat2(AT_FDCWD, replacement.c_str(), AT_FDCWD, target.c_str(),
+                           RENAME_NOREPLACE) != 0) {
         // A file system without the flag: a hard link fails as well when the name is taken.
-        if (errno != EINVAL && errno != ENOSYS) {
-            ThrowErrno(target, errno);
+        int error = errno;
+        if (error == EINVAL || error == ENOSYS) {
+            error = ::link(replacement.c_str(), target.c_str()) == 0 ? 0 : errno;
+            if (error == 0) {
+                ::unlink(replacement.c_str());
+            }
         }
-        if (::link(temp.c_str(), file.c_str()) != 0) {
-            ThrowErrno(target, errno);
+        if (error == EEXIST) {
+            throw FileError(target,
+                            "another program made a file of this name while the data was being "
+                            "saved; it was left as it is");
         }
-        ::unlink(temp.c_str());
+        if (error != 0) {
+            ThrowErrno(target, error);
+        }
     }
     // The new name must reach the disk too before anything relies on the file being there.
-    const int folder = ::open(FolderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        const int synced = ::fsync(folder);
-        const int error = errno;
-        ::close(folder);
-        if (synced != 0 && error != EINVAL) {
-            ThrowErrno(FolderOf(file), error);
+    SyncFolder(target);
+}
+
+std::string PosixFileSystem::AbsolutePath(const std::string& path) {
+    if (path.empty() || path.find('\0') != std::string::npos) {
+        throw FileError(path, "this is not a file name");
+    }
+    std::string absolute = path;
+    if (path.front() != '/') {
+        const std::string current = CurrentFolder();
+        if (current.empty()) {
+            throw FileError(path, "the full path of the current folder cannot be told (" +
+                                      ErrnoText(errno) + ")");
+        }
+        absolute = WithSlash(current) + path;
+    }
+    const auto resolve = [](const std::string& text) -> std::optional<std::string> {
+        char* resolved = ::realpath(text.c_str(), nullptr);
+        if (resolved == nullptr) {
+            return std::nullopt;
+        }
+        std::string result = resolved;
+        std::free(resolved);  // NOLINT(cppcoreguidelines-no-malloc): realpath allocates with malloc
+        return result;
+    };
+    if (const auto whole = resolve(absolute)) {
+        return *whole;
+    }
+    const int error = errno;
+    struct stat st {};
+    if (error == ENOENT && ::lstat(absolute.c_str(), &st) == 0) {
+        throw FileError(path, "this is a link to a file that does not exist");
+    }
+    const auto slash = absolute.rfind('/');
+    const std::string name = absolute.substr(slash + 1);
+    if (error == ENOENT && name != "." && name != ".." && !name.empty()) {
+        if (const auto folder = resolve(FolderOf(absolute))) {
+            return WithSlash(*folder) + name;
         }
     }
+    throw FileError(path, "its full path cannot be told (" + ErrnoText(errno) + ")");
+}
+
+void PosixFileSystem::WritePrivateFile(const std::string& path, const std::string& content) {
+    const std::string temp = ReplacementFor(path, UniqueSuffix());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        ThrowErrno(path, errno);
+    }
+    try {
+        PosixOutputFile file(fd, path);
+        file.Write(reinterpret_cast<const std::uint8_t*>(content.data()), content.size());
+        file.Sync();
+        file.Close();
+        if (::rename(temp.c_str(), path.c_str()) != 0) {
+            ThrowErrno(path, errno);
+        }
+    } catch (...) {
+        ::unlink(temp.c_str());
+        throw;
+    }
+    SyncFolder(path);
+}
+
+std::unique_ptr<InputFile> PosixFileSystem::OpenPrivateFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        ThrowErrno(path, errno == ELOOP ? EPERM : errno);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != owner_ || st.st_nlink != 1 ||
+        (st.st_mode & 077) != 0) {
+        ::close(fd);
+        throw FileError(path, "this is not a private file of yours");
+    }
+    return std::make_unique<PosixInputFile>(fd, path);
 }
 
 std::unique_ptr<InputFile> PosixFileSystem::OpenForReading(const std::string& path) {
@@ -388,11 +499,17 @@ std::unique_ptr<InputFile> PosixFileSystem::OpenForReading(const std::string& pa
 }
 
 std::string PosixFileSystem::CurrentFolder() {
-    std::vector<char> buffer(4096);
-    if (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        return "";
+    // A folder deeper than the first guess is still told: the buffer grows until it fits.
+    for (std::size_t size = 4096; size <= (std::size_t{1} << 20); size *= 2) {
+        std::vector<char> buffer(size);
+        if (::getcwd(buffer.data(), buffer.size()) != nullptr) {
+            return buffer.data();
+        }
+        if (errno != ERANGE) {
+            break;
+        }
     }
-    return buffer.data();
+    return "";
 }
 
 }  // namespace vr::posix

@@ -15,8 +15,10 @@ namespace vr::posix {
 // the link stays).
 //
 // The temporary folder is $XDG_RUNTIME_DIR when that is a private folder of the user's, otherwise
-// "verada-rede-<uid>" under $TMPDIR (or /tmp), created private; a folder there that is not the
-// user's own private folder is refused (the answer is then "").
+// "verada-rede-<uid>" under $TMPDIR (or /tmp), created private; when that name is taken by a
+// folder that is not the user's own private folder, "verada-rede" in the user's cache folder
+// ($XDG_CACHE_HOME, or ~/.cache), and FolderNote says so. The journal folder is "verada-rede" in
+// $XDG_STATE_HOME (or ~/.local/state), else the temporary folder.
 class PosixFileSystem : public FileSystem {
 public:
     // Files and folders belong to the effective user.
@@ -26,15 +28,21 @@ public:
 
     std::string TempFolder() override;
     std::string TempFolderProblem() override { return tempFolderProblem_; }
+    std::string FolderNote() override { return folderNote_; }
     bool FileExists(const std::string& path) override;
     void DeleteFile(const std::string& path) override;
     std::unique_ptr<OutputFile> OpenCaptureForAppend(const std::string& path) override;
     std::optional<FileIdentity> Identify(const std::string& path) override;
     std::unique_ptr<OutputFile> OpenTarget(const std::string& path) override;
     std::unique_ptr<OutputFile> OpenForAppend(const std::string& path) override;
-    std::string ReplacementPath(const std::string& target) override;
-    std::unique_ptr<OutputFile> CreateReplacement(const std::string& target) override;
-    void CommitReplacement(const std::string& target, bool overwrite) override;
+    std::unique_ptr<OutputFile> CreateReplacement(const std::string& target,
+                                                  const std::string& replacement) override;
+    void CommitReplacement(const std::string& replacement, const std::string& target,
+                           bool overwrite) override;
+    std::string AbsolutePath(const std::string& path) override;
+    std::string JournalFolder() override;
+    void WritePrivateFile(const std::string& path, const std::string& content) override;
+    std::unique_ptr<InputFile> OpenPrivateFile(const std::string& path) override;
     std::unique_ptr<InputFile> OpenForReading(const std::string& path) override;
     std::string CurrentFolder() override;
 
@@ -43,6 +51,7 @@ private:
 
     uid_t owner_;
     std::string tempFolderProblem_;
+    std::string folderNote_;
 };
 
 }  // namespace vr::posix
