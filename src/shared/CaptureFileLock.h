@@ -61,7 +61,7 @@ inline std::unique_ptr<CaptureFileLock> LockCapture(FileSystem& files, const std
     try {
         return std::make_unique<CaptureFileLock>(CaptureStatePath(files, capture, ".lock"));
     } catch (const FileError& e) {
-        return std::make_unique<CaptureFileLock>("", e.cause());
+        return std::make_unique<CaptureFileLock>("", e.what());
     }
 }
 
