@@ -276,7 +276,10 @@ TEST_F(Saving, FailingEachFileOperationInTurnKeepsTheDataAndPutsTheTargetBack) {
             EXPECT_FALSE(save.Busy());
             // Saving again writes the data once (or finishes the save that wrote it: a new file
             // is there by then).
-            forms.appendAnswers.assign({i >= finishedFrom ? AppendAnswer::Append : c.answer});
+            const bool madeNew =
+                c.answer == AppendAnswer::Cancel;  // asked nothing: now it is there
+            forms.appendAnswers.assign(
+                {i >= finishedFrom && madeNew ? AppendAnswer::Overwrite : c.answer});
             Save(target);
             EXPECT_EQ(ScratchFolder::ReadFile(target), c.after);
             ExpectSaved();

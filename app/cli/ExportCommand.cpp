@@ -1,7 +1,4 @@
 #include <exception>
-#include <filesystem>
-#include <optional>
-#include <system_error>
 
 #include "Commands.h"
 #include "ConsoleForms.h"
@@ -9,18 +6,8 @@
 #include "HidBackend.h"
 #include "saving/ExportCaptureFile.h"
 #include "saving/SaveJournal.h"
-#include "shared/CaptureFileLock.h"
-#include "shared/ProgramState.h"
 
 namespace vr::cli {
-namespace {
-
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    return std::filesystem::equivalent(Utf8Path(a), Utf8Path(b), error);
-}
-
-}  // namespace
 
 int RunExport(const ExportOptions& options, std::ostream& err) {
     const std::unique_ptr<FileSystem> native = NewNativeFileSystem();
@@ -44,14 +31,9 @@ int RunExport(const ExportOptions& options, std::ostream& err) {
         if (!settled.note.empty()) {
             err << kToolName << ": " << settled.note << '\n';
         }
-        if (const auto& done = settled.completed;
-            done && SameFile(done->target, options.target) && done->header != options.append) {
-            // That save was this one, finished now.
-            SaveJournal finished = *done;
-            finished.phase = SaveJournal::Phase::Written;
-            finished.deleteCapture = !options.keepCapture;
-            SettleSave(files, finished);
-            return kExitOk;
+        if (settled.completed && FinishedAsAsked(files, *settled.completed, options.target,
+                                                 options.append, !options.keepCapture)) {
+            return kExitOk;  // that save was this one, finished now
         }
         const ExportOutcome outcome =
             ExportCaptureFile(files, forms, window, options.capture, options.target, options.append,

@@ -282,12 +282,30 @@ ExportOutcome Export(FileSystem& files, FormFactory& forms, MainWindowLink& wind
 ExportOutcome ExportCaptureFile(FileSystem& files, FormFactory& forms, MainWindowLink& window,
                                 const std::string& source, const std::string& target, bool append,
                                 bool deleteCapture) {
-    // A save of this capture that got as far as its target and no further is finished first:
-    // saving the same data again would put it into a file twice.
-    if (!RecoverInterruptedSave(files, source).empty() && !files.Identify(source)) {
-        return ExportOutcome::Completed;
+    // A save of this capture that got as far as its target and no further is finished first,
+    // keeping the capture file for this save. When it was this very save, or had already
+    // deleted the capture file, the data is saved there and nothing is written twice.
+    if (auto earlier = ReadSaveJournal(files, source).journal) {
+        earlier->deleteCapture = false;
+        if (SettleSave(files, *earlier).finished &&
+            (FinishedAsAsked(files, *earlier, target, append, deleteCapture) ||
+             !files.Identify(source))) {
+            return ExportOutcome::Completed;
+        }
     }
     return Export(files, forms, window, source, target, append, deleteCapture);
+}
+
+bool FinishedAsAsked(FileSystem& files, SaveJournal finished, const std::string& target,
+                     bool append, bool deleteCapture) {
+    const auto asked = files.Identify(target);
+    if (!asked || asked != files.Identify(finished.target) || finished.header == append) {
+        return false;
+    }
+    finished.phase = SaveJournal::Phase::Written;
+    finished.deleteCapture = deleteCapture;
+    SettleSave(files, finished);
+    return true;
 }
 
 InterruptedSave FinishInterruptedSave(FileSystem& files, FormFactory& forms, MainWindowLink& window,

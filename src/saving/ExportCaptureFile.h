@@ -35,6 +35,12 @@ ExportOutcome ExportCaptureFile(FileSystem& files, FormFactory& forms, MainWindo
                                 const std::string& source, const std::string& target, bool append,
                                 bool deleteCapture = true);
 
+// After the save `finished`, cut short, was finished: true when it was the save now asked for
+// (the same target file, the same mode); the capture file then goes as the present save says
+// (`deleteCapture`), and nothing is left to write.
+bool FinishedAsAsked(FileSystem& files, SaveJournal finished, const std::string& target,
+                     bool append, bool deleteCapture);
+
 // How a save cut short by a crash was settled.
 struct InterruptedSave {
     std::string note;  // for the user; "" when there was nothing to settle or ignore

@@ -308,9 +308,14 @@ JournalFound ReadSaveJournal(FileSystem& files, const std::string& capture) {
     return found;
 }
 
-std::string RecoverInterruptedSave(FileSystem& files, const std::string& capture) {
-    const JournalFound found = ReadSaveJournal(files, capture);
-    return found.journal ? SettleSave(files, *found.journal).note : found.ignored;
+std::string RecoverInterruptedSave(FileSystem& files, const std::string& capture,
+                                   std::optional<bool> deleteCapture) {
+    JournalFound found = ReadSaveJournal(files, capture);
+    if (!found.journal) {
+        return found.ignored;
+    }
+    found.journal->deleteCapture = deleteCapture.value_or(found.journal->deleteCapture);
+    return SettleSave(files, *found.journal).note;
 }
 
 }  // namespace vr
