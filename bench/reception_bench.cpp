@@ -33,12 +33,11 @@ vr::sim::Scenario Transfer(std::int64_t reports) {
     scenario.descriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75,
                            0x08, 0x95, 0x08, 0x09, 0x02, 0x81, 0x02, 0xC0};
     scenario.steps.reserve(static_cast<std::size_t>(reports));
+    scenario.reportBytes.reserve(static_cast<std::size_t>(reports) * 8);
     for (std::int64_t n = 0; n < reports; ++n) {
-        vr::sim::ScenarioStep step;
-        step.at = std::chrono::milliseconds(1 + n);
-        step.bytes = {0x31, 0x2C, 0x32, static_cast<std::uint8_t>('0' + n % 10),
-                      0x0D, 0x0A, 0x00, 0xFF};
-        scenario.steps.push_back(std::move(step));
+        const std::uint8_t bytes[] = {0x31, 0x2C, 0x32, static_cast<std::uint8_t>('0' + n % 10),
+                                      0x0D, 0x0A, 0x00, 0xFF};
+        scenario.AddReport(std::chrono::milliseconds(1 + n), bytes);
     }
     return scenario;
 }

@@ -45,12 +45,10 @@ sim::Scenario Transfers(int transfers, std::int64_t spacing) {
     scenario.descriptor = {0x06, 0xA0, 0xFF, 0x09, 0x01, 0xC0};
     for (int t = 0; t < transfers; ++t) {
         for (int r = 0; r < kReportsPerTransfer; ++r) {
-            sim::ScenarioStep step;
-            step.at = sim::Microseconds((t + 1) * spacing + r * 10'000);
             const std::string text = std::to_string(t % 10000) + "," + std::to_string(r) + "\r\n";
-            step.bytes.assign(8, 0);
-            std::copy_n(text.begin(), std::min<std::size_t>(text.size(), 8), step.bytes.begin());
-            scenario.steps.push_back(step);
+            std::uint8_t bytes[8] = {};
+            std::copy_n(text.begin(), std::min<std::size_t>(text.size(), 8), bytes);
+            scenario.AddReport(sim::Microseconds((t + 1) * spacing + r * 10'000), bytes);
         }
     }
     return scenario;

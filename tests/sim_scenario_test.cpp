@@ -31,10 +31,14 @@ TEST(Scenario, ReadsARecordingWithDirectivesInTimeOrder) {
     EXPECT_EQ(scenario.product, 0x0001);
     EXPECT_EQ(scenario.descriptor, (std::vector<std::uint8_t>{0x06, 0xA0, 0xFF, 0x09, 0x01, 0xC0}));
     ASSERT_EQ(scenario.steps.size(), 6u);
-    EXPECT_EQ(scenario.steps[1].bytes,
+    const auto bytes = [&](std::size_t i) {
+        const auto span = scenario.Bytes(scenario.steps[i]);
+        return std::vector<std::uint8_t>(span.begin(), span.end());
+    };
+    EXPECT_EQ(bytes(1),
               (std::vector<std::uint8_t>{0x41, 0x42, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48}));
     EXPECT_EQ(scenario.steps[1].line, 8);
-    EXPECT_EQ(scenario.steps[2].bytes, (std::vector<std::uint8_t>{0x0A, 0x00, 0xFF}));
+    EXPECT_EQ(bytes(2), (std::vector<std::uint8_t>{0x0A, 0x00, 0xFF}));
     // Sorted by time; equal times keep the order of the file. A short fraction counts in tenths,
     // hundredths ... of a second.
     std::vector<std::pair<Kind, microseconds::rep>> steps;
@@ -47,6 +51,18 @@ TEST(Scenario, ReadsARecordingWithDirectivesInTimeOrder) {
                                                                       {Kind::EmptyRead, 2'508'300},
                                                                       {Kind::Unplug, 3'000'000},
                                                                       {Kind::Plug, 4'000'000}}));
+    // Equal times keep the file's order among enough steps that the sort is not done by insertion.
+    std::string shuffled = kHeader;
+    for (int i = 0; i < 100; ++i) {
+        shuffled +=
+            (i % 2 ? "#! " : "E: ") + std::to_string(i * 7 % 3) + (i % 2 ? " plug\n" : " 1 0\n");
+    }
+    const Scenario many = ParseScenario(shuffled);
+    ASSERT_EQ(many.steps.size(), 100u);
+    for (std::size_t i = 1; i < many.steps.size(); ++i) {
+        const ScenarioStep &a = many.steps[i - 1], &b = many.steps[i];
+        EXPECT_TRUE(a.at < b.at || (a.at == b.at && a.line < b.line)) << "at step " << i;
+    }
     EXPECT_TRUE(scenario.presentAtStart);  // unplugged before it is plugged
     EXPECT_FALSE(ParseScenario(kHeader + "#! 1.0 fail-wait\n#! 3.0 plug\n").presentAtStart);
 }

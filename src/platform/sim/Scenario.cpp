@@ -4,6 +4,7 @@
 #include <charconv>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <optional>
 
 namespace vr::sim {
@@ -18,6 +19,12 @@ constexpr std::int64_t kMaxSeconds = 1'000'000'000;
 constexpr std::size_t kMaxScenarioSize = std::size_t{64} << 20;
 // An E: line of the longest report, three characters a byte, with room to spare.
 constexpr std::size_t kMaxLineLength = 64 * 1024;
+// One step for every 32 characters of the largest file, more than a file of the adapter's
+// reports holds (an E: line of eight bytes is 43 characters). A step takes 24 bytes, more than
+// its shortest line ("E:0 1 0", 8 characters with its end), so their number needs a bound of its
+// own to keep the memory of a scenario near its size.
+constexpr std::size_t kMaxSteps = kMaxScenarioSize / 32;
+static_assert(sizeof(ScenarioStep) <= 24, "a step is a few fixed fields, its bytes live apart");
 
 std::string_view Trim(std::string_view text) {
     const auto first = text.find_first_not_of(" \t\r");
@@ -28,17 +35,19 @@ std::string_view Trim(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
+// Takes the first word off `text`; empty when none is left.
+std::string_view TakeWord(std::string_view& text) {
+    const std::size_t first = std::min(text.find_first_not_of(" \t\r"), text.size());
+    const std::size_t end = std::min(text.find_first_of(" \t\r", first), text.size());
+    const std::string_view word = text.substr(first, end - first);
+    text.remove_prefix(end);
+    return word;
+}
+
 std::vector<std::string_view> Words(std::string_view text) {
     std::vector<std::string_view> words;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        pos = text.find_first_not_of(" \t\r", pos);
-        if (pos == std::string_view::npos) {
-            break;
-        }
-        const std::size_t end = std::min(text.find_first_of(" \t\r", pos), text.size());
-        words.push_back(text.substr(pos, end - pos));
-        pos = end;
+    for (std::string_view word = TakeWord(text); !word.empty(); word = TakeWord(text)) {
+        words.push_back(word);
     }
     return words;
 }
@@ -53,23 +62,45 @@ std::optional<Number> ParseNumber(std::string_view word, int base) {
     return value;
 }
 
-class Parser {
+bool IsStepLine(std::string_view trimmed) {
+    return trimmed.starts_with("#!") || trimmed.starts_with("E:");
+}
+
+// The lines of a text, split at '\n' where they are; a text ending in '\n' ends with an empty
+// line.
+class Lines {
 public:
-    explicit Parser(std::string_view text) {
-        std::size_t pos = 0;
-        while (pos <= text.size()) {
-            const std::size_t end = std::min(text.find('\n', pos), text.size());
-            lines_.push_back(text.substr(pos, end - pos));
-            pos = end + 1;
-        }
+    explicit Lines(std::string_view text) : text_(text) {}
+
+    bool AtEnd() const { return next_ > text_.size(); }
+    std::string_view Peek() const {
+        const std::size_t end = std::min(text_.find('\n', next_), text_.size());
+        return text_.substr(next_, end - next_);
+    }
+    std::string_view Next() {
+        const std::string_view line = Peek();
+        next_ += line.size() + 1;
+        return line;
     }
 
+private:
+    std::string_view text_;
+    std::size_t next_ = 0;
+};
+
+class Parser {
+public:
+    explicit Parser(std::string_view text) : text_(text), lines_(text) {}
+
     Scenario Run() {
-        for (index_ = 0; index_ < lines_.size(); ++index_) {
-            if (lines_[index_].size() > kMaxLineLength) {
+        Reserve();
+        while (!lines_.AtEnd()) {
+            const std::string_view line = lines_.Next();
+            ++lineNumber_;
+            if (line.size() > kMaxLineLength) {
                 Fail("a line longer than " + std::to_string(kMaxLineLength) + " characters");
             }
-            ParseLine(Trim(lines_[index_]));
+            ParseLine(Trim(line));
         }
         if (!haveDescriptor_) {
             throw ScenarioError(0, "no report descriptor (R: line)");
@@ -77,8 +108,14 @@ public:
         if (!haveIds_) {
             throw ScenarioError(0, "no device ids (I: line)");
         }
-        std::stable_sort(scenario_.steps.begin(), scenario_.steps.end(),
-                         [](const ScenarioStep& a, const ScenarioStep& b) { return a.at < b.at; });
+        // Sorted in place by time, then by line, the order of the file: a stable sort would take
+        // a buffer of half the steps. A recording is mostly in time order already.
+        const auto earlier = [](const ScenarioStep& a, const ScenarioStep& b) {
+            return a.at != b.at ? a.at < b.at : a.line < b.line;
+        };
+        if (!std::is_sorted(scenario_.steps.begin(), scenario_.steps.end(), earlier)) {
+            std::sort(scenario_.steps.begin(), scenario_.steps.end(), earlier);
+        }
         const auto firstPresence =
             std::find_if(scenario_.steps.begin(), scenario_.steps.end(), [](const auto& step) {
                 return step.kind == ScenarioStep::Kind::Plug ||
@@ -90,9 +127,35 @@ public:
     }
 
 private:
-    int LineNumber() const { return static_cast<int>(index_) + 1; }
+    int LineNumber() const { return static_cast<int>(lineNumber_); }
     [[noreturn]] void Fail(const std::string& message) const {
         throw ScenarioError(LineNumber(), message);
+    }
+
+    // Allocates the steps and the reports' bytes once, at the most the text can give: grown by
+    // doubling, they would for a while hold the old and the new array, and up to twice what
+    // they need. Pages reserved but never written take no memory.
+    void Reserve() {
+        std::size_t steps = 0;
+        std::size_t bytes = 0;
+        for (Lines lines(text_); !lines.AtEnd();) {
+            const std::string_view line = Trim(lines.Next());
+            if (IsStepLine(line)) {
+                ++steps;
+                // Every byte takes a word of its own and a blank after it or before it.
+                bytes += line.starts_with("E:") ? line.size() / 2 : 0;
+            }
+        }
+        scenario_.steps.reserve(std::min(steps, kMaxSteps));
+        scenario_.reportBytes.reserve(bytes);
+    }
+
+    void AddStep(ScenarioStep step) {
+        if (scenario_.steps.size() == kMaxSteps) {
+            Fail("more than " + std::to_string(kMaxSteps) + " events and directives");
+        }
+        step.line = LineNumber();
+        scenario_.steps.push_back(step);
     }
 
     void ParseLine(std::string_view line) {
@@ -160,14 +223,18 @@ private:
         return Microseconds{*seconds * 1'000'000 + micros};
     }
 
+    void AppendHexByte(std::string_view word, std::vector<std::uint8_t>& bytes) const {
+        const auto value = word.size() <= 2 ? ParseNumber<std::uint8_t>(word, 16) : std::nullopt;
+        if (!value) {
+            Fail("bad byte \"" + std::string(word) + "\" (two hex digits expected)");
+        }
+        bytes.push_back(*value);
+    }
+
     void AppendHexBytes(std::string_view text, std::vector<std::uint8_t>& bytes) const {
-        for (const std::string_view word : Words(text)) {
-            const auto value =
-                word.size() <= 2 ? ParseNumber<std::uint8_t>(word, 16) : std::nullopt;
-            if (!value) {
-                Fail("bad byte \"" + std::string(word) + "\" (two hex digits expected)");
-            }
-            bytes.push_back(*value);
+        // Word by word: a list of the words of a long line would be an allocation as large.
+        for (std::string_view word = TakeWord(text); !word.empty(); word = TakeWord(text)) {
+            AppendHexByte(word, bytes);
         }
     }
 
@@ -191,12 +258,13 @@ private:
         const std::size_t length = ParseLength(words.front(), kMaxDescriptorSize);
         AppendHexBytes(rest.substr(words.front().size()), scenario_.descriptor);
         // The bytes may go on over the following lines, which then hold nothing else.
-        while (scenario_.descriptor.size() < length && index_ + 1 < lines_.size()) {
-            const std::string_view next = Trim(lines_[index_ + 1]);
+        while (scenario_.descriptor.size() < length && !lines_.AtEnd()) {
+            const std::string_view next = Trim(lines_.Peek());
             if (next.empty() || next.front() == '#' || (next.size() >= 2 && next[1] == ':')) {
                 break;
             }
-            ++index_;
+            lines_.Next();
+            ++lineNumber_;
             AppendHexBytes(next, scenario_.descriptor);
         }
         if (scenario_.descriptor.size() != length) {
@@ -224,23 +292,25 @@ private:
     }
 
     void ParseEvent(std::string_view rest) {
-        const std::vector<std::string_view> words = Words(rest);
-        if (words.size() < 2) {
+        const std::string_view time = TakeWord(rest);
+        const std::string_view lengthWord = TakeWord(rest);
+        if (lengthWord.empty()) {
             Fail("E: needs a time, a length and the bytes");
         }
         ScenarioStep step;
         step.kind = ScenarioStep::Kind::Report;
-        step.at = ParseTime(words[0]);
-        step.line = LineNumber();
-        const std::size_t length = ParseLength(words[1], kMaxReportSize);
-        for (std::size_t i = 2; i < words.size(); ++i) {
-            AppendHexBytes(words[i], step.bytes);
+        step.at = ParseTime(time);
+        const std::size_t length = ParseLength(lengthWord, kMaxReportSize);
+        std::vector<std::uint8_t>& bytes = scenario_.reportBytes;
+        step.offset = bytes.size();
+        AppendHexBytes(rest, bytes);
+        const std::size_t held = bytes.size() - step.offset;
+        if (length == 0 || held != length) {
+            Fail("event of length " + std::to_string(length) + " holds " + std::to_string(held) +
+                 " bytes");
         }
-        if (length == 0 || step.bytes.size() != length) {
-            Fail("event of length " + std::to_string(length) + " holds " +
-                 std::to_string(step.bytes.size()) + " bytes");
-        }
-        scenario_.steps.push_back(std::move(step));
+        step.size = static_cast<std::uint16_t>(held);  // at most kMaxReportSize
+        AddStep(step);
     }
 
     void ParseDirective(std::string_view rest) {
@@ -250,7 +320,6 @@ private:
         }
         ScenarioStep step;
         step.at = ParseTime(words[0]);
-        step.line = LineNumber();
         if (words[1] == "unplug") {
             step.kind = ScenarioStep::Kind::Unplug;
         } else if (words[1] == "plug") {
@@ -263,17 +332,30 @@ private:
             Fail("unknown directive \"" + std::string(words[1]) +
                  "\" (unplug, plug, fail-wait or empty-read)");
         }
-        scenario_.steps.push_back(std::move(step));
+        AddStep(step);
     }
 
-    std::vector<std::string_view> lines_;
-    std::size_t index_ = 0;
+    std::string_view text_;
+    Lines lines_;
+    std::size_t lineNumber_ = 0;
     Scenario scenario_;
     bool haveDescriptor_ = false;
     bool haveIds_ = false;
 };
 
 }  // namespace
+
+void Scenario::AddReport(Microseconds at, std::span<const std::uint8_t> bytes) {
+    if (bytes.size() > std::numeric_limits<std::uint16_t>::max()) {
+        throw std::length_error("a report of more than 65535 bytes");
+    }
+    ScenarioStep step;
+    step.at = at;
+    step.offset = reportBytes.size();
+    step.size = static_cast<std::uint16_t>(bytes.size());
+    reportBytes.insert(reportBytes.end(), bytes.begin(), bytes.end());
+    steps.push_back(step);
+}
 
 Scenario ParseScenario(std::string_view text) {
     return Parser(text).Run();
@@ -284,8 +366,8 @@ Scenario LoadScenario(const std::string& path) {
     // writer, and a device like /dev/zero never ends.
     std::error_code error;
     // The path is UTF-8 text (the Windows programs' code page), not the C library's Latin-1.
-    const auto status = std::filesystem::status(
-        std::filesystem::path(std::u8string(path.begin(), path.end())), error);
+    const std::filesystem::path fsPath(std::u8string(path.begin(), path.end()));
+    const auto status = std::filesystem::status(fsPath, error);
     if (error || !std::filesystem::is_regular_file(status)) {
         throw ScenarioError(0, "cannot read the scenario \"" + path + "\" (" +
                                    (error ? error.message() : "not an ordinary file") + ")");
@@ -297,6 +379,13 @@ Scenario LoadScenario(const std::string& path) {
     // Read no further than the limit, whatever the file grows to meanwhile.
     std::string text;
     std::vector<char> chunk(std::size_t{64} * 1024);
+    // Room for the whole file from the start: a text grown by doubling would for a moment hold
+    // its old and its new buffer, twice its size.
+    const auto size = std::filesystem::file_size(fsPath, error);
+    if (!error) {
+        text.reserve(static_cast<std::size_t>(std::min<std::uintmax_t>(size, kMaxScenarioSize)) +
+                     chunk.size());
+    }
     while (file.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) ||
            file.gcount() > 0) {
         text.append(chunk.data(), static_cast<std::size_t>(file.gcount()));

@@ -16,9 +16,15 @@
 // The bytes of an E line are what one read of the hidraw node gave: they start with the report
 // id only when the descriptor declares numbered reports. Parsing is pure (no file, no OS), so
 // any text can be fed to it; a malformed line is an error that names the line.
+//
+// Memory stays near the size of the text: a step is a few fixed fields (24 bytes), the bytes of
+// every report share one buffer, and a scenario of more than 2097152 steps is refused, so that a
+// file of short E: lines cannot cost many times its size.
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -29,17 +35,19 @@ namespace vr::sim {
 using Microseconds = std::chrono::microseconds;
 
 struct ScenarioStep {
-    enum class Kind {
-        Report,     // the device sends `bytes`
+    enum class Kind : std::uint8_t {
+        Report,     // the device sends the step's bytes
         Unplug,     // the device goes; an outstanding read completes without data
         Plug,       // the device (re)appears
         FailWait,   // the next wait fails
         EmptyRead,  // the next read completes without data
     };
-    Kind kind = Kind::Report;
     Microseconds at{0};
-    std::vector<std::uint8_t> bytes;
+    // Where a report's bytes are in Scenario::reportBytes (Scenario::Bytes gives them).
+    std::size_t offset = 0;
     int line = 0;  // where the step was written, for messages
+    std::uint16_t size = 0;
+    Kind kind = Kind::Report;
 };
 
 struct Scenario {
@@ -53,6 +61,15 @@ struct Scenario {
     bool presentAtStart = true;
     // In the order of their times; steps with equal times keep the order of the file.
     std::vector<ScenarioStep> steps;
+    // The bytes of every report, one report after the other.
+    std::vector<std::uint8_t> reportBytes;
+
+    std::span<const std::uint8_t> Bytes(const ScenarioStep& step) const {
+        return std::span(reportBytes).subspan(step.offset, step.size);
+    }
+    // Appends a report at `at`, for scenarios built in code; throws std::length_error for more
+    // than 65535 bytes.
+    void AddReport(Microseconds at, std::span<const std::uint8_t> bytes);
 };
 
 class ScenarioError : public std::runtime_error {

@@ -82,7 +82,7 @@ void SimHidPlatform::Apply(const ScenarioStep& step) {
         case ScenarioStep::Kind::Report:
             if (present_) {
                 const std::vector<std::uint8_t> report =
-                    ToWindowsReport(step.bytes, numberedReports_);
+                    ToWindowsReport(scenario_.Bytes(step), numberedReports_);
                 Deliver(&report);
             }
             return;
