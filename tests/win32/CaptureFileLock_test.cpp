@@ -19,19 +19,19 @@ TEST(Win32CaptureFileLock, OneHolderAtATimeAndNothingLeftBehind) {
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("verada-lock-" + std::to_string(random()));
     std::filesystem::create_directory(folder);
-    const std::string capture = (folder / "vrtemp.csv").string();
+    const std::string lock = (folder / "capture-0123456789abcdef.lock").string();
 
-    auto first = std::make_unique<CaptureFileLock>(capture);
+    auto first = std::make_unique<CaptureFileLock>(lock);
     ASSERT_EQ(first->GetState(), State::Held);
-    EXPECT_EQ(CaptureFileLock(capture).GetState(), State::HeldByAnother);
+    EXPECT_EQ(CaptureFileLock(lock).GetState(), State::HeldByAnother);
     first.reset();
-    EXPECT_FALSE(std::filesystem::exists(capture + ".lock"));
-    EXPECT_EQ(CaptureFileLock(capture).GetState(), State::Held);
+    EXPECT_FALSE(std::filesystem::exists(lock));
+    EXPECT_EQ(CaptureFileLock(lock).GetState(), State::Held);
 
     // Any other failure fails closed and names the folder.
-    EXPECT_EQ(CaptureFileLock("vrtemp.csv").Problem(), kNoCaptureFolder);
-    EXPECT_FALSE(std::filesystem::exists("vrtemp.csv.lock"));
-    const CaptureFileLock missing((folder / "missing" / "vrtemp.csv").string());
+    EXPECT_EQ(CaptureFileLock("capture.lock").Problem(), kNoCaptureFolder);
+    EXPECT_FALSE(std::filesystem::exists("capture.lock"));
+    const CaptureFileLock missing((folder / "missing" / "capture.lock").string());
     EXPECT_EQ(missing.GetState(), State::Failed);
     EXPECT_NE(missing.Problem().find((folder / "missing").string()), std::string::npos);
     std::filesystem::remove_all(folder);

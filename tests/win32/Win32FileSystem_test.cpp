@@ -6,9 +6,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <random>
+#include <tuple>
+#include <vector>
 
+#include "shared/CapturePaths.h"
 #include "shared/Errors.h"
 
 namespace vr::win32 {
@@ -46,13 +50,33 @@ protected:
     Win32FileSystem files;
 };
 
-TEST_F(Win32FileSystemTest, TempFolderEndsInItsBackslashAndCurrentFolderIsTheProcesss) {
-    const std::string temp = files.TempFolder();
-    ASSERT_FALSE(temp.empty());
-    EXPECT_EQ(temp.back(), '\\');
-    EXPECT_EQ(temp.find('\0'), std::string::npos);
-    EXPECT_TRUE(std::filesystem::is_directory(temp));
+TEST_F(Win32FileSystemTest, FoldersEndInABackslashAndEverySpellingOfAFileHasOneAbsolutePath) {
+    for (const std::string& found : {files.TempFolder(), files.JournalFolder()}) {
+        EXPECT_TRUE(found.ends_with('\\')) << found;
+        EXPECT_TRUE(std::filesystem::is_directory(found));
+    }
     EXPECT_EQ(std::filesystem::path(files.CurrentFolder()), std::filesystem::current_path());
+    Write("plain.csv", "x");
+    std::filesystem::create_directory(Path("sub"));
+    std::string upper = folder;
+    ::CharUpperA(upper.data());
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    const std::vector<std::string> cases[] = {
+        {files.AbsolutePath("plain.csv"), files.AbsolutePath(folder + "\\.\\plain.csv"),
+         files.AbsolutePath(Path("sub\\..\\plain.csv")), files.AbsolutePath(upper + "\\PLAIN.CSV"),
+         files.AbsolutePath(folder + "/plain.csv")},
+        {files.AbsolutePath(".\\sub\\..\\new.csv"), files.AbsolutePath(Path("new.csv")),
+         files.AbsolutePath(upper + "\\new.csv")},
+    };
+    std::filesystem::current_path(previous);
+    for (const auto& spellings : cases) {
+        EXPECT_TRUE(IsAbsolutePath(spellings[0])) << spellings[0];
+        for (const std::string& other : spellings) {
+            EXPECT_EQ(other, spellings[0]);
+        }
+    }
+    EXPECT_EQ(files.Identify(cases[0][0]), files.Identify(Path("plain.csv")));
 }
 
 TEST_F(Win32FileSystemTest, FileExistsCountsOnlyOrdinaryFiles) {
@@ -91,25 +115,41 @@ TEST_F(Win32FileSystemTest, FileExistsCountsOnlyOrdinaryFiles) {
     }
 }
 
-TEST_F(Win32FileSystemTest, CaptureWithASecondNameOrAFolderInItsPlaceIsRefused) {
+TEST_F(Win32FileSystemTest, EachFailureNamesTheFileAndItsCause) {
     Write("original.csv", "data");
     ASSERT_NE(::CreateHardLinkA(Path("linked.csv").c_str(), Path("original.csv").c_str(), nullptr),
               FALSE);
-    EXPECT_THROW(files.OpenCaptureForAppend(Path("linked.csv")), FileError);
     std::filesystem::create_directory(Path("dir.csv"));
-    EXPECT_THROW(files.OpenCaptureForAppend(Path("dir.csv")), FileError);
-    EXPECT_EQ(Read("original.csv"), "data");
-}
-
-TEST_F(Win32FileSystemTest, FailedDeletionNamesTheFileAndTheSystemsReason) {
-    try {
-        files.DeleteFile(Path("missing.csv"));
-        ADD_FAILURE() << "deleting a missing file succeeded";
-    } catch (const FileError& error) {
-        EXPECT_EQ(error.path(), Path("missing.csv"));
-        EXPECT_EQ(error.cause(), SystemErrorText(ERROR_FILE_NOT_FOUND));
-        EXPECT_FALSE(error.cause().empty());
+    const std::string replacement = ReplacementFor(Path("taken.csv"), UniqueSuffix());
+    files.CreateReplacement(Path("taken.csv"), replacement)->Close();
+    Write("taken.csv", "theirs");  // made by another program while the data was being saved
+    const std::string notPrivate = "this is not a private file of yours";
+    for (const auto& [fail, path, cause] :
+         {std::tuple<std::function<void()>, std::string, std::string>{
+              [&] { files.DeleteFile(Path("missing.csv")); }, Path("missing.csv"),
+              SystemErrorText(ERROR_FILE_NOT_FOUND)},
+          {[&] { files.OpenCaptureForAppend(Path("linked.csv")); }, Path("linked.csv"),
+           "the capture file is not a plain file with a single name"},
+          {[&] { files.OpenCaptureForAppend(Path("dir.csv")); }, Path("dir.csv"),
+           SystemErrorText(ERROR_ACCESS_DENIED)},
+          {[&] { files.OpenPrivateFile(Path("linked.csv")); }, Path("linked.csv"), notPrivate},
+          {[&] { files.OpenPrivateFile(Path("dir.csv")); }, Path("dir.csv"), notPrivate},
+          {[&] { files.CommitReplacement(replacement, Path("taken.csv"), false); },
+           Path("taken.csv"),
+           "another program made a file of this name while the data was being saved; it was "
+           "left as it is"}}) {
+        SCOPED_TRACE(path + ": " + cause);
+        try {
+            fail();
+            ADD_FAILURE() << "it succeeded";
+        } catch (const FileError& error) {
+            EXPECT_EQ(error.path(), path);
+            EXPECT_EQ(error.cause(), cause);
+        }
     }
+    EXPECT_EQ(Read("original.csv"), "data");
+    EXPECT_EQ(Read("taken.csv"), "theirs");
+    EXPECT_TRUE(std::filesystem::exists(replacement));
 }
 
 }  // namespace
