@@ -330,7 +330,7 @@ TEST_F(Saving, InterruptedSaveIsFinishedOrItsDataKeptAtTheNextStart) {
         std::string captureNow = kCapture;  // the capture file at the next start
         const char* folder = "";            // of the target, when not the scratch folder
         bool targetReplaced = false;        // another program saved the target anew since
-        unsigned journalMode = 0600;        // the journal's permissions
+        bool journalLinked = false;         // the journal has a second name: not obeyed
     };
     const std::string old = "old\r\n";
     const auto writing = SaveJournal::Phase::Writing;
@@ -355,8 +355,8 @@ TEST_F(Saving, InterruptedSaveIsFinishedOrItsDataKeptAtTheNextStart) {
          true, "changed the file meanwhile", kCapture, "", true},
         {"replacement, folder gone", replace, writing, "", false, "", true,
          "could not be completed", kCapture, "gone/"},
-        {"journal open to others", append, writing, old + "1,2", false, old + "1,2", true,
-         "was ignored", kCapture, "", false, 0644},
+        {"journal with a second name", append, writing, old + "1,2", false, old + "1,2", true,
+         "was ignored", kCapture, "", false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -366,7 +366,7 @@ TEST_F(Saving, InterruptedSaveIsFinishedOrItsDataKeptAtTheNextStart) {
         const std::string path = scratch.Path(c.folder) + "out.csv";
         ScratchFolder::WriteFile(target, old);
         SaveJournal journal;
-        journal.capture = state.CaptureFilePath;
+        journal.capture = files.AbsolutePath(state.CaptureFilePath);
         journal.target = path;
         journal.mode = c.mode;
         journal.phase = c.phase;
@@ -379,8 +379,9 @@ TEST_F(Saving, InterruptedSaveIsFinishedOrItsDataKeptAtTheNextStart) {
         journal.captureLength = kCapture.size();
         journal.Write(files);
         const std::string journalPath = SaveJournal::PathFor(files, state.CaptureFilePath);
-        std::filesystem::permissions(journalPath,
-                                     static_cast<std::filesystem::perms>(c.journalMode));
+        if (c.journalLinked) {
+            std::filesystem::create_hard_link(journalPath, journalPath + ".second");
+        }
         if (c.targetReplaced) {  // as an editor saves: a new file renamed over the old one
             std::filesystem::rename(target, target + ".was");
         }
@@ -401,11 +402,12 @@ TEST_F(Saving, InterruptedSaveIsFinishedOrItsDataKeptAtTheNextStart) {
                 << toolkit.messageBoxes[0].prompt;
             EXPECT_NE(toolkit.messageBoxes[0].prompt.find("kept"), std::string::npos);
         }
-        const bool ignored = c.journalMode != 0600;  // then nothing it names is touched
+        const bool ignored = c.journalLinked;  // then nothing it names is touched
         EXPECT_EQ(ScratchFolder::ReadFile(journal.replacement).has_value(),
                   ignored && c.replacementLeft);
         EXPECT_EQ(ScratchFolder::ReadFile(journalPath).has_value(), ignored);
         std::filesystem::remove(journalPath);
+        std::filesystem::remove(journalPath + ".second");
         std::filesystem::remove(journal.replacement);
         std::filesystem::remove(target + ".was");
         EXPECT_EQ(RecoverInterruptedSave(files, state.CaptureFilePath), "");  // settled once

@@ -1,4 +1,6 @@
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 #include "Commands.h"
 #include "ConsoleForms.h"
@@ -6,8 +8,29 @@
 #include "HidBackend.h"
 #include "saving/ExportCaptureFile.h"
 #include "saving/SaveJournal.h"
+#include "shared/Errors.h"
 
 namespace vr::cli {
+namespace {
+
+// Whether `path` names the file `target` (an absolute path) or is the name it had: a name that
+// now links elsewhere is still the name the interrupted save wrote to.
+bool Names(FileSystem& files, const std::string& path, const std::string& target) {
+    std::error_code error;
+    const std::filesystem::path named = Utf8Path(path);
+    const auto folder = std::filesystem::weakly_canonical(
+        std::filesystem::absolute(named, error).parent_path(), error);
+    if (!error && Utf8Text(folder / named.filename()) == target) {
+        return true;
+    }
+    try {
+        return files.AbsolutePath(path) == target;
+    } catch (const FileError&) {
+        return false;
+    }
+}
+
+}  // namespace
 
 int RunExport(const ExportOptions& options, std::ostream& err) {
     const std::unique_ptr<FileSystem> native = NewNativeFileSystem();
@@ -34,6 +57,12 @@ int RunExport(const ExportOptions& options, std::ostream& err) {
         if (settled.completed && FinishedAsAsked(files, *settled.completed, options.target,
                                                  options.append, !options.keepCapture)) {
             return kExitOk;  // that save was this one, finished now
+        }
+        if (settled.targetChanged && Names(files, options.target, *settled.targetChanged)) {
+            return Fail(err, "nothing was written into " + options.target +
+                                 ": another program changed it since the save that was cut "
+                                 "short; " +
+                                 options.capture + " is kept");
         }
         const ExportOutcome outcome =
             ExportCaptureFile(files, forms, window, options.capture, options.target, options.append,

@@ -327,8 +327,9 @@ InterruptedSave FinishInterruptedSave(FileSystem& files, FormFactory& forms, Mai
     journal.deleteCapture = deleteCapture.value_or(journal.deleteCapture);
     const std::string quoted = "An interrupted save into \"" + journal.target + "\"";
     std::string why;
+    Settlement settled;
     if (journal.phase == SaveJournal::Phase::Written) {
-        const Settlement settled = SettleSave(files, journal);
+        settled = SettleSave(files, journal);
         result.note = settled.note;
         if (settled.finished) {
             result.completed = journal;
@@ -351,10 +352,14 @@ InterruptedSave FinishInterruptedSave(FileSystem& files, FormFactory& forms, Mai
             result.note = quoted + " could not be completed: " + e.what() + ".";
         }
     } else {
-        result.note = SettleSave(files, journal).note;
+        settled = SettleSave(files, journal);
+        result.note = settled.note;
         if (journal.mode == SaveJournal::Mode::Replace) {
             result.note = quoted + " was not run again: " + why + ".";
         }
+    }
+    if (settled.targetChanged) {
+        result.targetChanged = journal.target;
     }
     result.dataKept = !result.completed && files.Identify(capture).has_value();
     if (result.dataKept) {

@@ -46,6 +46,9 @@ struct InterruptedSave {
     std::string note;  // for the user; "" when there was nothing to settle or ignore
     std::optional<SaveJournal> completed;  // the save, when it is finished now
     bool dataKept = false;  // not finished, and the capture file holds data no save holds
+    // The target, when another program changed it since and it was left alone: saving there
+    // again as it was asked would write the data twice or over someone else's file.
+    std::optional<std::string> targetChanged;
 };
 
 // Settles the save of the capture file `capture` that its journal shows was cut short, before

@@ -220,8 +220,7 @@ void CommitReplacement(FileSystem& files, const SaveJournal& journal) {
                         journal.overwrite
                             ? "another program replaced or removed this file while the data was "
                               "being saved; it was left as it is"
-                            : "another program made a file of this name while the data was being "
-                              "saved; it was left as it is");
+                            : kNameTakenMeanwhile);
     }
     files.CommitReplacement(journal.replacement, journal.target, journal.overwrite);
 }
@@ -234,8 +233,8 @@ Settlement SettleSave(FileSystem& files, const SaveJournal& journal) {
         const auto replacement = journal.mode == SaveJournal::Mode::Replace
                                      ? files.Identify(journal.replacement)
                                      : std::nullopt;
-        if (replacement &&
-            (*replacement != journal.replacementIdentity || !TargetAsFound(files, journal))) {
+        result.targetChanged = replacement.has_value() && !TargetAsFound(files, journal);
+        if (replacement && (*replacement != journal.replacementIdentity || result.targetChanged)) {
             if (*replacement == journal.replacementIdentity) {
                 files.DeleteFile(journal.replacement);
             }
@@ -257,9 +256,11 @@ Settlement SettleSave(FileSystem& files, const SaveJournal& journal) {
         // The replacement was created by this save (exclusively, under a name nobody could know
         // in advance): it is the only file removed. The target was never touched.
         DeleteIfThere(files, journal.replacement);
+        result.targetChanged = !TargetAsFound(files, journal);
         result.note = Quoted(journal) + " was cleaned up; the downloaded data is kept.";
     } else {
         const std::string why = UndoAppend(files, journal);
+        result.targetChanged = !why.empty();
         result.note = Quoted(journal) + (why.empty() ? " was undone; the file is as it was."
                                                      : " was not undone: " + why + ".");
     }
@@ -286,6 +287,7 @@ JournalFound ReadSaveJournal(FileSystem& files, const std::string& capture) {
     JournalFound found;
     const std::string absolute = files.AbsolutePath(capture);
     const std::string path = SaveJournal::PathFor(files, capture);
+    DeleteIfThere(files, DraftOf(path));
     if (!files.Identify(path)) {
         return found;
     }

@@ -52,7 +52,8 @@ struct SaveJournal {
     void Write(FileSystem& files) const;
 };
 
-// The journal of the capture file `capture`, when there is one that may be obeyed.
+// The journal of the capture file `capture`, when there is one that may be obeyed. A journal
+// whose writing was cut short before it took its place is removed: the caller holds the lock.
 struct JournalFound {
     std::optional<SaveJournal> journal;
     std::string ignored;  // one sentence for the user when a file there was not obeyed
@@ -61,8 +62,9 @@ JournalFound ReadSaveJournal(FileSystem& files, const std::string& capture);
 
 // How settling a save that was cut short went.
 struct Settlement {
-    std::string note;       // for the user; "" when there was nothing to settle
-    bool finished = false;  // the target holds the saved data
+    std::string note;            // for the user; "" when there was nothing to settle
+    bool finished = false;       // the target holds the saved data
+    bool targetChanged = false;  // another program changed the target: it was left alone
 };
 
 // Finishes (marked written) or undoes (still writing) the save `journal` describes and removes

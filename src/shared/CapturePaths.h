@@ -18,6 +18,13 @@ bool IsReplacementFor(const std::string& path, const std::string& target);
 // Random letters and digits for ReplacementFor, from the system's source of randomness.
 std::string UniqueSuffix();
 
+// Where FileSystem::WritePrivateFile writes the new content of `path` before it renames it into
+// place: a fixed name, since only the holder of the capture's lock writes there and the folder
+// is private, so that a draft a kill left behind is found and removed by the next holder.
+inline std::string DraftOf(const std::string& path) {
+    return path + ".new";
+}
+
 // Where the program keeps what belongs to the capture file `capture` besides the file itself
 // (`extension` ".lock": the lock that keeps it to one program at a time; ".journal": the
 // journal of its save): in the user's journal folder, where nobody else can place a file, named

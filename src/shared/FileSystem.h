@@ -13,6 +13,11 @@ namespace vr {
 // apart: it catches FileError only to undo or keep what a reception or save had done, adds that
 // to the cause, and lets the handler boundary show the sentence to the user.
 
+// The cause CommitReplacement gives when a new file's name was taken while it was written.
+inline constexpr const char* kNameTakenMeanwhile =
+    "another program made a file of this name while the data was being saved; it was left as it "
+    "is";
+
 // An open file that is written; the destructor closes it without throwing.
 class OutputFile {
 public:
@@ -115,8 +120,9 @@ public:
     // is none (TempFolderProblem then says why). Nobody but the user may create or change
     // anything in it. Never throws.
     virtual std::string JournalFolder() = 0;
-    // Replaces the file `path` in the journal folder with `content` in one step: written to a new
-    // file only the user may read or write, synced, renamed over `path`, and the folder synced.
+    // Replaces the file `path` in the journal folder with `content` in one step: written to the
+    // draft DraftOf(path) (made afresh, or emptied when a kill left one), which only the user may
+    // read or write, synced, renamed over `path`, and the folder synced.
     virtual void WritePrivateFile(const std::string& path, const std::string& content) = 0;
     // Opens the file `path` in the journal folder for reading, only when it is the user's own:
     // an ordinary file, not a link, with one name, that nobody else may read or write (on

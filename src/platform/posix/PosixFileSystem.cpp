@@ -398,9 +398,7 @@ void PosixFileSystem::CommitReplacement(const std::string& replacement, const st
             }
         }
         if (error == EEXIST) {
-            throw FileError(target,
-                            "another program made a file of this name while the data was being "
-                            "saved; it was left as it is");
+            throw FileError(target, kNameTakenMeanwhile);
         }
         if (error != 0) {
             ThrowErrno(target, error);
@@ -451,10 +449,17 @@ std::string PosixFileSystem::AbsolutePath(const std::string& path) {
 }
 
 void PosixFileSystem::WritePrivateFile(const std::string& path, const std::string& content) {
-    const std::string temp = ReplacementFor(path, UniqueSuffix());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const std::string temp = DraftOf(path);
+    const int fd =
+        ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
-        ThrowErrno(path, errno);
+        ThrowErrno(path, errno == ELOOP ? EPERM : errno);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 ||
+        ::fchmod(fd, 0600) != 0) {
+        ::close(fd);
+        throw FileError(path, "its draft " + temp + " is not a private file of yours");
     }
     try {
         PosixOutputFile file(fd, path);
