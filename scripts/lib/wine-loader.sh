@@ -9,9 +9,12 @@ if [ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wine64 ] &&
     WINE_32BIT=0
     wine_loader_dir="${TMPDIR:-/tmp}/verada-wine64-$(id -u)"
     mkdir -p "$wine_loader_dir"
-    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' \
-        >"$wine_loader_dir/wine"
-    chmod +x "$wine_loader_dir/wine"
+    # Wine's own tools (winepath, msiexec, ...) start `wine-stable`.
+    for name in wine wine-stable; do
+        printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' \
+            >"$wine_loader_dir/$name"
+        chmod +x "$wine_loader_dir/$name"
+    done
     export PATH="$wine_loader_dir:$PATH"
     echo "wine: this kernel runs no 32-bit programs: Wine runs its 64-bit loader only" >&2
 fi
