@@ -366,11 +366,12 @@ std::unique_ptr<OutputFile> PosixFileSystem::CreateReplacement(const std::string
     // Failures name the file the user chose: the replacement is this save's business.
     auto output = std::make_unique<PosixOutputFile>(fd, target);
     if (exists) {
-        // The owner where the process may set it (the group alone when it may set only that),
-        // then the permissions, which a change of owner may have cleared.
-        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-            (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
-        }
+        // The owner where the process may set it (the group alone when it may set only that;
+        // when neither, the file stays the user's), then the permissions, which a change of owner
+        // may have cleared.
+        const bool owned = ::fchown(fd, old.st_uid, old.st_gid) == 0 ||
+                           ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0;
+        static_cast<void>(owned);
         if (::fchmod(fd, old.st_mode & 07777) != 0) {
             const int error = errno;
             output.reset();
