@@ -200,6 +200,17 @@ void Win32FileSystem::DeleteFile(const std::string& path) {
     }
 }
 
+// A file on a disk, neither a link nor a folder, with no other name: what the program opened is
+// the file it meant, and nobody reaches it through another path.
+static bool IsPlainFileWithOneName(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return ::GetFileType(file) == FILE_TYPE_DISK &&
+           ::GetFileInformationByHandle(file, &info) != FALSE &&
+           (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ==
+               0 &&
+           info.nNumberOfLinks == 1;
+}
+
 std::unique_ptr<OutputFile> Win32FileSystem::OpenCaptureForAppend(const std::string& path) {
     // The link itself is opened, not what it points to, and then refused.
     const HANDLE file =
@@ -209,11 +220,7 @@ std::unique_ptr<OutputFile> Win32FileSystem::OpenCaptureForAppend(const std::str
         ThrowError(path, ::GetLastError());
     }
     auto output = std::make_unique<Win32OutputFile>(file, path);
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (::GetFileType(file) != FILE_TYPE_DISK ||
-        ::GetFileInformationByHandle(file, &info) == FALSE ||
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
-        info.nNumberOfLinks != 1) {
+    if (!IsPlainFileWithOneName(file)) {
         throw FileError(path, "the capture file is not a plain file with a single name");
     }
     output->SeekToEnd();
@@ -534,11 +541,7 @@ std::unique_ptr<InputFile> Win32FileSystem::OpenPrivateFile(const std::string& p
         ThrowError(path, ::GetLastError());
     }
     auto input = std::make_unique<Win32InputFile>(file, path);
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (::GetFileType(file) != FILE_TYPE_DISK ||
-        ::GetFileInformationByHandle(file, &info) == FALSE ||
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
-        info.nNumberOfLinks != 1 || !OwnedByUser(file)) {
+    if (!IsPlainFileWithOneName(file) || !OwnedByUser(file)) {
         throw FileError(path, "this is not a private file of yours");
     }
     return input;
