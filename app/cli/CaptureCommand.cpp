@@ -175,17 +175,21 @@ int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& e
         const std::unique_ptr<FileSystem> native = NewNativeFileSystem();
         UserCaptureFile userFile(*native);
         FileSystem& files = options.out ? static_cast<FileSystem&>(userFile) : *native;
+        std::string path;
         if (options.out) {
             if (const auto problem = OutProblem(*native, *options.out)) {
                 return Fail(err, *problem);
             }
-        } else if (files.TempFolder().empty()) {
-            const std::string problem = files.TempFolderProblem();
-            return Fail(err, problem.empty() ? kNoCaptureFolder : problem);
+            path = *options.out;
         } else {
+            const std::string folder = files.TempFolder();
+            if (folder.empty()) {
+                const std::string problem = files.TempFolderProblem();
+                return Fail(err, problem.empty() ? kNoCaptureFolder : problem);
+            }
             TellFolderNote(files, err);
+            path = folder + kCaptureFileName;
         }
-        const std::string path = options.out ? *options.out : files.TempFolder() + kCaptureFileName;
         // The capture file is one program's at a time: the tray program's while it runs, and
         // never two commands' at once.
         std::string problem;

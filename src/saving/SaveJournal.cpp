@@ -117,9 +117,10 @@ std::uint64_t LengthOf(FileSystem& files, const std::string& path) {
     return files.OpenForReading(path)->Length();
 }
 
-// The capture file is the one the save read, at the length it had.
+// The capture file is there and is the one the save read, at the length it had.
 bool CaptureIntact(FileSystem& files, const SaveJournal& journal) {
-    return files.Identify(journal.capture) == journal.captureIdentity &&
+    const auto capture = files.Identify(journal.capture);
+    return capture && *capture == journal.captureIdentity &&
            LengthOf(files, journal.capture) == journal.captureLength;
 }
 
@@ -245,8 +246,7 @@ Settlement SettleSave(FileSystem& files, const SaveJournal& journal) {
             if (replacement) {
                 files.CommitReplacement(journal.replacement, journal.target, journal.overwrite);
             }
-            if (journal.deleteCapture && files.Identify(journal.capture) &&
-                CaptureIntact(files, journal)) {
+            if (journal.deleteCapture && CaptureIntact(files, journal)) {
                 files.DeleteFile(journal.capture);
             }
             result.finished = true;
@@ -269,8 +269,7 @@ Settlement SettleSave(FileSystem& files, const SaveJournal& journal) {
 }
 
 std::string UndoForRetry(FileSystem& files, const SaveJournal& journal) {
-    if (journal.phase == SaveJournal::Phase::Written || !files.Identify(journal.capture) ||
-        !CaptureIntact(files, journal)) {
+    if (journal.phase == SaveJournal::Phase::Written || !CaptureIntact(files, journal)) {
         return "its capture file is not the one it was saving";
     }
     if (journal.mode == SaveJournal::Mode::Append) {
@@ -310,14 +309,9 @@ JournalFound ReadSaveJournal(FileSystem& files, const std::string& capture) {
     return found;
 }
 
-std::string RecoverInterruptedSave(FileSystem& files, const std::string& capture,
-                                   std::optional<bool> deleteCapture) {
-    JournalFound found = ReadSaveJournal(files, capture);
-    if (!found.journal) {
-        return found.ignored;
-    }
-    found.journal->deleteCapture = deleteCapture.value_or(found.journal->deleteCapture);
-    return SettleSave(files, *found.journal).note;
+std::string RecoverInterruptedSave(FileSystem& files, const std::string& capture) {
+    const JournalFound found = ReadSaveJournal(files, capture);
+    return found.journal ? SettleSave(files, *found.journal).note : found.ignored;
 }
 
 }  // namespace vr

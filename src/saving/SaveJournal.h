@@ -86,11 +86,9 @@ std::string UndoForRetry(FileSystem& files, const SaveJournal& journal);
 void CommitReplacement(FileSystem& files, const SaveJournal& journal);
 
 // Settles a save of the capture file `capture` that was cut short, when its journal is there,
-// without running it again. `deleteCapture`, when given, takes the place of that save's choice.
-// Returns the note for the user ("" when there was nothing to settle or ignore); throws as
-// SettleSave.
-std::string RecoverInterruptedSave(FileSystem& files, const std::string& capture,
-                                   std::optional<bool> deleteCapture = std::nullopt);
+// without running it again. Returns the note for the user ("" when there was nothing to settle
+// or ignore); throws as SettleSave.
+std::string RecoverInterruptedSave(FileSystem& files, const std::string& capture);
 
 // Deletes the file at `path` when there is one there.
 void DeleteIfThere(FileSystem& files, const std::string& path);

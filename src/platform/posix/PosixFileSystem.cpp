@@ -202,7 +202,7 @@ std::string PosixFileSystem::TempFolder() {
     } else if (IsPrivateFolder(folder)) {
         return WithSlash(folder);
     } else {
-        problem = "is not a folder private to you";
+        problem = "cannot be used: it is not a folder private to you";
     }
     // Anyone may make that name in a shared /tmp first: rather than stop, the capture goes to the
     // user's cache folder, which nobody else can take.
@@ -214,8 +214,7 @@ std::string PosixFileSystem::TempFolder() {
             return WithSlash(fallback);
         }
     }
-    tempFolderProblem_ =
-        named + (problem.starts_with("is") ? "cannot be used: it " : "") + problem + ".";
+    tempFolderProblem_ = named + problem + ".";
     return "";
 }
 
