@@ -1,9 +1,10 @@
 // Plays the infrared adapter (USB HID 11d2:0001) through the kernel's user-space HID driver,
 // /dev/uhid, so that the program's hidraw backend meets the kernel's own HID stack.
-//   transfer [--numbered] [--after-opens N] [--reports N] [--unplug] --expect FILE
+//   transfer [--numbered] [--after-opens N] [--reports N] [--burst N] [--unplug] --expect FILE
 //       creates the adapter, waits until it has been opened N times (default 2: the search's
-//       probe, then the read), sends N reports (default 250) in bursts with gaps, writes their
-//       payloads to FILE, then removes the adapter: at once with --unplug, else once closed.
+//       probe, then the read), sends N reports (default 250) in bursts of N (default 10) with
+//       gaps, writes their payloads to FILE, then removes the adapter: at once with --unplug,
+//       else once closed.
 //   present                   creates the adapter and keeps it until killed.
 //   arrivals ROUNDS           creates and removes the adapter ROUNDS times; prints the time from
 //                             each creation to the first open of the device.
@@ -103,7 +104,8 @@ std::array<std::uint8_t, 8> Payload(int k) {
     return payload;
 }
 
-int Transfer(bool numbered, int afterOpens, int reports, bool unplug, const std::string& expect) {
+int Transfer(bool numbered, int afterOpens, int reports, int burst, bool unplug,
+             const std::string& expect) {
     const int fd = Create(numbered);
     for (int open = 0; open < afterOpens; ++open) {
         if (!Await(fd, UHID_OPEN, 60s)) {
@@ -126,8 +128,8 @@ int Transfer(bool numbered, int afterOpens, int reports, bool unplug, const std:
         event.u.input2.size = static_cast<std::uint16_t>(size + payload.size());
         Write(fd, event);
         payloads.write(reinterpret_cast<const char*>(payload.data()), payload.size());
-        // Bursts of ten, and one pause well inside the second the receiver waits.
-        if (k % 10 == 9) {
+        // Bursts, and one pause well inside the second the receiver waits.
+        if (k % burst == burst - 1) {
             std::this_thread::sleep_for(k == 49 ? 400ms : 10ms);
         }
     }
@@ -175,7 +177,8 @@ int main(int argc, char** argv) {
     const std::string mode = args.empty() ? "" : args[0];
     if (mode == "transfer") {
         return Transfer(has("--numbered"), std::stoi(value("--after-opens", "2")),
-                        std::stoi(value("--reports", "250")), has("--unplug"),
+                        std::stoi(value("--reports", "250")),
+                        std::max(1, std::stoi(value("--burst", "10"))), has("--unplug"),
                         value("--expect", "/dev/null"));
     }
     if (mode == "present") {
