@@ -331,6 +331,7 @@ TEST_F(Saving, InterruptedSaveIsFinishedOrItsDataKeptAtTheNextStart) {
         const char* folder = "";            // of the target, when not the scratch folder
         bool targetReplaced = false;        // another program saved the target anew since
         bool journalLinked = false;         // the journal has a second name: not obeyed
+        bool renumbered = false;            // the system numbered its volumes anew since
     };
     const std::string old = "old\r\n";
     const auto writing = SaveJournal::Phase::Writing;
@@ -340,6 +341,8 @@ TEST_F(Saving, InterruptedSaveIsFinishedOrItsDataKeptAtTheNextStart) {
         {"append cut short", append, writing, old + "1,2", false, old + kData, false, ""},
         {"append complete, not marked", append, writing, old + kData, false, old + kData, false,
          ""},
+        {"append cut by a power cut, zeros where its data had not landed", append, writing,
+         old + "1\0\0\0"s, false, old + kData, false, ""},
         {"append, another program's line after it", append, writing, old + "1,2other\n", false,
          old + "1,2other\n", true, "was not undone"},
         {"append marked complete", append, SaveJournal::Phase::Written, old + kData, false,
@@ -351,6 +354,8 @@ TEST_F(Saving, InterruptedSaveIsFinishedOrItsDataKeptAtTheNextStart) {
         {"append cut short, target cut since", append, writing, "ol", false, "ol", true,
          "cut shorter"},
         {"replacement half-written", replace, writing, old, true, kHeader + kData, false, ""},
+        {"marked written, volumes numbered anew since", replace, SaveJournal::Phase::Written,
+         old, true, kHeader + "1,", false, "", kCapture, "", false, false, true},
         {"replacement half-written, target saved anew since", replace, writing, old, true, old,
          true, "changed the file meanwhile", kCapture, "", true},
         {"replacement, folder gone", replace, writing, "", false, "", true,
@@ -377,6 +382,15 @@ TEST_F(Saving, InterruptedSaveIsFinishedOrItsDataKeptAtTheNextStart) {
         journal.replacement = ReplacementFor(path, UniqueSuffix());
         journal.captureIdentity = files.Identify(state.CaptureFilePath).value();
         journal.captureLength = kCapture.size();
+        if (c.renumbered) {
+            journal.identity.volume ^= 1;
+            journal.captureIdentity.volume ^= 1;
+        }
+        if (c.replacementLeft) {
+            ScratchFolder::WriteFile(journal.replacement, kHeader + "1,");
+            journal.replacementIdentity = files.Identify(journal.replacement).value();
+            journal.replacementIdentity.volume ^= c.renumbered ? 1 : 0;
+        }
         journal.Write(files);
         const std::string journalPath = SaveJournal::PathFor(files, state.CaptureFilePath);
         if (c.journalLinked) {
@@ -387,9 +401,6 @@ TEST_F(Saving, InterruptedSaveIsFinishedOrItsDataKeptAtTheNextStart) {
         }
         ScratchFolder::WriteFile(target, c.targetNow);
         ScratchFolder::WriteFile(state.CaptureFilePath, c.captureNow);
-        if (c.replacementLeft) {
-            ScratchFolder::WriteFile(journal.replacement, kHeader + "1,");
-        }
 
         EXPECT_EQ(save.SettleInterruptedSave(), c.kept);
         EXPECT_EQ(ScratchFolder::ReadFile(path).value_or(""), c.targetAfter);

@@ -47,10 +47,14 @@ int RunExport(const ExportOptions& options, std::ostream& err) {
     ConsoleWindow window;
     try {
         // A save of this capture that was cut short is finished (or undone, its data kept)
-        // before it is saved again. It keeps the capture file: what becomes of it is this
-        // command's choice.
-        const InterruptedSave settled =
-            FinishInterruptedSave(files, forms, window, options.capture, false);
+        // before it is saved again. It keeps the capture file, as what becomes of it is this
+        // command's choice; unless it was this very save, which then records this command's
+        // choice in its journal, so that a cut while it runs again ends as this command would.
+        const auto pending = ReadSaveJournal(files, options.capture).journal;
+        const bool thisSave = pending && pending->header == !options.append &&
+                              Names(files, options.target, pending->target);
+        const InterruptedSave settled = FinishInterruptedSave(
+            files, forms, window, options.capture, thisSave && !options.keepCapture);
         if (!settled.note.empty()) {
             err << kToolName << ": " << settled.note << '\n';
         }

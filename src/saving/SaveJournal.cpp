@@ -117,15 +117,24 @@ std::uint64_t LengthOf(FileSystem& files, const std::string& path) {
     return files.OpenForReading(path)->Length();
 }
 
+// Whether the file found now is the one the journal recorded. Only its index on its volume is
+// compared: the number of the volume itself can change from one start of the system to the next
+// (a USB stick or a device-mapper volume set up in another order after a power cut). The checks
+// of names and content that go with each comparison keep a look-alike elsewhere from counting.
+bool Recorded(const std::optional<FileIdentity>& now, const FileIdentity& recorded) {
+    return now && now->index == recorded.index;
+}
+
 // The capture file is there and is the one the save read, at the length it had.
 bool CaptureIntact(FileSystem& files, const SaveJournal& journal) {
-    const auto capture = files.Identify(journal.capture);
-    return capture && *capture == journal.captureIdentity &&
+    return Recorded(files.Identify(journal.capture), journal.captureIdentity) &&
            LengthOf(files, journal.capture) == journal.captureLength;
 }
 
 // True when every byte of the target after `journal.lengthBefore` is the capture's data in its
-// order (all of it or a first part): then only this save wrote there.
+// order (all of it or a first part): then only this save wrote there. A zero byte counts as one
+// of the data's: the data never holds one, and zeros are what a power cut leaves where the file
+// had grown but its data had not reached the disk, or where a cut-back had begun.
 bool OnlyOurDataAfter(FileSystem& files, const SaveJournal& journal, std::uint64_t length) {
     auto tail = files.OpenForReading(journal.target);
     tail->Seek(journal.lengthBefore);
@@ -143,7 +152,9 @@ bool OnlyOurDataAfter(FileSystem& files, const SaveJournal& journal, std::uint64
         const std::size_t compare = static_cast<std::size_t>(std::min<std::uint64_t>(kept, left));
         if (ReadFully(*tail, written.data(), compare) != compare ||
             !std::equal(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(compare),
-                        written.begin())) {
+                        written.begin(), [](std::uint8_t ours, std::uint8_t found) {
+                            return found == ours || found == 0;
+                        })) {
             return false;
         }
         left -= compare;
@@ -159,7 +170,7 @@ std::string Quoted(const SaveJournal& journal) {
 // after it. Returns "" when the target is as it was before the save (cut back, or nothing was
 // written yet), else why nothing of it was changed.
 std::string UndoAppend(FileSystem& files, const SaveJournal& journal) {
-    if (files.Identify(journal.target) != journal.identity) {
+    if (!Recorded(files.Identify(journal.target), journal.identity)) {
         return "the file was replaced or removed since, so nothing in it was changed";
     }
     const std::uint64_t length = LengthOf(files, journal.target);
@@ -183,7 +194,7 @@ std::string UndoAppend(FileSystem& files, const SaveJournal& journal) {
 // The target is the file the save found there, or still absent for a new file.
 bool TargetAsFound(FileSystem& files, const SaveJournal& journal) {
     const auto now = files.Identify(journal.target);
-    return journal.overwrite ? now == journal.identity : !now.has_value();
+    return journal.overwrite ? Recorded(now, journal.identity) : !now.has_value();
 }
 
 // Whether the journal's paths are those a save of `capture` writes: anything else was not
@@ -235,8 +246,9 @@ Settlement SettleSave(FileSystem& files, const SaveJournal& journal) {
                                      ? files.Identify(journal.replacement)
                                      : std::nullopt;
         result.targetChanged = replacement.has_value() && !TargetAsFound(files, journal);
-        if (replacement && (*replacement != journal.replacementIdentity || result.targetChanged)) {
-            if (*replacement == journal.replacementIdentity) {
+        const bool ours = Recorded(replacement, journal.replacementIdentity);
+        if (replacement && (!ours || result.targetChanged)) {
+            if (ours) {
                 files.DeleteFile(journal.replacement);
             }
             result.note = Quoted(journal) +
