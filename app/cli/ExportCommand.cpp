@@ -53,8 +53,8 @@ int RunExport(const ExportOptions& options, std::ostream& err) {
         const auto pending = ReadSaveJournal(files, options.capture).journal;
         const bool thisSave = pending && pending->header == !options.append &&
                               Names(files, options.target, pending->target);
-        const InterruptedSave settled = FinishInterruptedSave(
-            files, forms, window, options.capture, thisSave && !options.keepCapture);
+        const InterruptedSave settled = FinishInterruptedSave(files, forms, window, options.capture,
+                                                              thisSave && !options.keepCapture);
         if (!settled.note.empty()) {
             err << kToolName << ": " << settled.note << '\n';
         }
