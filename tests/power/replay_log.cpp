@@ -205,11 +205,11 @@ int Points(const Log& log, const std::string& begin, const std::string& end, int
         // A cut before this flush completed: the writes since the last durable point, in part.
         if (unflushed > 1) {
             for (int t = 1; t <= torn; ++t) {
-                std::printf("%llu %llu %llu torn-before-%zu\n",
+                std::printf("%llu %llu %llu torn-before-%zu/%d\n",
                             static_cast<unsigned long long>(all[durable].index),
                             static_cast<unsigned long long>(all[durable].offset),
                             static_cast<unsigned long long>(i * 1000 + static_cast<std::size_t>(t)),
-                            i);
+                            i, t);
             }
         }
         std::printf("%llu %llu 0 %s-%zu\n", static_cast<unsigned long long>(all[i].index),
