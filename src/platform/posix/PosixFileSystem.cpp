@@ -24,11 +24,16 @@ std::string ErrnoText(int error) {
     throw FileError(path, ErrnoText(error));
 }
 
+void SyncFolder(const std::string& path);
+
 // Every write goes straight to the system, with no buffer of our own: a report the reception has
 // written is in the file even if the program is killed a moment later.
+
 class PosixOutputFile : public OutputFile {
 public:
-    PosixOutputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    // `created`: the file's name is new, and reaches the disk with the first sync.
+    PosixOutputFile(int fd, std::string path, bool created = false)
+        : fd_(fd), path_(std::move(path)), created_(created) {}
     ~PosixOutputFile() override {
         if (fd_ >= 0) {
             ::close(fd_);
@@ -54,6 +59,10 @@ public:
     void Sync() override {
         if (::fsync(fd_) != 0) {
             ThrowErrno(path_, errno);
+        }
+        if (created_) {
+            SyncFolder(path_);
+            created_ = false;
         }
     }
 
@@ -91,6 +100,7 @@ public:
 private:
     int fd_;
     std::string path_;
+    bool created_;
 };
 
 class PosixInputFile : public InputFile {
@@ -258,11 +268,13 @@ void PosixFileSystem::DeleteFile(const std::string& path) {
 // Opens `name` inside the folder `dir` (a descriptor), creating it 0600 with O_EXCL when it is
 // absent, so that nothing planted meanwhile is ever opened through. O_NONBLOCK: a FIFO planted in
 // its place must not hang the program.
-static int OpenOrCreate(int dir, const std::string& name, int flags) {
+static int OpenOrCreate(int dir, const std::string& name, int flags, bool& created) {
+    created = false;
     const int fd = ::openat(dir, name.c_str(), flags | O_NONBLOCK | O_CLOEXEC);
     if (fd >= 0 || errno != ENOENT) {
         return fd;
     }
+    created = true;
     return ::openat(dir, name.c_str(), flags | O_CREAT | O_EXCL | O_NONBLOCK | O_CLOEXEC, 0600);
 }
 
@@ -288,7 +300,8 @@ std::unique_ptr<OutputFile> PosixFileSystem::OpenCaptureForAppend(const std::str
         throw FileError(path, "the folder of the capture file is not private to the user");
     }
     // Never through a link, never anything but a plain file of this user's with one name.
-    const int fd = OpenOrCreate(dir, name, O_WRONLY | O_APPEND | O_NOFOLLOW);
+    bool created = false;
+    const int fd = OpenOrCreate(dir, name, O_WRONLY | O_APPEND | O_NOFOLLOW, created);
     const int openError = errno;
     ::close(dir);
     if (fd < 0) {
@@ -300,7 +313,7 @@ std::unique_ptr<OutputFile> PosixFileSystem::OpenCaptureForAppend(const std::str
         ::close(fd);
         throw FileError(path, "the capture file is not a private ordinary file");
     }
-    return std::make_unique<PosixOutputFile>(fd, path);
+    return std::make_unique<PosixOutputFile>(fd, path, created);
 }
 
 // Opens an existing ordinary file for writing. O_NONBLOCK: a FIFO in its place must not hang.
@@ -325,14 +338,16 @@ std::unique_ptr<OutputFile> PosixFileSystem::OpenForAppend(const std::string& pa
     return std::make_unique<PosixOutputFile>(OpenExisting(path, O_APPEND), path);
 }
 
-static std::string FolderOf(const std::string& path) {
+namespace {
+
+std::string FolderOf(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // Flushes the folder's list of names to the disk, so that a rename or a new name in it survives a
 // power cut. File systems that cannot sync a folder say EINVAL: there is nothing more to do.
-static void SyncFolder(const std::string& path) {
+void SyncFolder(const std::string& path) {
     const int folder = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         const int synced = ::fsync(folder);
@@ -343,6 +358,8 @@ static void SyncFolder(const std::string& path) {
         }
     }
 }
+
+}  // namespace
 
 std::unique_ptr<OutputFile> PosixFileSystem::CreateReplacement(const std::string& target,
                                                                const std::string& replacement) {
