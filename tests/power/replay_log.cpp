@@ -17,29 +17,32 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr std::uint64_t kMagic = 0x6a736677736872ULL;
-constexpr std::uint64_t kFlush = 1U << 0U;
-constexpr std::uint64_t kFua = 1U << 1U;
-constexpr std::uint64_t kDiscard = 1U << 2U;
-constexpr std::uint64_t kMark = 1U << 3U;
+using U64 = std::uint64_t;
+constexpr U64 kMagic = 0x6a736677736872ULL;
+constexpr U64 kFlush = 1U << 0U;
+constexpr U64 kFua = 1U << 1U;
+constexpr U64 kDiscard = 1U << 2U;
+constexpr U64 kMark = 1U << 3U;
 
 struct Entry {
-    std::uint64_t index = 0;
-    std::uint64_t offset = 0;  // of its header in the log
-    std::uint64_t sector = 0;
-    std::uint64_t sectors = 0;
-    std::uint64_t flags = 0;
+    U64 index = 0;
+    U64 offset = 0;  // of its header in the log
+    U64 sector = 0;
+    U64 sectors = 0;
+    U64 flags = 0;
     std::string mark;
+    bool Durable() const { return (flags & (kFlush | kFua)) != 0; }
+    bool Unflushed() const { return (flags & (kMark | kFlush | kFua)) == 0 && sectors > 0; }
 };
 
 [[noreturn]] void Die(const std::string& what) {
@@ -47,53 +50,46 @@ struct Entry {
     std::exit(2);
 }
 
-std::uint64_t Le64(const unsigned char* p) {
-    std::uint64_t value = 0;
-    for (int i = 7; i >= 0; --i) {
+U64 Le(const unsigned char* p, int bytes) {
+    U64 value = 0;
+    for (int i = bytes - 1; i >= 0; --i) {
         value = (value << 8U) | p[i];
     }
     return value;
 }
 
-void ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset) {
-    auto* at = static_cast<unsigned char*>(buffer);
+// Reads or writes all of `size` bytes at `offset`.
+void Transfer(bool write, int fd, unsigned char* at, std::size_t size, U64 offset) {
     while (size > 0) {
-        const ssize_t got = ::pread(fd, at, size, static_cast<off_t>(offset));
-        if (got <= 0) {
-            Die("the log ends early");
+        const ssize_t done = write ? ::pwrite(fd, at, size, static_cast<off_t>(offset))
+                                   : ::pread(fd, at, size, static_cast<off_t>(offset));
+        if (done <= 0) {
+            Die(write ? "cannot write the replayed disk" : "the log ends early");
         }
-        at += got;
-        size -= static_cast<std::size_t>(got);
-        offset += static_cast<std::uint64_t>(got);
+        at += done;
+        size -= static_cast<std::size_t>(done);
+        offset += static_cast<U64>(done);
     }
 }
 
-void WriteAt(int fd, const void* buffer, std::size_t size, std::uint64_t offset) {
-    const auto* at = static_cast<const unsigned char*>(buffer);
-    while (size > 0) {
-        const ssize_t put = ::pwrite(fd, at, size, static_cast<off_t>(offset));
-        if (put <= 0) {
-            Die("cannot write the replayed disk");
-        }
-        at += put;
-        size -= static_cast<std::size_t>(put);
-        offset += static_cast<std::uint64_t>(put);
+int Open(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) {
+        Die("cannot open " + path);
     }
+    return fd;
 }
 
 class Log {
 public:
-    explicit Log(const char* path) : fd_(::open(path, O_RDONLY | O_CLOEXEC)) {
-        if (fd_ < 0) {
-            Die(std::string("cannot open ") + path);
-        }
+    explicit Log(const char* path) : fd_(Open(path, O_RDONLY)) {
         unsigned char super[28];
-        ReadAt(fd_, super, sizeof super, 0);
-        if (Le64(super) != kMagic || Le64(super + 8) != 1) {
+        Transfer(false, fd_, super, sizeof super, 0);
+        if (Le(super, 8) != kMagic || Le(super + 8, 8) != 1) {
             Die("not a log-writes log");
         }
-        entries_ = Le64(super + 16);
-        sectorSize_ = super[24] | (super[25] << 8U) | (super[26] << 16U) | (super[27] << 24U);
+        entries_ = Le(super + 16, 8);
+        sectorSize_ = Le(super + 24, 4);
         if (sectorSize_ < 512 || sectorSize_ > 65536) {
             Die("a sector size the log cannot have");
         }
@@ -102,36 +98,25 @@ public:
     Log(const Log&) = delete;
     Log& operator=(const Log&) = delete;
 
-    std::uint64_t Entries() const { return entries_; }
-    std::uint64_t SectorSize() const { return sectorSize_; }
+    U64 Entries() const { return entries_; }
+    U64 SectorSize() const { return sectorSize_; }
 
-    // The entry at `offset`, with the offset of the next one.
-    Entry At(std::uint64_t index, std::uint64_t offset, std::uint64_t& next) const {
+    // The entry whose header is at `offset`; `offset` moves on to the next one.
+    Entry At(U64 index, U64& offset) const {
         std::vector<unsigned char> header(sectorSize_);
-        ReadAt(fd_, header.data(), header.size(), offset);
-        Entry entry{
-            index, offset, Le64(header.data()), Le64(header.data() + 8), Le64(header.data() + 16),
-            {}};
+        Transfer(false, fd_, header.data(), header.size(), offset);
+        Entry entry{index,
+                    offset,
+                    Le(header.data(), 8),
+                    Le(header.data() + 8, 8),
+                    Le(header.data() + 16, 8),
+                    {}};
         if ((entry.flags & kMark) != 0) {
-            const std::uint64_t length = Le64(header.data() + 24);
             entry.mark.assign(reinterpret_cast<const char*>(header.data()) + 32,
-                              std::min<std::uint64_t>(length, sectorSize_ - 32));
+                              std::min<U64>(Le(header.data() + 24, 8), sectorSize_ - 32));
         }
-        next = offset + sectorSize_;
-        if ((entry.flags & kDiscard) == 0) {
-            next += entry.sectors * sectorSize_;
-        }
+        offset += sectorSize_ * (1 + ((entry.flags & kDiscard) == 0 ? entry.sectors : 0));
         return entry;
-    }
-
-    // Every entry, from the first.
-    std::vector<Entry> All() const {
-        std::vector<Entry> all;
-        std::uint64_t offset = sectorSize_;
-        for (std::uint64_t i = 0; i < entries_; ++i) {
-            all.push_back(At(i, offset, offset));
-        }
-        return all;
     }
 
     // Writes the entry's data (zeros for a discard) to the disk.
@@ -141,87 +126,57 @@ public:
         }
         std::vector<unsigned char> data(entry.sectors * sectorSize_);
         if ((entry.flags & kDiscard) == 0) {
-            ReadAt(fd_, data.data(), data.size(), entry.offset + sectorSize_);
+            Transfer(false, fd_, data.data(), data.size(), entry.offset + sectorSize_);
         }
-        WriteAt(disk, data.data(), data.size(), entry.sector * sectorSize_);
+        Transfer(true, disk, data.data(), data.size(), entry.sector * sectorSize_);
     }
 
 private:
     int fd_;
-    std::uint64_t entries_ = 0;
-    std::uint64_t sectorSize_ = 0;
+    U64 entries_ = 0;
+    U64 sectorSize_ = 0;
 };
 
-bool Durable(const Entry& entry) {
-    return (entry.flags & (kFlush | kFua)) != 0;
-}
-bool Unflushed(const Entry& entry) {
-    return (entry.flags & (kMark | kFlush | kFua)) == 0 && entry.sectors > 0;
-}
-
-// The writes after `from` up to the next flush, and the part of them that `seed` keeps.
-std::vector<Entry> TornPart(const Log& log, std::uint64_t from, std::uint64_t offset,
-                            std::uint64_t seed) {
-    std::mt19937_64 random(seed);
-    std::vector<Entry> kept;
-    Entry entry = log.At(from, offset, offset);
-    for (std::uint64_t i = from + 1; i < log.Entries(); ++i) {
-        entry = log.At(i, offset, offset);
-        if (Durable(entry)) {
-            break;
-        }
-        if (Unflushed(entry) && (random() & 1U) != 0) {
-            kept.push_back(entry);
-        }
+int Points(const Log& log, const std::string& begin, const std::string& end, U64 torn) {
+    std::vector<Entry> all;
+    U64 offset = log.SectorSize();
+    for (U64 i = 0; i < log.Entries(); ++i) {
+        all.push_back(log.At(i, offset));
     }
-    return kept;
-}
-
-int Points(const Log& log, const std::string& begin, const std::string& end, int torn) {
-    const std::vector<Entry> all = log.All();
-    std::size_t first = all.size();
-    std::size_t last = all.size();
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        if (all[i].mark == begin) {
-            first = i;
-        } else if (all[i].mark == end && first < all.size()) {
-            last = i;
-            break;
-        }
-    }
-    if (last == all.size()) {
+    const auto first =
+        std::find_if(all.begin(), all.end(), [&](auto& e) { return e.mark == begin; });
+    const auto last = std::find_if(first, all.end(), [&](auto& e) { return e.mark == end; });
+    if (last == all.end()) {
         Die("no marks " + begin + " .. " + end + " in the log");
     }
-    // The durable point before each group of writes: the mark itself, then each flush or FUA.
-    std::size_t durable = first;
-    std::uint64_t unflushed = 0;
-    for (std::size_t i = first + 1; i <= last; ++i) {
-        if (Unflushed(all[i])) {
-            ++unflushed;
-        }
-        if (!Durable(all[i])) {
+    // The durable point before each group of writes: the first mark, then each flush or FUA.
+    auto durable = first;
+    U64 unflushed = 0;
+    for (auto at = first + 1; at <= last; ++at) {
+        unflushed += at->Unflushed() ? 1U : 0U;
+        if (!at->Durable()) {
             continue;
         }
         // A cut before this flush completed: the writes since the last durable point, in part.
-        if (unflushed > 1) {
-            for (int t = 1; t <= torn; ++t) {
-                std::printf("%llu %llu %llu torn-before-%zu/%d\n",
-                            static_cast<unsigned long long>(all[durable].index),
-                            static_cast<unsigned long long>(all[durable].offset),
-                            static_cast<unsigned long long>(i * 1000 + static_cast<std::size_t>(t)),
-                            i, t);
-            }
+        for (U64 t = 1; unflushed > 1 && t <= torn; ++t) {
+            std::printf("%llu %llu %llu torn-before-%llu/%llu\n",
+                        static_cast<unsigned long long>(durable->index),
+                        static_cast<unsigned long long>(durable->offset),
+                        static_cast<unsigned long long>(at->index * 1000 + t),
+                        static_cast<unsigned long long>(at->index),
+                        static_cast<unsigned long long>(t));
         }
-        std::printf("%llu %llu 0 %s-%zu\n", static_cast<unsigned long long>(all[i].index),
-                    static_cast<unsigned long long>(all[i].offset),
-                    (all[i].flags & kFlush) != 0 ? "flush" : "fua", i);
-        durable = i;
+        std::printf("%llu %llu 0 %s-%llu\n", static_cast<unsigned long long>(at->index),
+                    static_cast<unsigned long long>(at->offset),
+                    (at->flags & kFlush) != 0 ? "flush" : "fua",
+                    static_cast<unsigned long long>(at->index));
+        durable = at;
         unflushed = 0;
     }
     return 0;
 }
 
-std::uint64_t Number(const char* text) {
+U64 Number(const char* text) {
     char* end = nullptr;
     const unsigned long long value = std::strtoull(text, &end, 10);
     if (end == text || *end != '\0') {
@@ -230,55 +185,44 @@ std::uint64_t Number(const char* text) {
     return value;
 }
 
-int OpenDisk(const char* path) {
-    const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
-    if (fd < 0) {
-        Die(std::string("cannot open ") + path);
-    }
-    return fd;
-}
-
-void Close(int disk) {
-    if (::fsync(disk) != 0 || ::close(disk) != 0) {
-        Die("cannot flush the replayed disk");
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "points" && argc == 6) {
         const Log log(argv[2]);
-        return Points(log, argv[3], argv[4], static_cast<int>(Number(argv[5])));
+        return Points(log, argv[3], argv[4], Number(argv[5]));
     }
-    if (command == "apply" && argc == 7) {
+    if ((command == "apply" || command == "torn") && argc == 7) {
         const Log log(argv[2]);
-        const int disk = OpenDisk(argv[3]);
-        std::uint64_t offset = log.SectorSize();
-        std::uint64_t i = 0;
+        const int disk = Open(argv[3], O_WRONLY);
+        U64 offset = log.SectorSize();
+        U64 i = 0;
         if (std::string(argv[4]) != "start") {
             i = Number(argv[4]);
-            log.At(i++, Number(argv[5]), offset);
+            offset = Number(argv[5]);
+            log.At(i++, offset);
         }
-        for (const std::uint64_t to = Number(argv[6]); i <= to && i < log.Entries(); ++i) {
-            log.Replay(log.At(i, offset, offset), disk);
+        if (command == "apply") {
+            for (const U64 to = Number(argv[6]); i <= to && i < log.Entries(); ++i) {
+                log.Replay(log.At(i, offset), disk);
+            }
+        } else {
+            // The writes up to the next flush, each kept or not as the seed draws.
+            std::mt19937_64 random(Number(argv[6]));
+            for (Entry entry; i < log.Entries() && !(entry = log.At(i, offset)).Durable(); ++i) {
+                if (entry.Unflushed() && (random() & 1U) != 0) {
+                    log.Replay(entry, disk);
+                }
+            }
         }
-        Close(disk);
-        return 0;
-    }
-    if (command == "torn" && argc == 7) {
-        const Log log(argv[2]);
-        const int disk = OpenDisk(argv[3]);
-        for (const Entry& entry :
-             TornPart(log, Number(argv[4]), Number(argv[5]), Number(argv[6]))) {
-            log.Replay(entry, disk);
+        if (::fsync(disk) != 0 || ::close(disk) != 0) {
+            Die("cannot flush the replayed disk");
         }
-        Close(disk);
         return 0;
     }
     std::fprintf(stderr,
-                 "usage: replay-log points LOG BEGIN END TORN | apply LOG DEV AFTER OFFSET TO |"
-                 " torn LOG DEV FROM OFFSET SEED\n");
+                 "usage: replay-log points LOG BEGIN END TORN | apply LOG DEV AFTER OFFSET TO"
+                 " | torn LOG DEV FROM OFFSET SEED\n");
     return 2;
 }
