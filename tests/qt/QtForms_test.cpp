@@ -148,6 +148,7 @@ TEST_F(FormsTest, ProgressFormShowsItsStatusAndAnEmptyRangeDoesNotSpin) {
     EXPECT_FALSE(form->close() || !form->isVisible()) << "only the export unloads it";
     auto* bar = form->findChild<QProgressBar*>("pbar");
     EXPECT_LT(bar->minimum(), bar->maximum()) << "an empty range must not spin";
+    EXPECT_EQ(bar->accessibleName(), "Saving progress");
     EXPECT_EQ(TextOf(form, "lblStatus"), "0% completed ( 0 of 0 )");
     // The export's widest status, whole, in the label's room (wrapped if need be).
     auto* status = form->findChild<QLabel*>("lblStatus");
@@ -173,10 +174,11 @@ TEST_F(FormsTest, AboutBoxShowsItsTextsAndClosesWithEnterOrEsc) {
         EXPECT_FALSE(box->isModal());
         EXPECT_EQ(box->size(), QSize(280, 85));
         ExpectCentredOn(box, owner.frameGeometry());
-        EXPECT_EQ(
-            QStringList({box->windowTitle(), TextOf(box, "lblTitle"), TextOf(box, "lblVersion"),
-                         TextOf(box, "cmdOK")}),
-            QStringList({"About Verada Rede", "Verada Rede", "Version " VR_VERSION_TEXT, "OK"}));
+        EXPECT_EQ(QStringList({box->windowTitle(), TextOf(box, "lblTitle"),
+                               TextOf(box, "lblVersion"), TextOf(box, "cmdOK"),
+                               box->findChild<QLabel*>("picIcon")->accessibleName()}),
+                  QStringList({"About Verada Rede", "Verada Rede", "Version " VR_VERSION_TEXT, "OK",
+                               "Verada Rede logo"}));
         QApplication::setActiveWindow(box);
         ASSERT_TRUE(QTest::qWaitForWindowActive(box));
         QTest::keyClick(box, closing);
@@ -198,6 +200,12 @@ TEST_F(FormsTest, MessageBoxesAskAndTellAndClosingCountsAsNo) {
     };
     const std::vector<Case> cases{
         {"Yes", 36, press(QMessageBox::Yes), vbYes, QMessageBox::Question},
+        {"Enter presses the default Yes", 36,
+         [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Return); }, vbYes,
+         QMessageBox::Question},
+        {"Enter presses No made the default", 36 + 256,
+         [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Return); }, vbNo,
+         QMessageBox::Question},
         {"No", 36, press(QMessageBox::No), vbNo, QMessageBox::Question},
         {"Esc is No", 36, [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); }, vbNo,
          QMessageBox::Question},

@@ -96,7 +96,12 @@ void AddControls(QWidget* client, const design::FormDesign& form,
             widget->setFont(font);
         }
         if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            // Enter presses the focused button on every form, as it does in a dialog.
+            button->setAutoDefault(true);
             button->setDefault(control.name == form.defaultButton);
+        }
+        if (!control.accessibleName.empty()) {
+            widget->setAccessibleName(Text(control.accessibleName));
         }
         if (control.tabIndex >= 0) {
             tabStops.emplace_back(control.tabIndex, widget);
