@@ -75,6 +75,8 @@ void ApplyDesign(QWidget* form, QWidget* client, const design::FormDesign& desig
     form->setObjectName(Text(design.name));
     form->setWindowFlags(WindowFlags(design));
     form->setWindowTitle(Text(design.caption));
+    // What a screen reader names a minimised window by.
+    form->setWindowIconText(Text(design.caption));
     client->setFixedSize(TwipsToPixels(form, design.clientWidth),
                          TwipsToPixels(form, design.clientHeight));
 }
