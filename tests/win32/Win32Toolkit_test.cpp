@@ -266,6 +266,20 @@ TEST_F(FormsTest, ProgressFormIsUpUnderItsCaptionUntilUnloaded) {
     ::GetWindowTextA(window, caption.data(), static_cast<int>(caption.size()));
     EXPECT_STREQ(caption.data(), "Saving File. Please wait...");
     EXPECT_NE(::IsWindowVisible(window), FALSE);
+    // Steps in a row reach the status label once, then the last one when its time has come.
+    const HWND status = ::FindWindowExA(window, nullptr, "STATIC", nullptr);
+    for (const char* step :
+         {"1% completed (1 of 100)", "2% completed (2 of 100)", "3% completed (3 of 100)"}) {
+        progress->SetStatus(step);
+    }
+    ::GetWindowTextA(status, caption.data(), static_cast<int>(caption.size()));
+    EXPECT_STREQ(caption.data(), "1% completed (1 of 100)");
+    for (int i = 0; i < 100 && std::string(caption.data()) != "3% completed (3 of 100)"; ++i) {
+        ::Sleep(10);
+        toolkit.DoEvents();
+        ::GetWindowTextA(status, caption.data(), static_cast<int>(caption.size()));
+    }
+    EXPECT_STREQ(caption.data(), "3% completed (3 of 100)");
     progress->Unload();
     EXPECT_EQ(::IsWindowVisible(window), FALSE);
 }
