@@ -168,15 +168,9 @@ void Win32Toolkit::RestoreTrayIcon() {
 }
 
 void Win32Toolkit::SetTrayState(const std::string& state) {
-    if (state == trayState_) {
-        return;
-    }
+    // Taken by the next add or modify of the icon: the state changes only with the picture, and
+    // the main window modifies the icon right after it has told the state.
     trayState_ = state;
-    if (trayIcon_ && (trayIcon_->uFlags & NIF_TIP) != 0) {
-        NOTIFYICONDATAA record = ToNotifyIconData(*trayIcon_, trayState_);
-        record.uFlags = NIF_TIP;
-        ::Shell_NotifyIconA(NIM_MODIFY, &record);
-    }
 }
 
 IconHandle Win32Toolkit::StatusImage(const std::string& key) {

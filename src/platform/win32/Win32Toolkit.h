@@ -47,7 +47,7 @@ public:
     // "TaskbarCreated" broadcast) knows no icons. Nothing when there is none.
     void RestoreTrayIcon();
     // The adapter's state in words, shown in the tray icon's tip under the program's name (what
-    // a screen reader reads as the icon's name).
+    // a screen reader reads as the icon's name) from the next add or modify on.
     void SetTrayState(const std::string& state);
 
 private:
