@@ -143,7 +143,7 @@ TEST(Reception, EachWayOfEndingLeavesItsOwnState) {
     }
 }
 
-TEST(Reception, YieldsAfterEveryHundredthReportAndNoMoreOften) {
+TEST(Reception, YieldsAfterEveryHundredthReportAndThroughoutTheWaitForTheNext) {
     OpenAdapter world;
     std::vector<int> readsAtYield;
     world.window.onDoEvents = [&] { readsAtYield.push_back(world.platform.Count("ReadFile")); };
@@ -154,8 +154,11 @@ TEST(Reception, YieldsAfterEveryHundredthReportAndNoMoreOften) {
     world.Read();
 
     EXPECT_EQ(world.Capture().size(), 2000u);
-    // The icon switch, the 100th and 200th report, the restored window, the quiet end.
-    EXPECT_THAT(readsAtYield, ElementsAre(1, 100, 200, 251, 251));
+    // The icon switch, the 100th and 200th report; between the slices of the last wait, so that
+    // a silent adapter does not hold the window for a second; the restored window, the quiet end.
+    std::vector<int> expected{1, 100, 200};
+    expected.insert(expected.end(), ReportWaitTimeout / ReportWaitSlice - 1 + 2, 251);
+    EXPECT_EQ(readsAtYield, expected);
     world.ExpectEndedCleanly();
 }
 

@@ -70,7 +70,7 @@ TEST(MainWindowExit, EveryPathAsksOnlyWithUnsavedDataAndEndsUnlessTheUserStays) 
                 EXPECT_EQ(rig.toolkit.messageBoxes[0].prompt,
                           "Downloaded data exists that has not been saved.\r\n\r\n"
                           "Are you sure you wish to exit?");
-                EXPECT_EQ(rig.toolkit.messageBoxes[0].style, 36);
+                EXPECT_EQ(rig.toolkit.messageBoxes[0].style, 36 + 256);  // No is the default
                 EXPECT_EQ(ScratchFolder::ReadFile(rig.CapturePath()), "12345678");  // kept
             }
             EXPECT_EQ(rig.view.destroyed, !stays);

@@ -93,7 +93,7 @@ TEST(MainWindowPolling, UserMinimisingWithUnsavedDataIsAskedFirstButNotWhileASav
                 EXPECT_EQ(box.prompt,
                           "Downloaded data exists that has not been saved.\r\n\r\n"
                           "Would you like to discard this unsaved data?");
-                EXPECT_EQ(box.style, 36);
+                EXPECT_EQ(box.style, 36 + 256);  // No is the default
                 EXPECT_EQ(box.title, "Verada Rede");
             }
             const bool kept = c.saving || c.answer == vbNo;

@@ -3,8 +3,11 @@
 // the whole flow (tray, reception, save) can be seen without the hardware.
 #include <QApplication>
 
+#include <chrono>
+
 #include "DemoScenario.h"
 #include "DesktopProgram.h"
+#include "SlowReads.h"
 #include "platform/linux/LinuxPriorityPlatform.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/sim/SimHidPlatform.h"
@@ -16,7 +19,10 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("Verada Rede"));
 
-    vr::posix::PosixFileSystem files;
+    vr::posix::PosixFileSystem disk;
+    // VR_DEMO_READ_PAUSE_MS: each read of a file waits that long first (a slow disk).
+    vr::demo::SlowReads files(
+        disk, std::chrono::milliseconds(qEnvironmentVariableIntValue("VR_DEMO_READ_PAUSE_MS")));
     vr::sim::RealClock clock;
     vr::sim::SimHidPlatform hid(vr::sim::ParseScenario(vr::demo::kDemoScenario), clock);
     vr::LinuxPriorityPlatform priority;

@@ -3,11 +3,15 @@
 // logger's log, which comes again each time the program looks for the adapter after a save or a
 // discard, so the whole flow can be tried without the hardware.
 // Usage: verada-rede-demo.exe [SCENARIO.hid]   (another recording to play instead)
+// VR_DEMO_READ_PAUSE_MS: each read of a file waits that long first (a slow disk).
+#include <chrono>
 #include <cstdlib>
 
 #include "DemoScenario.h"
+#include "SlowReads.h"
 #include "Win32Program.h"
 #include "platform/sim/SimHidPlatform.h"
+#include "platform/win32/Win32FileSystem.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
                    int /*show*/) {
@@ -22,5 +26,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
     vr::sim::RealClock clock;
     vr::sim::SimHidPlatform hid(std::move(scenario), clock);
     hid.SetReplay(true);
-    return vr::win32app::RunTrayProgram(instance, hid, /*systemDevices=*/false);
+    const char* pause = std::getenv("VR_DEMO_READ_PAUSE_MS");
+    vr::win32::Win32FileSystem disk;
+    vr::demo::SlowReads files(disk,
+                              std::chrono::milliseconds(pause != nullptr ? std::atoi(pause) : 0));
+    return vr::win32app::RunTrayProgram(instance, hid, files, /*systemDevices=*/false);
 }

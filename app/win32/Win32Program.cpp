@@ -43,6 +43,10 @@ int Win32Program::Run() {
 
 int RunTrayProgram(HINSTANCE instance, HidPlatform& hid, bool systemDevices) {
     win32::Win32FileSystem files;
+    return RunTrayProgram(instance, hid, files, systemDevices);
+}
+
+int RunTrayProgram(HINSTANCE instance, HidPlatform& hid, FileSystem& files, bool systemDevices) {
     // One copy at a time: a second one would delete the capture file the first is filling.
     const auto lock = LockProgramCaptureFile(files);
     if (lock->GetState() == CaptureFileLock::State::HeldByAnother) {

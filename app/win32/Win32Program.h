@@ -38,5 +38,7 @@ private:
 // The tray program on `hid`, the system's files and priority, once no other copy runs: the
 // message loop's exit code, or 1 after telling the user that another copy is running.
 int RunTrayProgram(HINSTANCE instance, HidPlatform& hid, bool systemDevices = true);
+// The same on the files given (the system's, seen through a wrapper).
+int RunTrayProgram(HINSTANCE instance, HidPlatform& hid, FileSystem& files, bool systemDevices);
 
 }  // namespace vr::win32app

@@ -26,7 +26,8 @@ inline constexpr FormDesign kAboutForm{.name = "frmAbout",
                                        .cancelButton = "cmdOK"};
 
 inline constexpr std::array<ControlDesign, 4> kAboutControls{{
-    {"picIcon", ControlKind::Picture, "", -1, 90, 120, 1875, 1050},
+    {"picIcon", ControlKind::Picture, "", -1, 90, 120, 1875, 1050, kSystemFont, Alignment::Left, "",
+     "Verada Rede logo"},
     {"lblTitle", ControlKind::Label, "Infrared USB Adapter", -1, 2040, 120, 2085, 240,
      kAboutLabelFont},
     {"lblVersion", ControlKind::Label, "Version", -1, 2040, 450, 2085, 225, kAboutLabelFont},

@@ -13,7 +13,7 @@ namespace vr {
 namespace {
 
 constexpr std::size_t kPayloadOffset = 1;  // byte 0 of a report is its id, never stored
-constexpr std::size_t kPayloadLength = ReportLength - kPayloadOffset;
+constexpr std::size_t kPayloadLength = StoredReportLength;
 
 constexpr const char* kInterruptedDataKept =
     "The data received until then has been kept: save it now, or minimise the window to discard "
@@ -307,8 +307,10 @@ USBAdapter::ReceptionEnd USBAdapter::ReceiveReports(Reception& reception) {
         if (lastError_ == ERROR_DEVICE_NOT_CONNECTED) {
             return ReceptionEnd::DeviceLost;
         }
-        const std::uint32_t waited = ctx_.hid.WaitForSingleObject(EventHandle_, ReportWaitTimeout);
-        CaptureLastError();
+        const std::uint32_t waited = WaitForReport();
+        if (ctx_.window.ExitPending()) {
+            return ReceptionEnd::ExitPending;
+        }
         if (waited == WAIT_TIMEOUT) {
             return ReceptionEnd::Quiet;
         }
@@ -339,6 +341,25 @@ USBAdapter::ReceptionEnd USBAdapter::ReceiveReports(Reception& reception) {
         }
         if (ctx_.window.ExitPending()) {
             return ReceptionEnd::ExitPending;
+        }
+    }
+}
+
+// An adapter that is plugged in but silent would otherwise hold the window thread for a whole
+// second at every poll: clicks, the tray and the accessibility bus would wait that long.
+std::uint32_t USBAdapter::WaitForReport() {
+    std::uint32_t waited = 0;
+    for (;;) {
+        const std::uint32_t slice = std::min(ReportWaitSlice, ReportWaitTimeout - waited);
+        const std::uint32_t result = ctx_.hid.WaitForSingleObject(EventHandle_, slice);
+        CaptureLastError();
+        waited += slice;
+        if (result != WAIT_TIMEOUT || waited >= ReportWaitTimeout) {
+            return result;
+        }
+        ctx_.window.DoEvents();
+        if (ctx_.window.ExitPending()) {
+            return WAIT_TIMEOUT;
         }
     }
 }

@@ -18,7 +18,12 @@ namespace vr {
 
 inline constexpr std::uint32_t InputBufferCount = 512;
 inline constexpr std::uint32_t ReportLength = 9;
+// What the capture file keeps of each report: all but its first byte, the report id.
+inline constexpr std::uint32_t StoredReportLength = ReportLength - 1;
 inline constexpr std::uint32_t ReportWaitTimeout = 1000;  // milliseconds
+// The wait for a report is made in slices of this length, with the window's pending events
+// processed between them, so that the program answers its user and the desktop while it waits.
+inline constexpr std::uint32_t ReportWaitSlice = 50;  // milliseconds
 inline constexpr int ReportsPerYield = 100;
 // Reads in a row that complete without data before the reception takes the stream as stopped.
 inline constexpr int EmptyCompletionLimit = 10;
@@ -75,6 +80,9 @@ private:
 
     bool ReceiveDownload();
     ReceptionEnd ReceiveReports(Reception& reception);
+    // Waits up to ReportWaitTimeout for the read event, yielding to the window between slices;
+    // WAIT_OBJECT_0, WAIT_TIMEOUT, or the failed wait's result.
+    std::uint32_t WaitForReport();
     bool ReportArrived();
     void StartTransfer(Reception& reception);
     void StoreReport(Reception& reception);

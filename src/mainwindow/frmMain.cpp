@@ -5,7 +5,9 @@
 #include <memory>
 #include <utility>
 
+#include "adapter/USBAdapter.h"
 #include "mainwindow/HandlerBoundary.h"
+#include "mainwindow/frmMainDesign.h"
 #include "saving/SaveJournal.h"
 #include "shared/Errors.h"
 #include "shared/StatusKeys.h"
@@ -71,6 +73,8 @@ void frmMain::LoadSequence() {
         ~MarkLoaded() { loaded = true; }
     } markLoaded{loaded_};
 
+    statusKey_ = design::kMainForm.iconKey;
+    Describe();
     // One third of the free height above the window: it sits above the middle of the screen.
     view_.Move((view_.ScreenWidth() - view_.OuterWidth()) / 2,
                (view_.ScreenHeight() - view_.OuterHeight()) / 3);
@@ -144,7 +148,12 @@ void frmMain::ResizeBody() {
     }
     if (view_.GetWindowState() != WindowState::Minimized) {
         view_.SetTimerEnabled(false);
-        SetStatusIcon(keyPaused);
+        if (state_.UnsavedData && !state_.CaptureFileOpen) {
+            note_ = ReceivedNote();  // told with the paused picture, or alone below
+        }
+        if (!SetStatusIcon(keyPaused)) {
+            Describe();
+        }
         view_.Show();
         Yield();
         return;
@@ -167,6 +176,7 @@ void frmMain::ResizeBody() {
         }
         DeleteCaptureFile();
         state_.UnsavedData = false;
+        SetNote("");
     }
     if (trayIconAdded_) {
         view_.Hide();
@@ -269,6 +279,8 @@ bool frmMain::SetStatusIcon(const std::string& key) {
         return false;
     }
     view_.SetIcon(picture);
+    statusKey_ = key;
+    Describe();
     trayIconData_.hIcon = view_.GetIcon();
     if (trayIconAdded_) {
         toolkit_.Shell_NotifyIconA(NIM_MODIFY, trayIconData_);
@@ -276,8 +288,43 @@ bool frmMain::SetStatusIcon(const std::string& key) {
     return true;
 }
 
+void frmMain::Describe() {
+    if (unloaded_) {
+        return;
+    }
+    const StatusWords& words = WordsFor(statusKey_);
+    view_.DescribeStatus({words.state, words.description, note_});
+}
+
+void frmMain::SetNote(const std::string& note) {
+    if (note != note_) {
+        note_ = note;
+        Describe();
+    }
+}
+
+std::string frmMain::ReceivedNote() {
+    std::uint64_t bytes = 0;
+    try {
+        bytes = files_.OpenForReading(state_.CaptureFilePath)->Length();
+    } catch (const FileError&) {
+        return "Received data from the docking station; not saved yet.";
+    }
+    const std::uint64_t reports = bytes / StoredReportLength;
+    return "Received " + std::to_string(reports) + (reports == 1 ? " report" : " reports") +
+           " from the docking station; not saved yet.";
+}
+
 // ---------------------------------------------------------------------------------------------
 // What the reception and the save command use
+
+void frmMain::ReportSaved(const std::string& target) {
+    if (Leaving()) {
+        return;
+    }
+    SetNote("Last saved in " + target + ".");
+    view_.Announce("Saved the received data in " + target + ".");
+}
 
 void frmMain::RestoreWindow() {
     if (Leaving()) {

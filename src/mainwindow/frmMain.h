@@ -39,7 +39,8 @@ inline constexpr const char* kDiscardQuestion =
 inline constexpr const char* kExitQuestion =
     "Downloaded data exists that has not been saved.\r\n\r\n"
     "Are you sure you wish to exit?";
-inline constexpr int kQuestionStyle = vbQuestion + vbYesNo;
+// No is the default answer: Enter, like Esc, keeps the data that a Yes would throw away.
+inline constexpr int kQuestionStyle = vbQuestion + vbYesNo + vbDefaultButton2;
 
 // The tray tip: "Verada Rede v" and the version.
 std::string TrayTipText();
@@ -91,6 +92,7 @@ public:
     bool TimerEnabled() const override;
     void MinimizeWindow() override;
     bool ExitPending() const override { return exitPending_; }
+    void ReportSaved(const std::string& target) override;
 
     // --- state, for the backends and tests ---
     bool ExitRequested() const { return exitRequested_; }
@@ -114,6 +116,11 @@ private:
     // The adapter was absent at the last search, nothing has changed since, and the status icon
     // still says so: a search now would only repeat that.
     bool SearchWouldRepeat();
+    // Tells the view what the status picture shows and what waits, in words.
+    void Describe();
+    void SetNote(const std::string& note);
+    // "Received N reports ...; not saved yet.", counted from the capture file.
+    std::string ReceivedNote();
     void FillTrayIconData();
     void AddTrayIcon();
     void DeleteCaptureFile();
@@ -133,6 +140,8 @@ private:
     std::function<bool()> settleInterruptedSave_;
 
     NotifyIconData trayIconData_{};
+    std::string statusKey_;  // the status picture the window shows
+    std::string note_;       // what the status description adds: data waiting, the last save
     bool trayIconAdded_ = false;
     bool exitRequested_ = false;
     bool loadStarted_ = false;

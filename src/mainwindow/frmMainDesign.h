@@ -30,7 +30,9 @@ inline constexpr FormDesign kMainForm{.name = "frmMain",
 inline constexpr std::array<ControlDesign, 5> kMainControls{{
     {"cmdSave", ControlKind::CommandButton, "&Save", 0, 150, 210, 2085, 375},
     {"cmdExit", ControlKind::CommandButton, "E&xit", 1, 150, 720, 2085, 375},
-    {"Image1", ControlKind::Picture, "", -1, 2580, 150, 1875, 1050},
+    // Named after the status it carries for screen readers (what the window's icon shows).
+    {"Image1", ControlKind::Picture, "", -1, 2580, 150, 1875, 1050, kSystemFont, Alignment::Left,
+     "", "Verada Rede status"},
     {"imlStatus", ControlKind::ImageList, "", -1, 0, 0, 0, 0},
     {"tmr", ControlKind::Timer, "", -1, 0, 0, 0, 0},
 }};

@@ -113,6 +113,7 @@ SaveCommand::Outcome SaveCommand::Export(const std::string& path) {
         return Outcome::Failed;
     }
     state_.UnsavedData = false;
+    window_.ReportSaved(path);
     return Outcome::Saved;
 }
 

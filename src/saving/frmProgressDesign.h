@@ -24,7 +24,7 @@ inline constexpr std::array<ControlDesign, 3> kProgressControls{{
     {"lblStatus", ControlKind::Label, "% Status", -1, 120, 240, 2895, 255, kSystemFont,
      Alignment::Centre, "Frame1"},
     {"pbar", ControlKind::ProgressBar, "", -1, 120, 720, 2895, 255, kSystemFont, Alignment::Left,
-     "Frame1"},
+     "Frame1", "Saving progress"},
 }};
 
 }  // namespace vr::design

@@ -45,6 +45,8 @@ struct ControlDesign {
     FontDesign font = kSystemFont;
     Alignment alignment = Alignment::Left;
     std::string_view container = "";  // the frame the control sits in; "" for the form itself
+    // What a screen reader calls a control without a caption of its own, such as a picture.
+    std::string_view accessibleName = "";
 };
 
 enum class Border {

@@ -28,6 +28,9 @@ public:
     virtual void MinimizeWindow() = 0;
     // True once the user confirmed leaving the program: long work ends through its closing steps.
     virtual bool ExitPending() const = 0;
+    // The received data has been saved in `target` (the window then goes into the tray): the
+    // window tells the user so where a screen reader hears it.
+    virtual void ReportSaved(const std::string& /*target*/) {}
 };
 
 }  // namespace vr

@@ -28,7 +28,9 @@ inline constexpr int vbCritical = 16;
 inline constexpr int vbQuestion = 32;
 inline constexpr int vbExclamation = 48;
 inline constexpr int vbInformation = 64;
-inline constexpr int vbIconMask = 0x70;  // the bits of a style that choose the icon
+inline constexpr int vbIconMask = 0x70;            // the bits of a style that choose the icon
+inline constexpr int vbDefaultButton2 = 256;       // Enter presses the second button (No of Yes/No)
+inline constexpr int vbDefaultButtonMask = 0x300;  // the bits of a style that choose the default
 inline constexpr int vbOK = 1;
 inline constexpr int vbYes = 6;
 inline constexpr int vbNo = 7;
@@ -67,6 +69,13 @@ struct MainWindowHooks {
     std::function<void()> onInterfacesChanged;
 };
 
+// What the status picture and the tray icon show, in words, for those who do not see them.
+struct StatusDescription {
+    std::string state;        // the picture's name: "No adapter", "Adapter connected", ...
+    std::string description;  // the state in a sentence
+    std::string note;         // what waits or what was done: received and unsaved, last saved
+};
+
 // The main window. Sizes and positions are in pixels.
 class MainWindowView {
 public:
@@ -91,6 +100,13 @@ public:
     virtual IconHandle GetIcon() const = 0;
     virtual void SetIcon(IconHandle icon) = 0;
     virtual WindowHandle GetHandle() const = 0;
+
+    // The status in words, whenever the picture or the note changes: the window's picture, the
+    // window and its Save button carry it for screen readers, the tray icon in its tooltip.
+    virtual void DescribeStatus(const StatusDescription& /*status*/) {}
+    // Tells the user of something done while no window of the program has the focus (a save that
+    // put the window into the tray), where a screen reader hears it; never a modal box.
+    virtual void Announce(const std::string& /*message*/) {}
 
     // The unit of the x and y a backend passes to frmMain::Form_MouseMove, and the screen's
     // twips per horizontal pixel for converting twips.

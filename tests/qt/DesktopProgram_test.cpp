@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 
 #include "DesktopProgram.h"
 #include "ModalScript.h"
@@ -63,6 +66,41 @@ TEST_F(ProgramTest, TellsThePermissionDiagnosisOncePlainly) {
     EXPECT_TRUE(script.Finished()) << "one box, answered";
     EXPECT_EQ(text, "You may not open the adapter.");
     EXPECT_TRUE(p.Window().TimerEnabled()) << "polling goes on";
+}
+
+// What a screen reader reads of the main window: the status picture named by its state, and the
+// received data told on the Save button, which Enter presses; after the save, where it went.
+TEST_F(ProgramTest, TellsTheStatusAndTheWaitingDataInWordsAndWhereItWasSaved) {
+    Make([] { return std::nullopt; });
+    Load();
+    qt::QtMainWindow& window = program->Window();
+    auto* picture = window.findChild<QLabel*>("Image1");
+    EXPECT_TRUE(SpinUntil([&] { return picture->accessibleName() == "No adapter"; }));
+    EXPECT_EQ(picture->accessibleDescription(),
+              "No adapter: waiting for the infrared adapter to be plugged in.");
+
+    hid.AddInterface("/dev/hidraw0", AdapterVendorId, AdapterProductId);
+    for (std::uint8_t line = 0; line < 3; ++line) {
+        hid.script.push_back(FakeStep::Report(0, {'4', '2', line, '\r', '\n', 0, 0, 0}));
+    }
+    // Without a tray (offscreen) the window waits minimised on the taskbar.
+    ASSERT_TRUE(SpinUntil([&] { return window.GetWindowState() == WindowState::Normal; }));
+    const QString received = "Received 3 reports from the docking station; not saved yet.";
+    EXPECT_EQ(picture->accessibleName(), "Paused");
+    EXPECT_EQ(window.saveButton()->accessibleDescription(), received);
+    EXPECT_TRUE(window.accessibleDescription().endsWith(received));
+
+    const QString target = QString::fromStdString((folder.Path() / "log.csv").string());
+    ModalScript script({{"saveDialog", [&](QWidget* dialog) {
+                             dialog->findChild<QLineEdit*>("fileNameEdit")->setText(target);
+                             static_cast<QDialog*>(dialog)->accept();
+                         }}});
+    window.saveButton()->setFocus();
+    QTest::keyClick(window.saveButton(), Qt::Key_Return);
+    EXPECT_TRUE(script.Finished());
+    ASSERT_TRUE(SpinUntil([&] { return window.GetWindowState() == WindowState::Minimized; }));
+    EXPECT_TRUE(window.accessibleDescription().endsWith("Last saved in " + target + "."))
+        << window.accessibleDescription().toStdString();
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ TEST_F(MainWindowTest, IsAFixedSizeWindowWithATaskbarButtonAndNoMaximiseBox) {
               QStringList({"Zorvik Technologies Verada Rede", "&Save", "E&xit", "&About"}));
 }
 
-TEST_F(MainWindowTest, ClicksAccessKeysAndTabReachTheirTargets) {
+TEST_F(MainWindowTest, ClicksAccessKeysTabAndEnterReachTheirTargets) {
     window.show();
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -63,6 +63,16 @@ TEST_F(MainWindowTest, ClicksAccessKeysAndTabReachTheirTargets) {
     EXPECT_EQ(QApplication::focusWidget(), window.exitButton());
     QTest::keyClick(&window, Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), window.saveButton());
+    // Enter presses the focused button, as in a dialog.
+    for (const auto& [button, hit] : std::vector<std::pair<QPushButton*, QString>>{
+             {window.saveButton(), "save"}, {window.exitButton(), "exit"}}) {
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+            hits.clear();
+            button->setFocus();
+            QTest::keyClick(button, key);
+            EXPECT_EQ(hits, QStringList({hit})) << key;
+        }
+    }
 }
 
 TEST_F(MainWindowTest, StateChangesTheUserMakesAreReportedAndThoseAskedForAreNot) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <set>
 #include <string>
@@ -17,13 +18,19 @@ namespace {
 
 using namespace std::string_literals;
 
-// The first layout, so that the shell reports tray events as plain mouse messages.
+// The first layout, so that the shell reports tray events as plain mouse messages; the state
+// follows the tip on a line of its own as far as the field holds.
 TEST(Win32Toolkit, TrayRecordIsTheFirstLayoutAndATipWithoutItsNulIsCut) {
     NotifyIconData data;
     data.szTip.fill('x');
-    const NOTIFYICONDATAA record = ToNotifyIconData(data);
-    EXPECT_EQ(record.cbSize, static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE));
-    EXPECT_EQ(std::string(record.szTip), std::string(63, 'x'));
+    EXPECT_EQ(ToNotifyIconData(data).cbSize, static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE));
+    EXPECT_EQ(std::string(ToNotifyIconData(data).szTip), std::string(63, 'x'));
+    EXPECT_EQ(std::string(ToNotifyIconData(data, "No adapter").szTip), std::string(63, 'x'));
+    std::copy_n("Verada Rede v1.0.2", 19, data.szTip.begin());
+    EXPECT_EQ(std::string(ToNotifyIconData(data, "Adapter connected").szTip),
+              "Verada Rede v1.0.2\nAdapter connected");
+    EXPECT_EQ(std::string(ToNotifyIconData(data, std::string(60, 's')).szTip),
+              "Verada Rede v1.0.2\n" + std::string(63 - 19, 's'));
 }
 
 TEST(Win32Toolkit, EachStatusImageKeepsOneIconForTheProgramsLife) {
@@ -112,6 +119,15 @@ TEST_F(MainWindowTest, CommandsTrayEventsAndTheCloseBoxReachTheHooks) {
     ::SendMessageA(window.hwnd(), WM_MOUSEMOVE, 1, 0x202);
     ::SendMessageA(window.hwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(log, "save;exit;about;move 517;move 514;close;");
+    // Enter, through the dialog handling of the message loop, presses the focused button.
+    log.clear();
+    window.Show();
+    for (HWND button : {window.saveButton(), window.exitButton()}) {
+        ::SetFocus(button);
+        MSG enter{button, WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+        toolkit.Dispatch(enter);
+    }
+    EXPECT_EQ(log, "save;exit;");
     EXPECT_NE(::IsWindow(window.hwnd()), FALSE);  // the program decides whether it closes
 
     window.SetTimerEnabled(true);
@@ -143,12 +159,45 @@ TEST_F(MainWindowTest, AMonitorOfAnotherDpiLaysTheDesignOutAgain) {
     EXPECT_EQ(save.top, 21);
     EXPECT_EQ(save.right - save.left, 209);
     EXPECT_EQ(save.bottom - save.top, 38);
+    // The logo is drawn at its picture's size.
     const HWND image1 = ::ChildWindowFromPoint(window.hwnd(), POINT{262, 20});  // 2580, 150
-    BITMAP logo{};
-    ::GetObjectA(reinterpret_cast<HBITMAP>(::SendMessageA(image1, STM_GETIMAGE, IMAGE_BITMAP, 0)),
-                 sizeof logo, &logo);
-    EXPECT_EQ(logo.bmWidth, 188);  // 1875 by 1050 twips
-    EXPECT_EQ(logo.bmHeight, 105);
+    RECT logo{};
+    ::GetClientRect(image1, &logo);
+    EXPECT_EQ(logo.right, 188);  // 1875 by 1050 twips
+    EXPECT_EQ(logo.bottom, 105);
+}
+
+// What a screen reader reads: the picture's text names the state and what waits.
+TEST_F(MainWindowTest, ThePictureIsNamedAfterTheStatus) {
+    const HWND image1 = ::ChildWindowFromPoint(window.hwnd(), POINT{262, 20});
+    std::array<char, 256> text{};
+    ::GetWindowTextA(image1, text.data(), static_cast<int>(text.size()));
+    EXPECT_STREQ(text.data(), "Verada Rede status");
+    window.DescribeStatus({"Paused", "Looking is paused.", "Received 3 reports; not saved yet."});
+    ::GetWindowTextA(image1, text.data(), static_cast<int>(text.size()));
+    EXPECT_STREQ(text.data(), "Looking is paused. Received 3 reports; not saved yet.");
+}
+
+// The questions: No is the default (Enter) and Esc answers No, which a plain Yes/No box ignores.
+TEST(Win32Toolkit, QuestionsTakeEnterAndEscAsTheirDefaultNo) {
+    Win32Toolkit toolkit(::GetModuleHandleA(nullptr));
+    static int defaultButton = 0;
+    ::SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR timer, DWORD) {
+        const HWND box = ::FindWindowA("#32770", "Question");
+        if (box != nullptr) {
+            ::KillTimer(nullptr, timer);
+            // The default button: the one drawn as such, which has the focus (Enter presses it).
+            const HWND no = ::GetDlgItem(box, IDNO);
+            defaultButton =
+                (::GetWindowLongA(no, GWL_STYLE) & BS_DEFPUSHBUTTON) != 0 && ::GetFocus() == no
+                    ? IDNO
+                    : ::GetDlgCtrlID(::GetFocus());
+            ::PostMessageA(box, WM_COMMAND, IDCANCEL, 0);  // what Esc sends
+        }
+    });
+    EXPECT_EQ(toolkit.MsgBox("Keep it?", vbQuestion + vbYesNo + vbDefaultButton2, "Question"),
+              vbNo);
+    EXPECT_EQ(defaultButton, IDNO);
 }
 
 // A restarted Explorer knows no icons: its broadcast brings the icon back as last set.
@@ -217,6 +266,20 @@ TEST_F(FormsTest, ProgressFormIsUpUnderItsCaptionUntilUnloaded) {
     ::GetWindowTextA(window, caption.data(), static_cast<int>(caption.size()));
     EXPECT_STREQ(caption.data(), "Saving File. Please wait...");
     EXPECT_NE(::IsWindowVisible(window), FALSE);
+    // Steps in a row reach the status label once, then the last one when its time has come.
+    const HWND status = ::FindWindowExA(window, nullptr, "STATIC", nullptr);
+    for (const char* step :
+         {"1% completed (1 of 100)", "2% completed (2 of 100)", "3% completed (3 of 100)"}) {
+        progress->SetStatus(step);
+    }
+    ::GetWindowTextA(status, caption.data(), static_cast<int>(caption.size()));
+    EXPECT_STREQ(caption.data(), "1% completed (1 of 100)");
+    for (int i = 0; i < 100 && std::string(caption.data()) != "3% completed (3 of 100)"; ++i) {
+        ::Sleep(10);
+        toolkit.DoEvents();
+        ::GetWindowTextA(status, caption.data(), static_cast<int>(caption.size()));
+    }
+    EXPECT_STREQ(caption.data(), "3% completed (3 of 100)");
     progress->Unload();
     EXPECT_EQ(::IsWindowVisible(window), FALSE);
 }

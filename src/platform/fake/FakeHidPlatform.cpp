@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "adapter/USBAdapter.h"
 #include "platform/hidcommon/EmulatedHidPlatform.h"
 #include "platform/hidcommon/Win32Errors.h"
 
@@ -139,9 +140,9 @@ private:
 
     // A wait for the event of an outstanding read takes the script's next step; any other wait
     // only looks at the event.
-    std::uint32_t WaitForEvent(Event& event, std::uint32_t /*milliseconds*/) override {
+    std::uint32_t WaitForEvent(Event& event, std::uint32_t milliseconds) override {
         FakeFile* reader = ReaderOf(event);
-        if (reader != nullptr && !TakeStep(reader->queue)) {
+        if (reader != nullptr && !TakeStep(reader->queue, milliseconds)) {
             Fail(ERROR_GEN_FAILURE);
             return WAIT_FAILED;
         }
@@ -159,10 +160,18 @@ private:
         return nullptr;
     }
 
-    // Applies the next step to the outstanding read; false for a wait that fails.
-    bool TakeStep(ReportQueue& queue) {
+    // Applies the next step to the outstanding read; false for a wait that fails. A silence lasts
+    // as long as a reception waits for a report: waits of part of that share one silence.
+    bool TakeStep(ReportQueue& queue, std::uint32_t milliseconds) {
         std::deque<FakeStep>& steps = world_.script;
         const FakeStep step = steps.empty() ? FakeStep::Silence() : steps.front();
+        if (step.kind == FakeStep::Kind::Silence) {
+            silentFor_ += milliseconds;
+            if (silentFor_ < ReportWaitTimeout) {
+                return true;
+            }
+        }
+        silentFor_ = 0;
         if (step.kind == FakeStep::Kind::Removal) {
             queue.EndPendingRead(STATUS_DEVICE_NOT_CONNECTED);  // and it stays removed
             return true;
@@ -190,6 +199,7 @@ private:
 
     FakeHidPlatform& world_;
     std::vector<std::weak_ptr<FakeFile>> readFiles_;
+    std::uint32_t silentFor_ = 0;  // milliseconds waited into the current silence
 };
 
 FakeHidPlatform::FakeHidPlatform() : hid_(std::make_unique<Emulation>(*this)) {}

@@ -40,7 +40,7 @@ struct FakeStep {
     std::uint32_t error = 0;               // EmptyCompletion: the error the read ends with
 
     static FakeStep Report(std::uint8_t reportId, const std::array<std::uint8_t, 8>& payload);
-    // The wait runs out.
+    // The wait for a report runs out (a whole ReportWaitTimeout, however it is waited in parts).
     static FakeStep Silence() { return {Kind::Silence, {}, 0}; }
     // The adapter is unplugged: every later read request fails with ERROR_DEVICE_NOT_CONNECTED.
     static FakeStep Removal() { return {Kind::Removal, {}, 0}; }

@@ -75,6 +75,8 @@ void ApplyDesign(QWidget* form, QWidget* client, const design::FormDesign& desig
     form->setObjectName(Text(design.name));
     form->setWindowFlags(WindowFlags(design));
     form->setWindowTitle(Text(design.caption));
+    // What a screen reader names a minimised window by.
+    form->setWindowIconText(Text(design.caption));
     client->setFixedSize(TwipsToPixels(form, design.clientWidth),
                          TwipsToPixels(form, design.clientHeight));
 }
@@ -96,7 +98,12 @@ void AddControls(QWidget* client, const design::FormDesign& form,
             widget->setFont(font);
         }
         if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            // Enter presses the focused button on every form, as it does in a dialog.
+            button->setAutoDefault(true);
             button->setDefault(control.name == form.defaultButton);
+        }
+        if (!control.accessibleName.empty()) {
+            widget->setAccessibleName(Text(control.accessibleName));
         }
         if (control.tabIndex >= 0) {
             tabStops.emplace_back(control.tabIndex, widget);

@@ -1,5 +1,6 @@
 #include "platform/qt/QtMainWindow.h"
 
+#include <QAccessible>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
@@ -18,6 +19,7 @@
 #include "mainwindow/frmMainDesign.h"
 #include "platform/qt/QtFormDesign.h"
 #include "shared/StatusKeys.h"
+#include "shared/Version.h"
 
 namespace vr::qt {
 namespace {
@@ -86,6 +88,8 @@ void QtMainWindow::BuildDesign() {
     cmdExit_ = client->findChild<QPushButton*>(QStringLiteral("cmdExit"));
     image1_ = client->findChild<QLabel*>(QStringLiteral("Image1"));
     image1_->setPixmap(LogoPixmap(devicePixelRatioF()));
+    // A screen reader finds the status that the window's icon shows on its one picture.
+    image1_->setFocusPolicy(Qt::NoFocus);
     connect(cmdSave_, &QPushButton::clicked, this, [this] { Forward(onSave); });
     connect(cmdExit_, &QPushButton::clicked, this, [this] { Forward(onExit); });
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -305,6 +309,47 @@ void QtMainWindow::Destroy() {
     tmr_.stop();
     hide();
     QCoreApplication::exit(0);
+}
+
+namespace {
+
+// Sets what a screen reader says of a widget and tells it of the change.
+void SetAccessibleText(QWidget* widget, const QString& name, const QString& description) {
+    if (!name.isNull() && widget->accessibleName() != name) {
+        widget->setAccessibleName(name);
+        QAccessibleEvent event(widget, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
+    if (widget->accessibleDescription() != description) {
+        widget->setAccessibleDescription(description);
+        QAccessibleEvent event(widget, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+}  // namespace
+
+// The picture carries the state, the window the state and what waits, and the Save button what
+// waits: the button has the focus when the window comes up after a transfer, so a screen reader
+// says it with the button.
+void QtMainWindow::DescribeStatus(const StatusDescription& status) {
+    const QString state = QString::fromStdString(status.state);
+    const QString description = QString::fromStdString(status.description);
+    const QString note = QString::fromStdString(status.note);
+    const QString both = note.isEmpty() ? description : description + QLatin1Char(' ') + note;
+    SetAccessibleText(image1_, state, both);
+    SetAccessibleText(this, QString(), both);
+    SetAccessibleText(cmdSave_, QString(), note);
+    toolkit_.SetTrayDescription(note.isEmpty() ? description
+                                               : description + QLatin1Char('\n') + note);
+}
+
+// With the window in the tray no widget has the focus to say it: a screen reader reads the
+// desktop's notifications. Without assistive technology listening nothing pops up.
+void QtMainWindow::Announce(const std::string& message) {
+    if (QAccessible::isActive()) {
+        QtToolkit::NotifyLater(QString::fromUtf8(kAppTitle), QString::fromStdString(message));
+    }
 }
 
 void QtMainWindow::changeEvent(QEvent* event) {

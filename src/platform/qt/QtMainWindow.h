@@ -46,6 +46,8 @@ public:
     bool TimerEnabled() const override;
     void PopupTrayMenu() override;
     void Destroy() override;
+    void DescribeStatus(const StatusDescription& status) override;
+    void Announce(const std::string& message) override;
 
 protected:
     bool event(QEvent* event) override;

@@ -305,22 +305,48 @@ TraySighting QtToolkit::LookForTray() {
     return {StatusNotifierHostRegistered(), XEmbedTrayPresent()};
 }
 
-bool QtToolkit::Notify(const QString& summary, const QString& body) {
-    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
-        qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-        return false;
-    }
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        return false;
-    }
+namespace {
+
+QDBusMessage NotifyMessage(const QString& summary, const QString& body) {
     QDBusMessage notify = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.Notifications"),
         QStringLiteral("/org/freedesktop/Notifications"),
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
     notify << QStringLiteral("Verada Rede") << 0U << QStringLiteral("com.zorvik.VeradaRede")
            << summary << body << QStringList() << QVariantMap() << -1;
-    return bus.call(notify, QDBus::Block, 3000).type() == QDBusMessage::ReplyMessage;
+    return notify;
+}
+
+}  // namespace
+
+bool QtToolkit::Notify(const QString& summary, const QString& body) {
+    if (!SessionBusExpected()) {
+        return false;
+    }
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        return false;
+    }
+    return bus.call(NotifyMessage(summary, body), QDBus::Block, 3000).type() ==
+           QDBusMessage::ReplyMessage;
+}
+
+void QtToolkit::NotifyLater(const QString& summary, const QString& body) {
+    if (!SessionBusExpected()) {
+        return;
+    }
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected() &&
+        bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications"))) {
+        bus.send(NotifyMessage(summary, body));
+    }
+}
+
+void QtToolkit::SetTrayDescription(const QString& description) {
+    if (description != trayDescription_) {
+        trayDescription_ = description;
+        ApplyTrayRecord();
+    }
 }
 
 void QtToolkit::DoEvents() {
@@ -352,8 +378,9 @@ int QtToolkit::MsgBox(const std::string& prompt, int style, const std::string& t
     }
     if ((style & vbButtonsMask) == vbYesNo) {
         QPushButton* yes = box.addButton(QMessageBox::Yes);
-        box.addButton(QMessageBox::No);
-        box.setDefaultButton(yes);
+        QPushButton* no = box.addButton(QMessageBox::No);
+        box.setDefaultButton((style & vbDefaultButtonMask) == vbDefaultButton2 ? no : yes);
+        box.setEscapeButton(no);
         box.exec();
         // Only a press of Yes is a yes: a box closed any other way keeps things as they are.
         return box.clickedButton() == yes ? vbYes : vbNo;
@@ -470,7 +497,9 @@ void QtToolkit::ApplyTrayRecord() {
         tray_->setIcon(IconOf(record_.hIcon));
     }
     if ((record_.uFlags & NIF_TIP) != 0) {
-        tray_->setToolTip(TipText(record_));
+        const QString tip = TipText(record_);
+        tray_->setToolTip(trayDescription_.isEmpty() ? tip
+                                                     : tip + QLatin1Char('\n') + trayDescription_);
     }
 }
 

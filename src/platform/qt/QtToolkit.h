@@ -51,6 +51,11 @@ public:
     // Tells the user something through the desktop's notification service; false when there is
     // none.
     static bool Notify(const QString& summary, const QString& body);
+    // The same without waiting for the notification service's answer.
+    static void NotifyLater(const QString& summary, const QString& body);
+
+    // The status in words, shown in the tray icon's tooltip under its tip.
+    void SetTrayDescription(const QString& description);
 
     void DoEvents() override;
     int MsgBox(const std::string& prompt, int style, const std::string& title) override;
@@ -83,6 +88,7 @@ private:
     std::unique_ptr<QMenu> exportedMenu_;
     bool recordAdded_ = false;
     NotifyIconData record_{};
+    QString trayDescription_;
     TrayPresence presence_;
     QTimer trayLook_;
     bool watchingForTray_ = false;

@@ -65,6 +65,7 @@ void Win32MainWindow::BuildDesign() {
                 {{"cmdSave", kCmdSave}, {"cmdExit", kCmdExit}});
     cmdSave_ = Item("cmdSave");
     cmdExit_ = Item("cmdExit");
+    image1_ = Item("Image1");
     toolkit_.AddDialog(hwnd());
 }
 
@@ -210,8 +211,24 @@ void Win32MainWindow::Destroy() {
     ::PostQuitMessage(0);
 }
 
+// The picture's text is what a screen reader names it (the state, what waits); the tray's tip
+// says the state under the program's name.
+void Win32MainWindow::DescribeStatus(const StatusDescription& status) {
+    const std::string text =
+        status.note.empty() ? status.description : status.description + " " + status.note;
+    ::SetWindowTextA(image1_, text.c_str());
+    toolkit_.SetTrayState(status.state);
+}
+
 bool Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     switch (message) {
+        case DM_GETDEFID: {
+            // Enter presses the focused button, as in a dialog; elsewhere nothing.
+            const HWND focus = ::GetFocus();
+            const int id = focus == cmdSave_ ? kCmdSave : focus == cmdExit_ ? kCmdExit : 0;
+            result = id != 0 ? MAKELRESULT(id, DC_HASDEFID) : 0;
+            return true;
+        }
         case WM_TIMER:
             if (wParam == kTimerId && timerEnabled_) {
                 Forward(onTick);

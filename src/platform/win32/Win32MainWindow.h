@@ -50,6 +50,7 @@ public:
     bool TimerEnabled() const override;
     void PopupTrayMenu() override;
     void Destroy() override;
+    void DescribeStatus(const StatusDescription& status) override;
 
 protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -64,6 +65,7 @@ private:
     bool timerEnabled_ = false;
     HWND cmdSave_ = nullptr;
     HWND cmdExit_ = nullptr;
+    HWND image1_ = nullptr;
     HMENU mPopupSys_ = nullptr;
 };
 

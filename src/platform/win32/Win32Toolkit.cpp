@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "platform/artwork/Artwork.h"
 #include "platform/win32/Win32Artwork.h"
 #include "shared/StatusKeys.h"
 
 namespace vr::win32 {
-NOTIFYICONDATAA ToNotifyIconData(const NotifyIconData& data) {
+NOTIFYICONDATAA ToNotifyIconData(const NotifyIconData& data, const std::string& state) {
     NOTIFYICONDATAA record{};
     // The first layout: the shell then reports tray events as plain mouse messages.
     record.cbSize = NOTIFYICONDATAA_V1_SIZE;
@@ -20,6 +21,11 @@ NOTIFYICONDATAA ToNotifyIconData(const NotifyIconData& data) {
     static_assert(sizeof record.szTip >= sizeof data.szTip);
     std::memcpy(record.szTip, data.szTip.data(), data.szTip.size());
     record.szTip[sizeof data.szTip - 1] = '\0';
+    if (!state.empty()) {
+        std::string tip = std::string(record.szTip) + "\n" + state;
+        tip.resize(std::min(tip.size(), sizeof data.szTip - 1));
+        std::memcpy(record.szTip, tip.c_str(), tip.size() + 1);
+    }
     return record;
 }
 
@@ -93,10 +99,51 @@ void Win32Toolkit::DoEvents() {
     }
 }
 
+namespace {
+
+// A message box with Yes and No ignores Esc. The program's questions take Esc as No: the box the
+// system makes is subclassed as it is activated, and its Esc (IDCANCEL) answers No.
+HHOOK questionHook = nullptr;
+WNDPROC questionProcedure = nullptr;
+
+LRESULT CALLBACK QuestionProcedure(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
+        ::EndDialog(box, IDNO);
+        return 0;
+    }
+    return ::CallWindowProcA(questionProcedure, box, message, wParam, lParam);
+}
+
+LRESULT CALLBACK WatchForQuestion(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && questionProcedure == nullptr) {
+        const auto box = reinterpret_cast<HWND>(wParam);
+        char name[16] = {};
+        ::GetClassNameA(box, name, sizeof name);
+        if (std::string_view(name) == "#32770") {
+            questionProcedure = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
+                box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&QuestionProcedure)));
+        }
+    }
+    return ::CallNextHookEx(questionHook, code, wParam, lParam);
+}
+
+}  // namespace
+
 int Win32Toolkit::MsgBox(const std::string& prompt, int style, const std::string& title) {
+    const bool question = (style & vbButtonsMask) == vbYesNo && questionHook == nullptr;
+    if (question) {
+        questionProcedure = nullptr;
+        questionHook =
+            ::SetWindowsHookExA(WH_CBT, &WatchForQuestion, nullptr, ::GetCurrentThreadId());
+    }
     // The button values of the program's styles and answers are the system's own.
-    return ::MessageBoxA(::GetActiveWindow(), prompt.c_str(), title.c_str(),
-                         static_cast<UINT>(style) | MB_SETFOREGROUND);
+    const int answer = ::MessageBoxA(::GetActiveWindow(), prompt.c_str(), title.c_str(),
+                                     static_cast<UINT>(style) | MB_SETFOREGROUND);
+    if (question && questionHook != nullptr) {
+        ::UnhookWindowsHookEx(questionHook);
+        questionHook = nullptr;
+    }
+    return answer;
 }
 
 bool Win32Toolkit::SetForegroundWindow(WindowHandle window) {
@@ -109,15 +156,21 @@ bool Win32Toolkit::Shell_NotifyIconA(std::uint32_t message, const NotifyIconData
     } else {
         trayIcon_ = data;
     }
-    NOTIFYICONDATAA record = ToNotifyIconData(data);
+    NOTIFYICONDATAA record = ToNotifyIconData(data, trayState_);
     return ::Shell_NotifyIconA(message, &record) != FALSE;
 }
 
 void Win32Toolkit::RestoreTrayIcon() {
     if (trayIcon_) {
-        NOTIFYICONDATAA record = ToNotifyIconData(*trayIcon_);
+        NOTIFYICONDATAA record = ToNotifyIconData(*trayIcon_, trayState_);
         ::Shell_NotifyIconA(NIM_ADD, &record);
     }
+}
+
+void Win32Toolkit::SetTrayState(const std::string& state) {
+    // Taken by the next add or modify of the icon: the state changes only with the picture, and
+    // the main window modifies the icon right after it has told the state.
+    trayState_ = state;
 }
 
 IconHandle Win32Toolkit::StatusImage(const std::string& key) {

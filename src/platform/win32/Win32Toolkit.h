@@ -46,17 +46,22 @@ public:
     // Adds the tray icon again as it was last added or modified: a restarted Explorer (its
     // "TaskbarCreated" broadcast) knows no icons. Nothing when there is none.
     void RestoreTrayIcon();
+    // The adapter's state in words, shown in the tray icon's tip under the program's name (what
+    // a screen reader reads as the icon's name) from the next add or modify on.
+    void SetTrayState(const std::string& state);
 
 private:
     HINSTANCE instance_;
     std::optional<NotifyIconData> trayIcon_;
+    std::string trayState_;
     HIMAGELIST imlStatus_ = nullptr;
     std::map<std::string, HICON> images_;
     std::vector<HWND> dialogs_;
 };
 
-// The system's notify-icon record, in its first layout, from the program's.
-NOTIFYICONDATAA ToNotifyIconData(const NotifyIconData& data);
+// The system's notify-icon record, in its first layout, from the program's; `state`, when given,
+// follows the tip on a line of its own as far as the record's 63 characters allow.
+NOTIFYICONDATAA ToNotifyIconData(const NotifyIconData& data, const std::string& state = "");
 
 inline HWND ToHwnd(WindowHandle window) {
     return static_cast<HWND>(LongToHandle(window));

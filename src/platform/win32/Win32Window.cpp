@@ -57,7 +57,9 @@ std::pair<const char*, DWORD> ControlClass(const design::FormDesign& form,
         case design::ControlKind::ProgressBar:
             return {PROGRESS_CLASSA, 0};
         case design::ControlKind::Picture:
-            return {"STATIC", SS_BITMAP};
+            // Drawn by the form (WM_DRAWITEM), so that its text stays free for the name a screen
+            // reader reads: a bitmap static takes its text as the name of a resource.
+            return {"STATIC", SS_OWNERDRAW};
         case design::ControlKind::ImageList:
         case design::ControlKind::Timer:
             break;
@@ -79,6 +81,7 @@ void Win32Window::DestroyNow() {
         ::DestroyWindow(window);
     }
     items_.clear();
+    pictures_.clear();
     for (HGDIOBJ object : drawn_) {
         ::DeleteObject(object);
     }
@@ -123,8 +126,10 @@ void Win32Window::AddControls(const design::FormDesign& form,
         for (const auto& [name, value] : ids) {
             id = name == control->name ? value : id;
         }
+        const std::string_view text =
+            control->caption.empty() ? control->accessibleName : control->caption;
         items_[control->name] =
-            AddControl(windowClass, std::string(control->caption), style, 0, 0, 0, 0, id, nullptr);
+            AddControl(windowClass, std::string(text), style, 0, 0, 0, 0, id, nullptr);
     }
     controls_ = controls;
     LayOut();
@@ -157,7 +162,8 @@ void Win32Window::LayOut() {
             const HBITMAP logo =
                 CreateBitmapFromImage(artwork::Logo(width, height), ::GetSysColor(COLOR_BTNFACE));
             drawn_.push_back(logo);
-            ::SendMessageA(item, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo));
+            pictures_[item] = logo;
+            ::InvalidateRect(item, nullptr, TRUE);
         }
     }
     for (HGDIOBJ object : previous) {
@@ -181,6 +187,23 @@ void Win32Window::ChangeDpi(int dpi, const RECT& suggested) {
                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     LayOut();
+}
+
+bool Win32Window::DrawPicture(LPARAM item) {
+    const auto* draw = reinterpret_cast<const DRAWITEMSTRUCT*>(item);
+    const auto picture = pictures_.find(draw->hwndItem);
+    if (draw->CtlType != ODT_STATIC || picture == pictures_.end()) {
+        return false;
+    }
+    const HDC source = ::CreateCompatibleDC(draw->hDC);
+    const HGDIOBJ previous = ::SelectObject(source, picture->second);
+    BITMAP size{};
+    ::GetObjectA(picture->second, sizeof size, &size);
+    ::BitBlt(draw->hDC, draw->rcItem.left, draw->rcItem.top, size.bmWidth, size.bmHeight, source, 0,
+             0, SRCCOPY);
+    ::SelectObject(source, previous);
+    ::DeleteDC(source);
+    return true;
 }
 
 HWND Win32Window::Item(std::string_view name) const {
@@ -209,6 +232,9 @@ LRESULT CALLBACK Win32Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, 
         ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<Win32Window*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (self != nullptr && message == WM_DRAWITEM && self->DrawPicture(lParam)) {
+        return TRUE;
+    }
     if (self != nullptr && message == kWmDpiChanged) {
         self->ChangeDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;

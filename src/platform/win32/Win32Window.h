@@ -52,13 +52,16 @@ private:
     // The window moved to a monitor of another DPI: the design's client size there, framed
     // where the system suggests, and the controls laid out again.
     void ChangeDpi(int dpi, const RECT& suggested);
+    // Paints a picture control (WM_DRAWITEM); false for any other item.
+    bool DrawPicture(LPARAM item);
 
     HWND hwnd_ = nullptr;
     int dpi_ = 96;
     const design::FormDesign* form_ = nullptr;
     std::span<const design::ControlDesign> controls_;
     std::map<std::string_view, HWND, std::less<>> items_;
-    std::vector<HGDIOBJ> drawn_;  // the fonts and pictures of the layout, deleted with it
+    std::vector<HGDIOBJ> drawn_;        // the fonts and pictures of the layout, deleted with it
+    std::map<HWND, HBITMAP> pictures_;  // what each picture control shows
 };
 
 // Forms are designed in twips: 1440 to an inch.

@@ -1,0 +1,124 @@
+# The desktop a test brings up on this machine without a screen, sourced by scripts/test-desktops
+# and scripts/test-accessibility: a scratch folder per case, Xvfb, a window manager, a session
+# bus and its services, a tray host, the demo program, and waits for what the user would see.
+# The caller sets `demo` (the program), `python`, `bus_tool`, `main_title` and `capture_size`,
+# and `case` names the case in failures.
+# Helpers shared by the cases. Each case runs in a subshell with its own scratch folder and
+# background processes, which end with it.
+
+pids=()
+work=""
+case_start() {
+    work=$(mktemp -d)
+    mkdir -m 700 "$work/tmp" "$work/run"
+    pids=()
+    trap case_end EXIT
+}
+case_end() {
+    local pid
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill "${pids[i]}" 2>/dev/null || true
+    done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+fail() {
+    echo "$(basename "$0"): case $case: $*" >&2
+    for log in "$work"/*.log; do
+        [ -s "$log" ] && sed "s|^|$(basename "$log" .log): |" "$log" >&2
+    done
+    if [ -n "${DISPLAY:-}" ]; then
+        xwininfo -root -tree 2>/dev/null | grep '"verada-rede-demo"' | sed 's/^/screen: /' >&2
+    fi
+    exit 1
+}
+# await SECONDS COMMAND...: waits for the command to succeed.
+await() {
+    local seconds=$1
+    shift
+    for ((i = 0; i < seconds * 10; i++)); do
+        "$@" >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    return 1
+}
+start_x() {
+    exec 3>"$work/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 2>"$work/xvfb.log" &
+    pids+=($!)
+    exec 3>&-
+    await 10 test -s "$work/display" || fail "Xvfb did not start"
+    export DISPLAY=":$(head -n1 "$work/display")"
+    xsetroot -solid '#3a6ea5' 2>/dev/null || true
+}
+start_wm() {  # start_wm openbox|metacity
+    "$1" >"$work/wm.log" 2>&1 &
+    pids+=($!)
+    await 10 xprop -root _NET_SUPPORTING_WM_CHECK || fail "$1 did not start"
+}
+start_bus() {
+    dbus-daemon --session --nofork --print-address=3 3>"$work/bus-address" 2>"$work/bus.log" &
+    pids+=($!)
+    await 10 test -s "$work/bus-address" || fail "the session bus did not start"
+    export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/bus-address")
+}
+serve_bus() {  # serve_bus NAME OPTIONS...: the test's desktop services, logged to NAME.log
+    local name=$1
+    shift
+    "$python" "$bus_tool" serve "$@" >"$work/$name.log" 2>&1 &
+    pids+=($!)
+    await 10 grep -q '^ready' "$work/$name.log" || fail "the $name service did not start"
+}
+start_trayer() {
+    trayer --edge bottom --align right --widthtype request --height 24 --SetDockType true \
+        --transparent false --tint 0xdddddd >/dev/null 2>&1 &
+    trayer_pid=$!
+    pids+=($trayer_pid)
+    await 10 xdotool search --name '^panel$' || fail "the tray did not start"
+}
+# Starts the demo with the environment given; its capture file is then $capture.
+start_demo() {  # start_demo VAR=VALUE...
+    local tmp="$work/tmp"
+    env -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY \
+        DBUS_SESSION_BUS_ADDRESS="${DBUS_SESSION_BUS_ADDRESS:-disabled:}" TMPDIR="$tmp" "$@" \
+        "$demo" >"$work/demo.log" 2>&1 &
+    demo_pid=$!
+    pids+=($demo_pid)
+    capture="$tmp/verada-rede-$(id -u)/vrtemp.csv"
+    for assignment in "$@"; do
+        case $assignment in XDG_RUNTIME_DIR=*) capture="${assignment#*=}/vrtemp.csv" ;; esac
+    done
+}
+transfer_received() {
+    [ "$(stat -c %s "$capture" 2>/dev/null)" = "$capture_size" ]
+}
+await_transfer() {
+    await 20 transfer_received || fail "no transfer received within 20 s"
+}
+# xdotool search ARGS...: the windows' ids, one a line, or status 1 for none. A window that goes
+# while the search walks the tree ends xdotool with an X error: the search is made again then.
+search() {
+    local attempt found
+    for attempt in 1 2 3 4 5; do
+        found=$(xdotool search "$@" 2>"$work/search.err")
+        grep -q "X Error" "$work/search.err" || break
+    done
+    [ -n "$found" ] && echo "$found"
+}
+gone() { ! search --onlyvisible --name "$1"; }  # gone TITLE: no visible window of that title
+tray_gone() { ! search --name '^panel$'; }
+main_window_up() {
+    search --onlyvisible --name "$main_title"
+}
+shown() { search --onlyvisible --name "$1" | head -n1 | grep .; }
+# The accessibility bus of the session, with the screen-reader flag set as a screen reader sets
+# it: a Qt program started before the flag is set never registers with it. Needs start_bus.
+start_atspi() {
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/atspi.log" 2>&1 &
+    pids+=($!)
+    await 10 "$python" -c '
+import dbus
+dbus.SessionBus().get_object("org.a11y.Bus", "/org/a11y/bus").Set(
+    "org.a11y.Status", "ScreenReaderEnabled", dbus.Boolean(True),
+    dbus_interface="org.freedesktop.DBus.Properties")' || fail "the accessibility bus did not start"
+}
