@@ -32,16 +32,7 @@ fail() {
     fi
     exit 1
 }
-# await SECONDS COMMAND...: waits for the command to succeed.
-await() {
-    local seconds=$1
-    shift
-    for ((i = 0; i < seconds * 10; i++)); do
-        "$@" >/dev/null 2>&1 && return 0
-        sleep 0.1
-    done
-    return 1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/await.sh"
 start_x() {
     exec 3>"$work/display"
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 2>"$work/xvfb.log" &

@@ -1,16 +1,7 @@
 # Helpers for the scripts that drive the Windows programs under Wine on an X display, sourced by
 # them. Each wait has a deadline and polls its condition; nothing relies on a fixed delay.
 
-# await SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds; fails after SECONDS.
-await() {
-    local seconds=$1 i
-    shift
-    for ((i = 0; i < seconds * 10; i++)); do
-        "$@" >/dev/null 2>&1 && return 0
-        sleep 0.1
-    done
-    return 1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/await.sh"
 
 # start_tray: starts a tray host (trayer) and sets TRAY_PANEL to its window; its pid goes into
 # the caller's `pids` array.

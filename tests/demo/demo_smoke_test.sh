@@ -7,57 +7,16 @@ set -euo pipefail
 
 demo=$1
 expected=$2  # the CSV file the demo's log makes
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "demo smoke test: $*" >&2
-    [ -f "$work/demo.log" ] && sed 's/^/demo: /' "$work/demo.log" >&2
-    [ -n "${DISPLAY:-}" ] && xwininfo -root -tree 2>/dev/null | grep '"' | sed 's/^/screen: /' >&2
-    exit 1
-}
-
-# Waits up to $1 seconds for the command that follows to succeed.
-await() {
-    local seconds=$1
-    shift
-    for ((i = 0; i < seconds * 10; i++)); do
-        if "$@" >/dev/null 2>&1; then
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
-}
-
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 2>"$work/xvfb.log" &
-pids+=($!)
-exec 3>&-
-await 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
-
-trayer --edge bottom --align right --widthtype request --height 24 --SetDockType true \
-    >/dev/null 2>&1 &
-pids+=($!)
-await 10 xdotool search --name '^panel$' || fail "the tray host did not start"
-panel=$(xdotool search --name '^panel$' | head -n1)
-
-mkdir "$work/tmp"
+case=smoke
+main_title='^Zorvik Technologies Verada Rede$'
+source "$(dirname "$0")/../../scripts/lib/desk.sh"
+case_start
+start_x
+start_trayer
+panel=$(search --name '^panel$' | head -n1)
 # Under the sanitizers, what the X and Qt libraries leave at exit is not the program's to answer.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
-env -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM TMPDIR="$work/tmp" QT_QPA_PLATFORM=xcb "$demo" \
-    >"$work/demo.log" 2>&1 &
-demo_pid=$!
-pids+=("$demo_pid")
+start_demo QT_QPA_PLATFORM=xcb
 
 tray_icon() {
     xwininfo -tree -id "$panel" | awk '/"verada-rede-demo"/ { print $1; exit }' | grep .
@@ -79,7 +38,6 @@ xdotool windowfocus --sync "$(xdotool search --onlyvisible --name '^Save CSV fil
 xdotool type --delay 10 "$work/log.csv"
 xdotool key Return
 await 20 cmp -s "$work/log.csv" "$expected" || fail "the saved CSV file differs from $expected"
-capture="$work/tmp/verada-rede-$(id -u)/vrtemp.csv"
 await 10 test ! -e "$capture" || fail "the capture file is still there after the save"
 await 10 bash -c "! xdotool search --onlyvisible --name '^Zorvik Technologies Verada Rede$'" ||
     fail "the window did not go back to the tray"
