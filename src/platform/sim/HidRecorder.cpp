@@ -110,6 +110,23 @@ RecordingOutcome HidRecorder::End() {
     return outcome;
 }
 
+RecordingOutcome HidRecorder::EndAs(const std::string& path) {
+    if (draft_ != nullptr) {
+        try {
+            target_ = files_.AbsolutePath(path);
+            path_ = path;
+        } catch (const FileError& e) {
+            Fail(e.what());
+        }
+    }
+    return End();
+}
+
+void HidRecorder::Abandon() {
+    Drop();
+    problem_.clear();
+}
+
 void HidRecorder::Fail(const std::string& problem) {
     problem_ = problem.empty() ? "the recording could not be written" : problem;
     Drop();

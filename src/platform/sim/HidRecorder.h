@@ -27,6 +27,7 @@
 
 #include "adapter/ForwardingHidPlatform.h"
 #include "platform/sim/Clock.h"
+#include "shared/AdapterLink.h"
 #include "shared/FileSystem.h"
 
 namespace vr::sim {
@@ -70,6 +71,11 @@ public:
     // (the reception itself goes on untouched) and is told here; so is an adapter that never
     // opened, which leaves nothing to record. The draft is removed unless the file is in place.
     RecordingOutcome End();
+    // As End, but under the name `path` in place of Begin's (in the same folder: a command that
+    // names its files after the transfer's end learns the name only then).
+    RecordingOutcome EndAs(const std::string& path);
+    // Drops the recording: nothing is written, the draft is removed.
+    void Abandon();
 
     Handle CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t share,
                        const SecurityAttributes* security, std::uint32_t creation,
@@ -116,8 +122,8 @@ private:
     std::uint32_t readLength_ = 0;
     bool present_ = false;
     std::optional<DeviceDescription> description_;
-    std::uint16_t vendor_ = 0;
-    std::uint16_t product_ = 0;
+    std::uint16_t vendor_ = AdapterVendorId;  // as its probe answered
+    std::uint16_t product_ = AdapterProductId;
 
     // The recording.
     std::string path_;
