@@ -39,6 +39,14 @@ std::string Hex(const std::uint8_t* bytes, std::size_t size) {
     return text;
 }
 
+// Text from outside (a file name, a device name) on one line: a line break in it would start a
+// line of the recording.
+std::string OneLine(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    return text;
+}
+
 // As hid-recorder writes it: seconds and microseconds, six digits each.
 std::string Time(Microseconds at) {
     char text[40];
@@ -93,13 +101,10 @@ RecordingOutcome HidRecorder::End() {
                 if (!started_) {
                     Start(nullptr, 0);
                 }
-                if (problem_.empty()) {
-                    draft_->Sync();
-                    draft_->Close();
-                    files_.CommitReplacement(draftPath_, target_, replaceExisting_);
-                    draft_.reset();
-                }
-                outcome.problem = problem_;
+                draft_->Sync();
+                draft_->Close();
+                files_.CommitReplacement(draftPath_, target_, replaceExisting_);
+                draft_.reset();  // in place: nothing left to remove
             }
         } catch (const std::exception& e) {
             outcome.problem = e.what();
@@ -158,7 +163,7 @@ void HidRecorder::Start(const std::uint8_t* firstReport, std::uint32_t size) {
     DeviceDescription device = description_.value_or(DeviceDescription{});
     std::string text;
     for (const std::string& comment : comments_) {
-        text += "# " + comment + "\n";
+        text += "# " + OneLine(comment) + "\n";
     }
     if (device.descriptor.empty()) {
         const std::uint8_t id = firstReport != nullptr && size > 0 ? firstReport[0] : 0;
@@ -174,7 +179,7 @@ void HidRecorder::Start(const std::uint8_t* firstReport, std::uint32_t size) {
     text += "R: " + std::to_string(device.descriptor.size()) +
             Hex(device.descriptor.data(), device.descriptor.size()) + "\n";
     if (!device.name.empty()) {
-        text += "N: " + device.name + "\n";
+        text += "N: " + OneLine(device.name) + "\n";
     }
     char ids[48];
     std::snprintf(ids, sizeof ids, "I: %x %04x %04x\n", device.bus != 0 ? device.bus : kUsbBus,
