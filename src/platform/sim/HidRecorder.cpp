@@ -225,7 +225,11 @@ void HidRecorder::Directive(const char* what) {
 }
 
 void HidRecorder::AdapterOpened(const std::string& path) {
-    description_ = describe_ ? describe_(path) : std::nullopt;
+    try {
+        description_ = describe_ ? describe_(path) : std::nullopt;
+    } catch (const std::exception&) {
+        description_.reset();  // described by its reports then, as on Windows
+    }
     if (probedPath_ == path) {
         vendor_ = probed_.VendorID;
         product_ = probed_.ProductID;
