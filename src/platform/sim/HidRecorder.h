@@ -14,8 +14,11 @@
 // shortened to at most kLongestLead: it says nothing about the transfer, and a replay that opens
 // the adapter at once still finds the reports within its first wait.
 //
-// One recording at a time, each begun and ended by the caller: a command that receives several
-// transfers starts a new one per transfer, while the adapter stays open.
+// A recording starts with the plug at time 0: the opening of the adapter in which its first event
+// came, or Begin, for an adapter open then. One recording at a time, each begun and ended by the
+// caller: a command that receives several transfers starts a new one per transfer, while the
+// adapter stays open. Every call the reception makes must pass through the recorder from the
+// start, recording or not: it learns which handle is the adapter's when the handle is opened.
 
 #include <cstdint>
 #include <exception>
@@ -62,7 +65,8 @@ public:
     // Begins a recording for `path`, written to a hidden draft beside it until End puts it in
     // place, so that the name holds only a whole recording. `comments` open the file as comment
     // lines. Throws FileError, with nothing begun, when the draft cannot be made (a missing or
-    // read-only folder, a file there that may not be written). Ends a recording still running.
+    // read-only folder, a file there that may not be written). A recording still running is ended
+    // first, its outcome untold: End it before.
     void Begin(const std::string& path, bool replaceExisting,
                const std::vector<std::string>& comments);
     bool Recording() const { return draft_ != nullptr || !problem_.empty(); }
