@@ -6,9 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/hidcommon/ReportDescriptor.h"
 #include "platform/hidcommon/Win32Errors.h"
+#include "platform/sim/HidRecorder.h"
 #include "platform/sim/Scenario.h"
 #include "platform/sim/SimHidPlatform.h"
+#include "support/AdapterWorld.h"
 #include "support/ScratchFolder.h"
 
 namespace vr::sim {
@@ -195,6 +198,36 @@ TEST(SimHidPlatform, FailWaitFailsTheWaitUnderWayAndEmptyReadEndsAReadWithoutDat
         EXPECT_EQ(sim.Read(device, 5000), WAIT_OBJECT_0);
         EXPECT_EQ(sim.overlapped.InternalHigh, expected == 0xEE ? 0u : 2u);
         EXPECT_EQ(sim.buffer[1], expected);
+    }
+}
+
+// Windows gives no report descriptor: the recorder then describes the reports as they were
+// read, numbered or not, so that its recording replays the same bytes. (Recordings with the
+// system's descriptor are checked whole in tests/cli.)
+TEST(Recorder, WithoutTheSystemsDescriptorTheReportsTellWhetherTheyAreNumbered) {
+    for (const std::string descriptor :
+         {"R: 6 06 a0 ff 09 01 c0\n", "R: 8 06 a0 ff 85 07 09 01 c0\n"}) {
+        SCOPED_TRACE(descriptor);
+        const Scenario sent =
+            ParseScenario(descriptor + "I: 3 11d2 0001\nE: 0.1 3 07 41 42\nE: 0.2 3 07 00 ff\n");
+        test::AdapterWorld world;
+        VirtualClock clock;
+        SimHidPlatform sim(sent, clock);
+        HidRecorder recorder(sim, clock, world.files, {});
+        recorder.Begin(world.scratch.Path("rec.hid"), false, {});
+        USBAdapter adapter(
+            AdapterContext{recorder, world.platform, world.files, world.window, world.state});
+        ASSERT_TRUE(adapter.InitDevice());
+        adapter.ReadDevice();
+        adapter.CloseDevice();
+        EXPECT_EQ(recorder.End().problem, "");
+        const Scenario kept = LoadScenario(world.scratch.Path("rec.hid"));
+        EXPECT_EQ(UsesNumberedReports(kept.descriptor), UsesNumberedReports(sent.descriptor));
+        ASSERT_EQ(kept.steps.size(), 3u);  // the plug and the two reports
+        for (std::size_t i = 0; i < 2; ++i) {
+            const auto a = kept.Bytes(kept.steps[i + 1]), b = sent.Bytes(sent.steps[i]);
+            EXPECT_TRUE(std::equal(a.begin(), a.end(), b.begin(), b.end())) << i;
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <optional>
 #include <sstream>
+#include <vector>
 
 #include "Commands.h"
 #include "ConsoleForms.h"
@@ -18,6 +19,7 @@
 #include "shared/ForwardingFileSystem.h"
 #include "shared/ProgramState.h"
 #include "shared/StatusKeys.h"
+#include "shared/Version.h"
 
 namespace vr::cli {
 namespace {
@@ -61,8 +63,8 @@ public:
 
 class Capture {
 public:
-    Capture(HidBackend& backend, FileSystem& files, std::string capturePath)
-        : backend_(backend), watch_(*backend.hid), files_(files) {
+    Capture(HidBackend& backend, HidPlatform& hid, FileSystem& files, std::string capturePath)
+        : backend_(backend), watch_(hid), files_(files) {
         state_.CaptureFilePath = std::move(capturePath);
     }
 
@@ -167,6 +169,135 @@ int Received(std::ostream& out, std::uint64_t bytes) {
     return kExitOk;
 }
 
+int TransferStopped(std::ostream& err, const FileError& e) {
+    // The reception's advice after its blank line speaks of the window; this tool has none.
+    const std::string cause = e.cause().substr(0, e.cause().find("\r\n\r\n"));
+    return Fail(err, "\"" + e.path() + "\": " + cause + "; the transfer was stopped");
+}
+
+// A recording must not take the place of a file the command reads or writes.
+std::optional<std::string> RecordProblem(const CaptureOptions& options,
+                                         const std::string& capture) {
+    std::error_code error;
+    const std::filesystem::path record =
+        std::filesystem::absolute(Utf8Path(*options.record), error);
+    const std::filesystem::path folder = record.parent_path();
+    if (error || !std::filesystem::is_directory(folder, error)) {
+        return "the folder of --record, " + Utf8Text(folder) + ", does not exist";
+    }
+    // Spelt in full: two names of a file that does not exist yet compare only that way.
+    const auto same = [&](const std::string& other) {
+        std::error_code ignored;
+        return SameFile(record, std::filesystem::absolute(Utf8Path(other), ignored));
+    };
+    if (same(capture)) {
+        return "--record names the capture file; give the recording a name of its own";
+    }
+    if (options.scenario && same(*options.scenario)) {
+        return "--record names the scenario being played; give the recording a name of its own";
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> RecordingComments(const CaptureOptions& options) {
+    std::vector<std::string> comments = {std::string(kToolName) + " " + VersionText() +
+                                         ": capture --record"};
+    if (options.scenario) {
+        comments.push_back("played from the scenario " + *options.scenario);
+    }
+    return comments;
+}
+
+// Waits for a transfer and receives it into `path`; the command's exit status.
+int ReceiveTransfer(const CaptureOptions& options, HidBackend& backend, HidPlatform& hid,
+                    FileSystem& files, const std::string& path, std::ostream& out,
+                    std::ostream& err) try {
+    const std::uint64_t before = FileLength(files, path);
+    const auto limit = std::chrono::duration_cast<sim::Microseconds>(
+        std::chrono::duration<double>(options.timeoutSeconds));
+    const sim::Microseconds start = backend.clock->Now();
+
+    Capture capture(backend, hid, files, path);
+    capture.Schedule().SetWatched(static_cast<bool>(backend.awaitChange));
+    bool diagnosed = false;
+    for (;;) {
+        if (InterruptRequested()) {
+            return Fail(err, "interrupted before a transfer arrived");
+        }
+        if (backend.clock->Now() - start >= limit) {
+            Received(out, 0);
+            std::ostringstream seconds;
+            seconds << options.timeoutSeconds;
+            return Fail(err, "no transfer arrived within " + seconds.str() + " seconds",
+                        kExitNoTransfer);
+        }
+        if (!capture.Schedule().SearchDue()) {
+            // Nothing to find until the HID interfaces change: sleep until they do.
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                limit - (backend.clock->Now() - start));
+            if (backend.awaitChange(left)) {
+                capture.Schedule().InterfacesChanged();
+            }
+            continue;
+        }
+        const PollEnd end = capture.Poll();
+        const std::uint64_t bytes = FileLength(files, path) - before;
+        switch (end) {
+            case PollEnd::NothingReceived:
+                break;
+            case PollEnd::Transfer:
+                return Received(out, bytes);
+            case PollEnd::AdapterLost:
+                Received(out, bytes);
+                return Fail(err,
+                            "the adapter was lost during the transfer; the " +
+                                std::to_string(bytes) + " bytes received are kept in " + path,
+                            kExitAdapterLost);
+            case PollEnd::WaitFailed:
+                Received(out, bytes);
+                return Fail(err,
+                            "waiting for the adapter failed (error " +
+                                std::to_string(capture.FailedWaitError()) + ")" +
+                                (bytes > 0 ? "; the " + std::to_string(bytes) +
+                                                 " bytes received are kept in " + path
+                                           : ""),
+                            kExitWaitFailed);
+            case PollEnd::Interrupted:
+                Received(out, bytes);
+                return Fail(err, "interrupted; the " + std::to_string(bytes) +
+                                     " bytes received are kept in " + path);
+        }
+        if (!diagnosed) {
+            if (const auto diagnosis = backend.takeDiagnosis()) {
+                err << *diagnosis << '\n';
+                diagnosed = true;
+            }
+        }
+        backend.clock->SleepUntil(backend.clock->Now() + kTimerInterval);
+    }
+} catch (const FileError& e) {
+    return TransferStopped(err, e);
+}
+
+// Puts the recording in place and tells how it went; a recording that failed never hides the
+// transfer's own outcome, and never passes for a success.
+int EndRecording(sim::HidRecorder& recorder, int status, const std::string& capture,
+                 std::ostream& out, std::ostream& err) {
+    const sim::RecordingOutcome outcome = recorder.End();
+    if (outcome.problem.empty()) {
+        out << "recorded " << outcome.reports << " reports in " << outcome.path << '\n';
+        return status;
+    }
+    const std::string message =
+        "the recording " + outcome.path + " was not written: " + outcome.problem;
+    if (status != kExitOk) {
+        Fail(err, message);
+        return status;
+    }
+    return Fail(err, message + "; the transfer itself was received in full into " + capture,
+                kExitRecordingFailed);
+}
+
 }  // namespace
 
 int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& err) {
@@ -190,6 +321,11 @@ int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& e
             TellFolderNote(files, err);
             path = folder + kCaptureFileName;
         }
+        if (options.record) {
+            if (const auto problem = RecordProblem(options, path)) {
+                return Fail(err, *problem);
+            }
+        }
         // The capture file is one program's at a time: the tray program's while it runs, and
         // never two commands' at once.
         std::string problem;
@@ -207,73 +343,20 @@ int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& e
                 err << kToolName << ": " << settled << '\n';
             }
         }
-        const std::uint64_t before = FileLength(files, path);
-        const auto limit = std::chrono::duration_cast<sim::Microseconds>(
-            std::chrono::duration<double>(options.timeoutSeconds));
-        const sim::Microseconds start = backend.clock->Now();
-
-        Capture capture(backend, files, path);
-        capture.Schedule().SetWatched(static_cast<bool>(backend.awaitChange));
-        bool diagnosed = false;
-        for (;;) {
-            if (InterruptRequested()) {
-                return Fail(err, "interrupted before a transfer arrived");
-            }
-            if (backend.clock->Now() - start >= limit) {
-                Received(out, 0);
-                std::ostringstream seconds;
-                seconds << options.timeoutSeconds;
-                return Fail(err, "no transfer arrived within " + seconds.str() + " seconds",
-                            kExitNoTransfer);
-            }
-            if (!capture.Schedule().SearchDue()) {
-                // Nothing to find until the HID interfaces change: sleep until they do.
-                const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                    limit - (backend.clock->Now() - start));
-                if (backend.awaitChange(left)) {
-                    capture.Schedule().InterfacesChanged();
-                }
-                continue;
-            }
-            const PollEnd end = capture.Poll();
-            const std::uint64_t bytes = FileLength(files, path) - before;
-            switch (end) {
-                case PollEnd::NothingReceived:
-                    break;
-                case PollEnd::Transfer:
-                    return Received(out, bytes);
-                case PollEnd::AdapterLost:
-                    Received(out, bytes);
-                    return Fail(err,
-                                "the adapter was lost during the transfer; the " +
-                                    std::to_string(bytes) + " bytes received are kept in " + path,
-                                kExitAdapterLost);
-                case PollEnd::WaitFailed:
-                    Received(out, bytes);
-                    return Fail(err,
-                                "waiting for the adapter failed (error " +
-                                    std::to_string(capture.FailedWaitError()) + ")" +
-                                    (bytes > 0 ? "; the " + std::to_string(bytes) +
-                                                     " bytes received are kept in " + path
-                                               : ""),
-                                kExitWaitFailed);
-                case PollEnd::Interrupted:
-                    Received(out, bytes);
-                    return Fail(err, "interrupted; the " + std::to_string(bytes) +
-                                         " bytes received are kept in " + path);
-            }
-            if (!diagnosed) {
-                if (const auto diagnosis = backend.takeDiagnosis()) {
-                    err << *diagnosis << '\n';
-                    diagnosed = true;
-                }
-            }
-            backend.clock->SleepUntil(backend.clock->Now() + kTimerInterval);
+        if (!options.record) {
+            return ReceiveTransfer(options, backend, *backend.hid, files, path, out, err);
         }
+        // Made before the wait, so that a recording that cannot be written is told at once.
+        sim::HidRecorder recorder(*backend.hid, *backend.clock, *native, backend.describe);
+        try {
+            recorder.Begin(*options.record, true, RecordingComments(options));
+        } catch (const FileError& e) {
+            return Fail(err, std::string("--record cannot be written: ") + e.what());
+        }
+        const int status = ReceiveTransfer(options, backend, recorder, files, path, out, err);
+        return EndRecording(recorder, status, path, out, err);
     } catch (const FileError& e) {
-        // The reception's advice after its blank line speaks of the window; this tool has none.
-        const std::string cause = e.cause().substr(0, e.cause().find("\r\n\r\n"));
-        return Fail(err, "\"" + e.path() + "\": " + cause + "; the transfer was stopped");
+        return TransferStopped(err, e);
     } catch (const std::exception& e) {
         return Fail(err, e.what());
     }

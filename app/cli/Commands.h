@@ -30,12 +30,14 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitAdapterLost = 3;
 inline constexpr int kExitNoTransfer = 4;
 inline constexpr int kExitWaitFailed = 5;
+inline constexpr int kExitRecordingFailed = 6;
 
 inline constexpr const char* kToolName = "verada-rede-cli";
 
 struct CaptureOptions {
     std::optional<std::string> scenario;
     std::optional<std::string> out;
+    std::optional<std::string> record;
     double timeoutSeconds = 60.0;
 };
 

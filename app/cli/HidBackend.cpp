@@ -31,8 +31,10 @@ HidBackend MakeHidBackend(const std::optional<std::string>& scenarioPath) {
     HidBackend backend;
     if (scenarioPath) {
         auto clock = std::make_unique<sim::VirtualClock>();
-        backend.hid =
-            std::make_unique<sim::SimHidPlatform>(sim::LoadScenario(*scenarioPath), *clock);
+        sim::Scenario scenario = sim::LoadScenario(*scenarioPath);
+        const sim::DeviceDescription device{scenario.name, scenario.bus, scenario.descriptor};
+        backend.describe = [device](const std::string&) { return device; };
+        backend.hid = std::make_unique<sim::SimHidPlatform>(std::move(scenario), *clock);
         backend.clock = std::move(clock);
         backend.priority = std::make_unique<UnchangedPriority>();
         backend.takeDiagnosis = [] { return std::nullopt; };

@@ -21,6 +21,17 @@ void AttachNativeHid(HidBackend& backend) {
     }
     backend.clock = std::make_unique<sim::RealClock>();
     backend.priority = std::make_unique<LinuxPriorityPlatform>();
+    // The node's sysfs folder, asked while the adapter is open (it goes with the device).
+    backend.describe = [](const std::string& path) -> std::optional<sim::DeviceDescription> {
+        const HidrawSysfs sysfs(LinuxHidPlatform::kSysfsClassDir);
+        const std::string node = path.substr(path.rfind('/') + 1);
+        auto descriptor = sysfs.ReportDescriptor(node);
+        if (!descriptor) {
+            return std::nullopt;
+        }
+        const auto id = sysfs.Id(node);
+        return sim::DeviceDescription{"", id ? id->bus : 0, std::move(*descriptor)};
+    };
 }
 
 std::unique_ptr<FileSystem> NewNativeFileSystem() {

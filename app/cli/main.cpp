@@ -21,7 +21,8 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: verada-rede-cli list [--simulate SCENARIO]\n"
-    "       verada-rede-cli capture [--simulate SCENARIO] [--out FILE] [--timeout SECONDS]\n"
+    "       verada-rede-cli capture [--simulate SCENARIO] [--out FILE] [--record FILE]\n"
+    "                               [--timeout SECONDS]\n"
     "       verada-rede-cli export [--append] [--keep-capture] CAPTURE TARGET\n"
     "       verada-rede-cli --help | --version\n";
 
@@ -32,7 +33,9 @@ constexpr const char* kHelp =
     "capture   looks for the adapter as Verada Rede does and receives one transfer, appending\n"
     "          its data to FILE (default: Verada Rede's capture file); prints\n"
     "          \"received N reports (M bytes)\". --timeout (default 60) limits the wait for a\n"
-    "          transfer to begin.\n"
+    "          transfer to begin. --record FILE also writes what the adapter sent (its report\n"
+    "          descriptor and every report with its time) to FILE, a recording that --simulate\n"
+    "          plays back into the same capture.\n"
     "export    writes the capture file CAPTURE as the CSV file TARGET, as the Save command\n"
     "          does: a header line and the data, replacing TARGET, or with --append only the\n"
     "          data after TARGET's end. Bytes 0x00 and 0xFF are left out. Progress goes to\n"
@@ -42,7 +45,8 @@ constexpr const char* kHelp =
     "          directives) as the adapter, in virtual time.\n"
     "\n"
     "Exit status: 0 done; 1 failure; 2 wrong usage; 3 adapter lost during the transfer\n"
-    "(the data received is kept); 4 no transfer before the time-out; 5 a wait failed.\n";
+    "(the data received is kept); 4 no transfer before the time-out; 5 a wait failed; 6 the\n"
+    "transfer was received but its recording could not be written.\n";
 
 int Usage(const std::string& problem) {
     std::cerr << kToolName << ": " << problem << '\n' << kUsage;
@@ -135,6 +139,11 @@ int Capture(Arguments& args) {
             options.out = args.Value(option, "--out");
             if (!options.out || options.out->empty()) {
                 return Usage("--out needs a file");
+            }
+        } else if (Is(option, "--record")) {
+            options.record = args.Value(option, "--record");
+            if (!options.record || options.record->empty()) {
+                return Usage("--record needs a file");
             }
         } else if (Is(option, "--timeout")) {
             const auto value = args.Value(option, "--timeout");

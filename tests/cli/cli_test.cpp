@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "platform/posix/PosixFileSystem.h"
+#include "platform/sim/HidRecorder.h"
+#include "platform/sim/Scenario.h"
 #include "shared/CaptureFileLock.h"
 #include "support/ScratchFolder.h"
 
@@ -34,12 +36,14 @@ std::string Quoted(const std::string& text) {
     return quoted + "'";
 }
 
-// Runs the tool with `args` in `folder`, its temporary folder inside `folder` too.
-CliRun Cli(const ScratchFolder& folder, const std::vector<std::string>& args) {
+// Runs the tool with `args` in `folder`, its temporary folder inside `folder` too, after the
+// shell commands `limits` (such as a ulimit).
+CliRun Cli(const ScratchFolder& folder, const std::vector<std::string>& args,
+           const std::string& limits = "") {
     // Appended piece by piece: GCC 12 at -O3 warns falsely about "literal" + std::string.
     std::string command = "cd ";
-    command += Quoted(folder.Path("")) +
-               " && env -u XDG_RUNTIME_DIR TMPDIR=" + Quoted(folder.Path("tmp")) +
+    command += Quoted(folder.Path("")) + " && " + limits +
+               " env -u XDG_RUNTIME_DIR TMPDIR=" + Quoted(folder.Path("tmp")) +
                " XDG_STATE_HOME=" + Quoted(folder.Path("state")) + " " + Quoted(VR_CLI_PATH);
     for (const std::string& arg : args) {
         command += ' ';
@@ -157,6 +161,92 @@ TEST(CliLock, ARunningTrayProgramsCaptureFileIsNeitherAddedToNorExported) {
               csv.substr(0, header) + "unsaved" + csv.substr(header));
 }
 
+// The events of a scenario, each with the time since the one before: what a replay depends on.
+std::vector<std::string> Events(const vr::sim::Scenario& scenario) {
+    std::vector<std::string> events;
+    vr::sim::Microseconds last{-1};
+    for (const vr::sim::ScenarioStep& step : scenario.steps) {
+        if (step.kind == vr::sim::ScenarioStep::Kind::Plug && last.count() < 0) {
+            continue;  // the recording's own start
+        }
+        std::string event = std::to_string(last.count() < 0 ? 0 : (step.at - last).count()) + " " +
+                            std::to_string(static_cast<int>(step.kind));
+        for (const std::uint8_t byte : scenario.Bytes(step)) {
+            event += " " + std::to_string(byte);
+        }
+        events.push_back(event);
+        last = step.at;
+    }
+    return events;
+}
+
+// A recording played back gives the same capture, the same CSV and, recorded again, the same
+// recording; its events keep their order, bytes and gaps, and it starts with the plug.
+TEST(CliRecord, ARecordingReplaysAsTheTransferCameWithItsGapsAndDirectives) {
+    for (const auto& [name, status] : {std::pair<std::string, int>{"temperature-log.hid", 0},
+                                       {"temperature-log-numbered.hid", 0},
+                                       {"unplugged-mid-transfer.hid", 3}}) {
+        SCOPED_TRACE(name);
+        ScratchFolder folder;
+        CliRun run = Cli(folder, {"capture", "--simulate", kScenarios + "/" + name, "--out",
+                                  "a.bin", "--record", "rec.hid"});
+        ASSERT_EQ(run.status, status) << run.err;
+        EXPECT_NE(run.out.find("recorded "), std::string::npos) << run.out;
+        run = Cli(folder,
+                  {"capture", "--simulate", "rec.hid", "--out", "b.bin", "--record", "again.hid"});
+        EXPECT_EQ(run.status, status) << run.err;
+        EXPECT_EQ(ScratchFolder::ReadFile(folder.Path("a.bin")),
+                  ScratchFolder::ReadFile(folder.Path("b.bin")));
+        EXPECT_EQ(Cli(folder, {"export", "a.bin", "a.csv"}).status, 0);
+        EXPECT_EQ(Cli(folder, {"export", "b.bin", "b.csv"}).status, 0);
+        EXPECT_EQ(ScratchFolder::ReadFile(folder.Path("a.csv")),
+                  ScratchFolder::ReadFile(folder.Path("b.csv")));
+
+        const auto original = vr::sim::LoadScenario(kScenarios + "/" + name);
+        const auto recording = vr::sim::LoadScenario(folder.Path("rec.hid"));
+        EXPECT_EQ(Events(recording), Events(vr::sim::LoadScenario(folder.Path("again.hid"))));
+        EXPECT_EQ(recording.descriptor, original.descriptor);
+        EXPECT_FALSE(recording.presentAtStart);  // "#! 0 plug" comes first
+        ASSERT_FALSE(recording.steps.empty());
+        EXPECT_LE(recording.steps[1].at, vr::sim::HidRecorder::kLongestLead);
+        auto sent = Events(original);
+        sent.erase(sent.begin());  // the first report's own time is the lead, checked above
+        const auto kept = Events(recording);
+        EXPECT_EQ(std::vector<std::string>(kept.begin() + 1, kept.end()), sent);
+    }
+}
+
+// A recording that cannot be written is told before the wait when it can be, and otherwise
+// fails the command without costing the capture.
+TEST(CliRecord, ARecordingThatCannotBeWrittenNeverCostsTheCapture) {
+    ScratchFolder folder;
+    const std::string log = kScenarios + "/temperature-log.hid";
+    for (const auto& [record, why] :
+         {std::pair<std::string, std::string>{"gone/rec.hid", "the folder of --record"},
+          {"./a.bin", "--record names the capture file"},
+          {log, "--record names the scenario being played"}}) {
+        const CliRun run =
+            Cli(folder, {"capture", "--simulate", log, "--out", "a.bin", "--record", record});
+        EXPECT_EQ(run.status, 1) << record;
+        EXPECT_NE(run.err.find(why), std::string::npos) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(folder.Path("a.bin")));
+    }
+    // The disk fills up under the recording (a file size limit of 4 KiB) half-way through.
+    const CliRun run =
+        Cli(folder, {"capture", "--simulate", log, "--out", "a.bin", "--record", "rec.hid"},
+            "trap '' XFSZ; ulimit -f 8;");
+    EXPECT_EQ(run.status, 6);
+    EXPECT_NE(run.err.find("the recording rec.hid was not written: "), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("the transfer itself was received in full into a.bin"),
+              std::string::npos);
+    EXPECT_EQ(Cli(folder, {"export", "a.bin", "a.csv"}).status, 0);
+    EXPECT_EQ(ScratchFolder::ReadFile(folder.Path("a.csv")), ExpectedCsv());
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+        EXPECT_EQ(entry.path().filename().string().find("rec.hid"), std::string::npos);
+    }
+}
+
 TEST(CliUsage, WrongUsageShowsTheUsageAndExitsWith2) {
     ScratchFolder folder;
     for (const char* line :
@@ -165,6 +255,7 @@ TEST(CliUsage, WrongUsageShowsTheUsageAndExitsWith2) {
           // Only plain decimal seconds, and each option once.
           "capture --timeout 1e3", "capture --timeout -1", "capture --timeout inf",
           "capture --timeout 0x10", "capture --timeout=5 --timeout 6", "capture --out a --out=b",
+          "capture --record", "capture --record=", "capture --record a --record b",
           "list --simulate a --simulate b", "export --append --append a b"}) {
         std::vector<std::string> args;
         std::istringstream words(line);
