@@ -170,8 +170,8 @@ void QtMainWindow::Show() {
 
 void QtMainWindow::Hide() {
     inTray_ = true;
-    withdrawWaits_ = 0;
     if (!withdrawPending_) {
+        withdrawWaits_ = 0;
         WithdrawIntoTray();
     }
 }
@@ -186,8 +186,9 @@ void QtMainWindow::WithdrawIntoTray() {
         // No tray to hide into: the window stays reachable, minimised on the taskbar.
         return;
     }
-    if (isVisible() && windowHandle() != nullptr && !windowHandle()->isExposed() &&
-        withdrawWaits_ < kExposureWaits) {
+    // (A minimised window is not on the screen either, but the window manager has it.)
+    if (isVisible() && !isMinimized() && windowHandle() != nullptr &&
+        !windowHandle()->isExposed() && withdrawWaits_ < kExposureWaits) {
         ++withdrawWaits_;
         withdrawPending_ = true;
         QTimer::singleShot(kExposureWaitMs, this, &QtMainWindow::WithdrawIntoTray);
