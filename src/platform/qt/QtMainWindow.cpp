@@ -391,6 +391,12 @@ void QtMainWindow::changeEvent(QEvent* event) {
         // settling the state of a window the program hid (withdrawn windows read as normal).
         return;
     }
+    if (now == WindowState::Maximized && !windowFlags().testFlag(Qt::WindowMaximizeButtonHint)) {
+        // On Wayland Qt draws the title bar itself, with a maximise button on every window, and
+        // a compositor may carry it out: a window that cannot be maximised is put back.
+        setWindowState(windowState() & ~Qt::WindowMaximized);
+        return;
+    }
     if (state_.Reported(now, clock_.elapsed())) {  // the user's change, not an echo
         Forward(onResize);
     }
