@@ -130,8 +130,9 @@ need_packages() {  # need_packages PACKAGE...
 # StatusNotifierItem host), on a session bus and a system bus of its own; XWayland's display and
 # cookie go into DISPLAY and XAUTHORITY. A second extension puts the shell into its unsafe mode,
 # in which it answers org.gnome.Shell.Eval: the one outside view of what it shows of a native
-# Wayland window. No pointer can be injected into the headless shell.
-start_gnome() {
+# Wayland window. No pointer can be injected into the headless shell. With "late" the tray comes
+# only with gnome_tray_on.
+start_gnome() {  # start_gnome [late]
     export XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
     export XDG_CACHE_HOME="$work/cache" DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/run/system-bus"
     local probe="$XDG_DATA_HOME/gnome-shell/extensions/verada-probe@test"
@@ -144,8 +145,7 @@ start_gnome() {
         --address="$DBUS_SYSTEM_BUS_ADDRESS" >/dev/null 2>&1 &
     pids+=($!)
     start_bus
-    gsettings set org.gnome.shell enabled-extensions \
-        "['ubuntu-appindicators@ubuntu.com', 'verada-probe@test']"
+    gsettings set org.gnome.shell enabled-extensions "['verada-probe@test']"
     LIBGL_ALWAYS_SOFTWARE=1 XDG_SESSION_TYPE=wayland gnome-shell --wayland --headless \
         --virtual-monitor 1024x768 >"$work/gnome.log" 2>&1 &
     pids+=($!)
@@ -154,8 +154,13 @@ start_gnome() {
     DISPLAY=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$work/gnome.log" | head -n1)
     XAUTHORITY=$(ls "$XDG_RUNTIME_DIR"/.mutter-Xwaylandauth.* | head -n1)
     await 30 gnome_eval 'global.context.unsafe_mode || null' || fail "the shell does not answer"
+    [ "${1:-}" = late ] || gnome_tray_on
+}
+gnome_tray_on() {  # the AppIndicator extension switched on, as a user does
+    gsettings set org.gnome.shell enabled-extensions \
+        "['verada-probe@test', 'ubuntu-appindicators@ubuntu.com']"
     await 30 gnome_eval "imports.ui.main.extensionManager.lookup('ubuntu-appindicators@ubuntu.com')
-        .state === 1 || null" || fail "the AppIndicator extension is not on"
+        ?.state === 1 || null" || fail "the AppIndicator extension is not on"
 }
 # gnome_eval JS: prints what the shell's JavaScript gives, a string as it is; fails on an error or
 # a null.
