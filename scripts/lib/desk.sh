@@ -117,7 +117,8 @@ dbus.SessionBus().get_object("org.a11y.Bus", "/org/a11y/bus").Set(
 need_packages() {  # need_packages PACKAGE...
     local missing=() p sudo=""
     for p in "$@"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     [ "$(id -u)" -eq 0 ] || sudo=sudo
@@ -149,7 +150,8 @@ start_gnome() {  # start_gnome [late]
     LIBGL_ALWAYS_SOFTWARE=1 XDG_SESSION_TYPE=wayland gnome-shell --wayland --headless \
         --virtual-monitor 1024x768 >"$work/gnome.log" 2>&1 &
     pids+=($!)
-    await 30 grep -q 'Using public X11 display' "$work/gnome.log" || fail "GNOME Shell did not start"
+    await 30 grep -q 'Using public X11 display' "$work/gnome.log" ||
+        fail "GNOME Shell did not start"
     export DISPLAY WAYLAND_DISPLAY=wayland-0 XAUTHORITY
     DISPLAY=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$work/gnome.log" | head -n1)
     XAUTHORITY=$(ls "$XDG_RUNTIME_DIR"/.mutter-Xwaylandauth.* | head -n1)
