@@ -113,3 +113,83 @@ dbus.SessionBus().get_object("org.a11y.Bus", "/org/a11y/bus").Set(
     "org.a11y.Status", "ScreenReaderEnabled", dbus.Boolean(True),
     dbus_interface="org.freedesktop.DBus.Properties")' || fail "the accessibility bus did not start"
 }
+# Installs the Debian packages a case needs that scripts/bootstrap leaves out (the heavy desktops).
+need_packages() {  # need_packages PACKAGE...
+    local missing=() p sudo=""
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    echo "$(basename "$0"): installing ${missing[*]}" >&2
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null
+}
+# GNOME Shell on Wayland without a screen, with the AppIndicator extension as its tray (a
+# StatusNotifierItem host), on a session bus and a system bus of its own; XWayland's display and
+# cookie go into DISPLAY and XAUTHORITY. A second extension puts the shell into its unsafe mode,
+# in which it answers org.gnome.Shell.Eval: the one outside view of what it shows of a native
+# Wayland window. No pointer can be injected into the headless shell. With "late" the tray comes
+# only with gnome_tray_on.
+start_gnome() {  # start_gnome [late]
+    export XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+    export XDG_CACHE_HOME="$work/cache" DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/run/system-bus"
+    local probe="$XDG_DATA_HOME/gnome-shell/extensions/verada-probe@test"
+    mkdir -p "$probe"
+    echo '{"uuid": "verada-probe@test", "name": "Test probe", "description": "Lets tests ask",
+        "shell-version": ["43"]}' >"$probe/metadata.json"
+    echo 'function init() { return { enable() { global.context.unsafe_mode = true; },
+        disable() {} }; }' >"$probe/extension.js"
+    dbus-daemon --config-file=/usr/share/dbus-1/session.conf --nofork \
+        --address="$DBUS_SYSTEM_BUS_ADDRESS" >/dev/null 2>&1 &
+    pids+=($!)
+    start_bus
+    gsettings set org.gnome.shell enabled-extensions "['verada-probe@test']"
+    LIBGL_ALWAYS_SOFTWARE=1 XDG_SESSION_TYPE=wayland gnome-shell --wayland --headless \
+        --virtual-monitor 1024x768 >"$work/gnome.log" 2>&1 &
+    pids+=($!)
+    await 30 grep -q 'Using public X11 display' "$work/gnome.log" ||
+        fail "GNOME Shell did not start"
+    export DISPLAY WAYLAND_DISPLAY=wayland-0 XAUTHORITY
+    DISPLAY=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$work/gnome.log" | head -n1)
+    XAUTHORITY=$(ls "$XDG_RUNTIME_DIR"/.mutter-Xwaylandauth.* | head -n1)
+    await 30 gnome_eval 'global.context.unsafe_mode || null' || fail "the shell does not answer"
+    [ "${1:-}" = late ] || gnome_tray_on
+}
+gnome_tray_on() {  # the AppIndicator extension switched on, as a user does
+    gsettings set org.gnome.shell enabled-extensions \
+        "['verada-probe@test', 'ubuntu-appindicators@ubuntu.com']"
+    await 30 gnome_eval "imports.ui.main.extensionManager.lookup('ubuntu-appindicators@ubuntu.com')
+        ?.state === 1 || null" || fail "the AppIndicator extension is not on"
+}
+# gnome_eval JS: prints what the shell's JavaScript gives, a string as it is; fails on an error or
+# a null.
+gnome_eval() {
+    "$python" -c '
+import dbus, json, sys
+ok, out = dbus.SessionBus().get_object("org.gnome.Shell", "/org/gnome/Shell").Eval(
+    sys.argv[1], dbus_interface="org.gnome.Shell")
+value = json.loads(out) if ok and out else None
+print(value if ok else out, file=sys.stdout if ok else sys.stderr)
+sys.exit(0 if value is not None else 1)' "$1"
+}
+# The windows the shell manages, one a line: x11|wayland, shown|minimised, the actions it allows
+# (MINIMIZE,MAXIMIZE,CLOSE or -), the title.
+gnome_windows() {
+    gnome_eval 'global.get_window_actors().map(a => a.meta_window).map(w => [
+        w.get_client_type() ? "x11" : "wayland", w.minimized ? "minimised" : "shown",
+        [w.can_minimize() && "MINIMIZE", w.can_maximize() && "MAXIMIZE", w.can_close() && "CLOSE"]
+            .filter(Boolean).join(",") || "-",
+        w.get_title()].join(" ")).join("\n")'
+}
+# The StatusNotifierItems the shell's watcher has, one a line, as SERVICE/PATH.
+gnome_items() {
+    "$python" -c '
+import dbus
+for item in dbus.SessionBus().get_object("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher"
+        ).Get("org.kde.StatusNotifierWatcher", "RegisteredStatusNotifierItems",
+              dbus_interface="org.freedesktop.DBus.Properties"):
+    print(item.replace("@/", "/"))' | grep .
+}

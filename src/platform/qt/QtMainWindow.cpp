@@ -170,8 +170,28 @@ void QtMainWindow::Show() {
 
 void QtMainWindow::Hide() {
     inTray_ = true;
-    if (!toolkit_.TrayPresent()) {
+    if (!withdrawPending_) {
+        withdrawWaits_ = 0;
+        WithdrawIntoTray();
+    }
+}
+
+// A window is withdrawn only once the window system has put it on the screen. A window manager
+// that is still taking the window over when it is withdrawn may map it all the same (mutter
+// running X11 programs through XWayland does, now and then), and a minimise request that follows
+// leaves it mapped and minimised: on the desktop's overview, out of the tray's reach.
+void QtMainWindow::WithdrawIntoTray() {
+    withdrawPending_ = false;
+    if (!inTray_ || destroyed_ || !toolkit_.TrayPresent()) {
         // No tray to hide into: the window stays reachable, minimised on the taskbar.
+        return;
+    }
+    // (A minimised window is not on the screen either, but the window manager has it.)
+    if (isVisible() && !isMinimized() && windowHandle() != nullptr &&
+        !windowHandle()->isExposed() && withdrawWaits_ < kExposureWaits) {
+        ++withdrawWaits_;
+        withdrawPending_ = true;
+        QTimer::singleShot(kExposureWaitMs, this, &QtMainWindow::WithdrawIntoTray);
         return;
     }
     const bool minimised = windowState().testFlag(Qt::WindowMinimized);
@@ -182,6 +202,11 @@ void QtMainWindow::Hide() {
         // made). The next showing starts from a fresh native window instead.
         destroy();
     }
+}
+
+// Whether the window goes into the tray: it is withdrawn there, never minimised first.
+bool QtMainWindow::BoundForTray() const {
+    return inTray_ && toolkit_.TrayPresent();
 }
 
 void QtMainWindow::OnTrayPresence(bool present) {
@@ -221,6 +246,9 @@ void QtMainWindow::RequestState(WindowState state) {
 
 void QtMainWindow::ApplyState() {
     const WindowState state = state_.State();
+    if (state == WindowState::Minimized && BoundForTray()) {
+        return;
+    }
     if (state == WindowState::Minimized && isVisible() && windowHandle() != nullptr &&
         !windowHandle()->isExposed() && exposureWaits_ < kExposureWaits) {
         // A window manager drops (or carries out only after mapping the window normally) a
@@ -361,6 +389,12 @@ void QtMainWindow::changeEvent(QEvent* event) {
     if (!isVisible()) {
         // The user cannot change the state of a hidden window: this is the window system
         // settling the state of a window the program hid (withdrawn windows read as normal).
+        return;
+    }
+    if (now == WindowState::Maximized && !windowFlags().testFlag(Qt::WindowMaximizeButtonHint)) {
+        // On Wayland Qt draws the title bar itself, with a maximise button on every window, and
+        // a compositor may carry it out: a window that cannot be maximised is put back.
+        setWindowState(windowState() & ~Qt::WindowMaximized);
         return;
     }
     if (state_.Reported(now, clock_.elapsed())) {  // the user's change, not an echo

@@ -60,6 +60,8 @@ private:
     void RequestState(WindowState state);
     void ApplyState();
     void CheckStateSettled();
+    void WithdrawIntoTray();
+    bool BoundForTray() const;
     void OnTrayPresence(bool present);
     void PlaceFrameAt(double left, double top);
     void CorrectPlacement();
@@ -74,6 +76,8 @@ private:
     // the taskbar instead, and goes into the tray once one appears.
     bool inTray_ = false;
     int exposureWaits_ = 0;
+    int withdrawWaits_ = 0;
+    bool withdrawPending_ = false;
     // Where the program placed the window, and the outer size it knew then.
     struct Placement {
         double left, top, width, height;
