@@ -56,10 +56,19 @@ start_x() {
     export DISPLAY=":$(head -n1 "$work/display")"
     xsetroot -solid '#3a6ea5' 2>/dev/null || true
 }
+# A window manager that cannot open the display at once (seen when other X servers start on the
+# same machine) is started again.
 start_wm() {  # start_wm openbox|metacity|xfwm4 [OPTIONS...]
-    "$@" >"$work/wm.log" 2>&1 &
-    pids+=($!)
-    await 10 xprop -root _NET_SUPPORTING_WM_CHECK || fail "$1 did not start"
+    local attempt
+    for attempt in 1 2 3; do
+        "$@" >>"$work/wm.log" 2>&1 &
+        pids+=($!)
+        await 10 wm_running "$!" && return 0
+    done
+    fail "$1 did not start"
+}
+wm_running() {  # wm_running PID
+    kill -0 "$1" && xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'
 }
 start_bus() {
     dbus-daemon --session --nofork --print-address=3 3>"$work/bus-address" 2>"$work/bus.log" &
