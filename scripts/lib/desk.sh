@@ -33,6 +33,21 @@ fail() {
     exit 1
 }
 source "$(dirname "${BASH_SOURCE[0]}")/await.sh"
+# Installs the Debian packages of a desktop that only some cases meet, if they are missing.
+need_packages() {  # need_packages PACKAGE...
+    local missing=() p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    echo "$(basename "$0"): installing ${missing[*]}" >&2
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq -o DPkg::Lock::Timeout=300 \
+        --no-install-recommends "${missing[@]}" >/dev/null || fail "cannot install ${missing[*]}"
+}
 start_x() {
     exec 3>"$work/display"
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 2>"$work/xvfb.log" &
@@ -42,10 +57,19 @@ start_x() {
     export DISPLAY=":$(head -n1 "$work/display")"
     xsetroot -solid '#3a6ea5' 2>/dev/null || true
 }
-start_wm() {  # start_wm openbox|metacity
-    "$1" >"$work/wm.log" 2>&1 &
-    pids+=($!)
-    await 10 xprop -root _NET_SUPPORTING_WM_CHECK || fail "$1 did not start"
+# A window manager that cannot open the display at once (seen when other X servers start on the
+# same machine) is started again.
+start_wm() {  # start_wm openbox|metacity|xfwm4 [OPTIONS...]
+    local attempt
+    for attempt in 1 2 3; do
+        "$@" >>"$work/wm.log" 2>&1 &
+        pids+=($!)
+        await 10 wm_running "$!" && return 0
+    done
+    fail "$1 did not start"
+}
+wm_running() {  # wm_running PID
+    kill -0 "$1" && xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'
 }
 start_bus() {
     dbus-daemon --session --nofork --print-address=3 3>"$work/bus-address" 2>"$work/bus.log" &
@@ -113,20 +137,6 @@ dbus.SessionBus().get_object("org.a11y.Bus", "/org/a11y/bus").Set(
     "org.a11y.Status", "ScreenReaderEnabled", dbus.Boolean(True),
     dbus_interface="org.freedesktop.DBus.Properties")' || fail "the accessibility bus did not start"
 }
-# Installs the Debian packages a case needs that scripts/bootstrap leaves out (the heavy desktops).
-need_packages() {  # need_packages PACKAGE...
-    local missing=() p sudo=""
-    for p in "$@"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
-            missing+=("$p")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    echo "$(basename "$0"): installing ${missing[*]}" >&2
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
-        "${missing[@]}" >/dev/null
-}
 # GNOME Shell on Wayland without a screen, with the AppIndicator extension as its tray (a
 # StatusNotifierItem host), on a session bus and a system bus of its own; XWayland's display and
 # cookie go into DISPLAY and XAUTHORITY. A second extension puts the shell into its unsafe mode,
@@ -192,4 +202,61 @@ for item in dbus.SessionBus().get_object("org.kde.StatusNotifierWatcher", "/Stat
         ).Get("org.kde.StatusNotifierWatcher", "RegisteredStatusNotifierItems",
               dbus_interface="org.freedesktop.DBus.Properties"):
     print(item.replace("@/", "/"))' | grep .
+}
+# Xfce's panel (xfce4-panel) holding only its tray, which shows StatusNotifierItems and XEmbed
+# icons alike, with the panel's settings in the scratch folder rather than the user's. Call
+# before start_bus: the settings daemon the bus starts reads them from there. The panel sits at
+# the bottom and is as long as its icons.
+xfce_settings() {
+    # (and Xfce's programs stay off the accessibility bus, which they would start)
+    export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" NO_AT_BRIDGE=1
+    local folder="$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml"
+    mkdir -p "$folder"
+    cat >"$folder/xfce4-panel.xml" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-panel" version="1.0">
+  <property name="configver" type="int" value="2"/>
+  <property name="panels" type="array">
+    <value type="int" value="1"/>
+    <property name="panel-1" type="empty">
+      <property name="position" type="string" value="p=8;x=512;y=755"/>
+      <property name="length" type="uint" value="1"/>
+      <property name="length-adjust" type="bool" value="true"/>
+      <property name="position-locked" type="bool" value="true"/>
+      <property name="size" type="uint" value="26"/>
+      <property name="icon-size" type="uint" value="16"/>
+      <property name="plugin-ids" type="array">
+        <value type="int" value="1"/>
+      </property>
+    </property>
+  </property>
+  <property name="plugins" type="empty">
+    <property name="plugin-1" type="string" value="systray"/>
+  </property>
+</channel>
+XML
+}
+start_xfce_panel() {
+    xfce4-panel >"$work/panel.log" 2>&1 &
+    panel_pid=$!
+    pids+=($panel_pid)
+    await 10 xfce_panel || fail "xfce4-panel did not start"
+}
+# The panel's window (xfwm4 frames it), and whether it shows an item: the panel holds its tray
+# alone, 10 pixels long when empty, and each icon lengthens it.
+xfce_panel() {
+    local id
+    for id in $(search --class '^xfce4-panel$'); do
+        [ "$(xwininfo -id "$id" | awk '/Height:/ { print $2 }')" -ge 20 ] && echo "$id" && return 0
+    done
+    return 1
+}
+xfce_item_shown() {
+    local panel
+    panel=$(xfce_panel) || return 1
+    [ "$(xwininfo -id "$panel" | awk '/Width:/ { print $2 }')" -gt 16 ] &&
+        dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher \
+            /StatusNotifierWatcher org.freedesktop.DBus.Properties.Get \
+            string:org.kde.StatusNotifierWatcher string:RegisteredStatusNotifierItems |
+        grep -q /StatusNotifierItem
 }

@@ -177,6 +177,12 @@ void frmMain::ResizeBody() {
         DeleteCaptureFile();
         state_.UnsavedData = false;
         SetNote("");
+        if (view_.GetWindowState() != WindowState::Minimized) {
+            // Some window managers (xfwm4, mutter) bring a minimised window back while a box it
+            // owns is up. The answer still sends the window away, and polling goes on only for a
+            // minimised window.
+            view_.SetWindowState(WindowState::Minimized);
+        }
     }
     if (trayIconAdded_) {
         view_.Hide();

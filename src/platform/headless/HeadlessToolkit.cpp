@@ -25,6 +25,10 @@ void HeadlessToolkit::QueueAnswer(int answer) {
     answers_.push_back(answer);
 }
 
+void HeadlessToolkit::QueueEventInMsgBox(std::function<void()> action) {
+    inBox_.push_back(std::move(action));
+}
+
 void HeadlessToolkit::DoEvents() {
     ++doEventsCount;
     // Events queued while these run wait for a later DoEvents, as messages posted during a
@@ -46,6 +50,11 @@ int HeadlessToolkit::MsgBox(const std::string& prompt, int style, const std::str
     if (!answers_.empty()) {
         answer = answers_.front();
         answers_.pop_front();
+    }
+    if (!inBox_.empty()) {
+        auto action = std::move(inBox_.front());
+        inBox_.pop_front();
+        action();
     }
     messageBoxes.push_back({prompt, style, title, answer});
     return answer;

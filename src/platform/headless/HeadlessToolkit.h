@@ -36,6 +36,8 @@ public:
     // Runs `action` inside the DoEvents call number `n` (1-based, counted from now on).
     void QueueEventAtDoEvents(int n, std::function<void()> action);
     void QueueAnswer(int answer);  // next MsgBox answers this (default: vbOK / vbYes)
+    // Runs `action` while the next MsgBox is up, as a modal box's own message loop would.
+    void QueueEventInMsgBox(std::function<void()> action);
     std::size_t PendingEvents() const { return events_.size() + timed_.size(); }
 
     // --- what happened ---
@@ -59,6 +61,7 @@ private:
     std::deque<std::function<void()>> events_;
     std::multimap<int, std::function<void()>> timed_;  // by absolute DoEvents number
     std::deque<int> answers_;
+    std::deque<std::function<void()>> inBox_;
     std::map<std::string, IconHandle> images_;
 };
 

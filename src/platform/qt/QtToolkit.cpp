@@ -20,6 +20,7 @@
 
 #include "mainwindow/frmMainDesign.h"
 #include "platform/artwork/Artwork.h"
+#include "platform/qt/MenuOnlyItem.h"
 #include "shared/StatusKeys.h"
 
 #ifdef VR_HAVE_XCB
@@ -476,6 +477,10 @@ void QtToolkit::CreateTrayIcon() {
     }
     ApplyTrayRecord();
     tray_->show();
+    if (presence_.Protocol() == TrayProtocol::StatusNotifier) {
+        // The item then says it is a menu: hosts show the exported menu for either button.
+        MenuOnlyItem::Take(tray_.get());
+    }
 }
 
 void QtToolkit::RemoveTrayIcon() {
