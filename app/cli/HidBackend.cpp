@@ -1,5 +1,6 @@
 #include "HidBackend.h"
 
+#include "ConsoleWindow.h"
 #include "platform/sim/SimHidPlatform.h"
 
 namespace vr::cli {
@@ -31,15 +32,37 @@ HidBackend MakeHidBackend(const std::optional<std::string>& scenarioPath) {
     HidBackend backend;
     if (scenarioPath) {
         auto clock = std::make_unique<sim::VirtualClock>();
-        backend.hid =
-            std::make_unique<sim::SimHidPlatform>(sim::LoadScenario(*scenarioPath), *clock);
+        auto sim = std::make_unique<sim::SimHidPlatform>(sim::LoadScenario(*scenarioPath), *clock);
+        backend.simulationOver = [platform = sim.get()] { return platform->ScenarioFinished(); };
+        backend.hid = std::move(sim);
         backend.clock = std::move(clock);
         backend.priority = std::make_unique<UnchangedPriority>();
         backend.takeDiagnosis = [] { return std::nullopt; };
         return backend;
     }
     AttachNativeHid(backend);
+    backend.realTimeWaits = true;
     return backend;
+}
+
+InterruptibleWaits::InterruptibleWaits(HidBackend& backend) {
+    // A simulation's waits take no real time: the interrupt is seen as soon as they return.
+    if (!backend.realTimeWaits) {
+        return;
+    }
+    SetInterruptWake([this, &backend] {
+        if (backend.wakeAwaitChange) {
+            backend.wakeAwaitChange();
+        }
+        const Handle event = readEvent_.load();
+        if (event != kNoHandle) {
+            backend.hid->SetEvent(event);
+        }
+    });
+}
+
+InterruptibleWaits::~InterruptibleWaits() {
+    SetInterruptWake(nullptr);
 }
 
 }  // namespace vr::cli

@@ -3,6 +3,7 @@
 // The HID seam the tool works on: the machine's own (hidraw, real time), or the simulated
 // adapter playing a scenario in virtual time.
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -24,6 +25,29 @@ struct HidBackend {
     // Waits up to the given time for a change of the HID interfaces present (true) or returns
     // false; empty when nothing reports such changes.
     std::function<bool(std::chrono::milliseconds)> awaitChange;
+    // Ends the present and every later awaitChange at once; any thread may call it.
+    std::function<void()> wakeAwaitChange;
+    // Whether the HID seam's waits take real time: only then must the interrupt end them.
+    bool realTimeWaits = false;
+    // True once a simulation has played every step of its scenario; empty for a real adapter.
+    std::function<bool()> simulationOver;
+};
+
+// While it lives, the user's interrupt (Ctrl+C, SIGTERM) ends the backend's waits at once: the
+// wait for a change of the HID interfaces, and the wait for a report on the read event named
+// with Watch. Without it those waits, made in one piece, would run to their end first.
+class InterruptibleWaits {
+public:
+    explicit InterruptibleWaits(HidBackend& backend);
+    ~InterruptibleWaits();
+    InterruptibleWaits(const InterruptibleWaits&) = delete;
+    InterruptibleWaits& operator=(const InterruptibleWaits&) = delete;
+
+    // The read event of the adapter now open; kNoHandle once it is closed.
+    void Watch(Handle readEvent) { readEvent_ = readEvent; }
+
+private:
+    std::atomic<Handle> readEvent_{kNoHandle};
 };
 
 // Throws sim::ScenarioError when the scenario cannot be read.
@@ -90,6 +114,7 @@ public:
         return inner_.CreateEventA(security, manualReset, initialState, name);
     }
     bool ResetEvent(Handle event) override { return inner_.ResetEvent(event); }
+    bool SetEvent(Handle event) override { return inner_.SetEvent(event); }
     bool ReadFile(Handle device, std::uint8_t* buffer, std::uint32_t length,
                   std::uint32_t* bytesRead, Overlapped& overlapped) override {
         return inner_.ReadFile(device, buffer, length, bytesRead, overlapped);
