@@ -24,9 +24,10 @@
 namespace vr::cli {
 namespace {
 
-// A silent adapter is slept on this long at a stretch (one wake-up a minute); a transfer's next
-// report is still waited for ReportWaitTimeout, as the tray program waits.
-constexpr std::uint32_t kIdleWait = 60 * 1000;  // milliseconds
+// A silent adapter is slept on this long at a stretch: its removal or a report ends the wait at
+// once, so it is renewed only to look at the adapter now and then. A transfer's next report is
+// still waited for ReportWaitTimeout, as the tray program waits.
+constexpr std::uint32_t kIdleWait = 10 * 60 * 1000;  // milliseconds
 // The wait for a change of the HID interfaces is renewed after this long; a change or the
 // interrupt ends it at once.
 constexpr std::chrono::milliseconds kChangeWait = std::chrono::hours(1);
