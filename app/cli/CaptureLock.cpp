@@ -15,24 +15,24 @@ constexpr auto kLockRetry = std::chrono::milliseconds(100);
 
 // Who keeps `capture` from this command, and how to end that.
 std::string HeldBy(CaptureFileLock::Holder holder, const std::string& capture) {
+    const std::string inUse = "\"" + capture + "\" is in use by ";
     switch (holder) {
         case CaptureFileLock::Holder::TrayProgram:
-            return "Verada Rede, the tray program, is running and holds the adapter and its "
-                   "capture file \"" +
-                   capture +
-                   "\"; nothing was changed. End it with Exit in the menu of its tray icon, "
-                   "then try again";
+            return inUse +
+                   "Verada Rede, the tray program, which holds the adapter while it runs; "
+                   "nothing was changed. End it with Exit in the menu of its tray icon, then try "
+                   "again";
         case CaptureFileLock::Holder::Watch:
-            return "verada-rede-cli watch is running and holds the adapter and its capture file "
-                   "\"" +
-                   capture + "\"; nothing was changed. Stop it first (" + kHowToStopWatch +
-                   "), then try again";
+            return inUse +
+                   "verada-rede-cli watch, which holds the adapter while it runs; nothing was "
+                   "changed. Stop it first (" +
+                   kHowToStopWatch + "), then try again";
         case CaptureFileLock::Holder::Unknown:
             break;
     }
-    return "\"" + capture +
-           "\" is in use by another save or capture (a running Verada Rede or another "
-           "verada-rede-cli); nothing was changed. Try again once it has ended";
+    return inUse +
+           "another save or capture (a running Verada Rede or another verada-rede-cli); nothing "
+           "was changed. Try again once it has ended";
 }
 
 }  // namespace

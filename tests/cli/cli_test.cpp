@@ -302,7 +302,7 @@ TEST(CliLock, ARunningTrayProgramsCaptureFileIsNeitherAddedToNorExported) {
     held = vr::LockCapture(files, capture, vr::CaptureFileLock::Holder::TrayProgram);
     const CliRun run = Cli(folder, {"watch", "--into", "."});
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("Verada Rede, the tray program, is running and holds the adapter"),
+    EXPECT_NE(run.err.find("is in use by Verada Rede, the tray program, which holds the adapter"),
               std::string::npos)
         << run.err;
     EXPECT_NE(run.err.find("End it with Exit in the menu of its tray icon"), std::string::npos);
