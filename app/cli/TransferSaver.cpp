@@ -46,8 +46,15 @@ std::tm TransferSaver::LocalTime(std::time_t moment) {
 std::string TransferSaver::FileName(const std::tm& end, int attempt) {
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &end);
-    return std::string("verada-") + stamp + (attempt > 1 ? "-" + std::to_string(attempt) : "") +
-           ".csv";
+    // Appended piece by piece: GCC 12 at -O3 warns falsely about "literal" + std::string.
+    std::string name = "verada-";
+    name += stamp;
+    if (attempt > 1) {
+        name += '-';
+        name += std::to_string(attempt);
+    }
+    name += ".csv";
+    return name;
 }
 
 std::string TransferSaver::Save(std::time_t end) {
