@@ -4,8 +4,6 @@
 #include <ostream>
 
 #include "Commands.h"
-#include "ConsoleForms.h"
-#include "ConsoleWindow.h"
 #include "saving/ExportCaptureFile.h"
 #include "shared/Errors.h"
 
@@ -18,14 +16,6 @@ constexpr int kNamesPerSecond = 1000;
 bool NameTaken(const FileError& error) {
     return error.cause().starts_with(kNameTakenMeanwhile);
 }
-
-// Whatever the save says on its way (its progress) is not for the user of an unattended watch;
-// and a save, once begun, runs to its end when the user interrupts the tool.
-struct QuietSave {
-    std::ostream discard{nullptr};
-    ConsoleForms forms{discard};
-    ConsoleWindow window{false};
-};
 
 }  // namespace
 

@@ -6,11 +6,23 @@
 // so a sync client or another program never sees a CSV file half written under its name.
 
 #include <ctime>
+#include <ostream>
 #include <string>
 
+#include "ConsoleForms.h"
+#include "ConsoleWindow.h"
 #include "shared/FileSystem.h"
 
 namespace vr::cli {
+
+// The forms and window of a save that nobody watches: what it says on its way (its progress) is
+// not for the user of an unattended tool, and once begun it runs to its end when the user
+// interrupts the tool.
+struct QuietSave {
+    std::ostream discard{nullptr};
+    ConsoleForms forms{discard};
+    ConsoleWindow window{false};
+};
 
 class TransferSaver {
 public:

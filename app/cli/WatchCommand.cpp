@@ -10,7 +10,6 @@
 #include <system_error>
 
 #include "Commands.h"
-#include "ConsoleForms.h"
 #include "ConsoleWindow.h"
 #include "HidBackend.h"
 #include "TransferSaver.h"
@@ -37,12 +36,6 @@ constexpr sim::Microseconds kSimulatedSearchInterval = std::chrono::milliseconds
 constexpr sim::Microseconds kSearchInterval = std::chrono::milliseconds(250);
 // After a failed wait the adapter is opened again after a pause, never in a tight loop.
 constexpr sim::Microseconds kFailedWaitPause = std::chrono::seconds(1);
-
-// Whatever a save or a reception says on its way is told here only as its outcome.
-std::ostream& Discard() {
-    static std::ostream discard(nullptr);
-    return discard;
-}
 
 std::uint64_t CaptureLength(FileSystem& files, const std::string& path) {
     try {
@@ -80,9 +73,9 @@ public:
     // earlier run left in the capture file is saved then, before anything is received.
     void SettleEarlierRun() {
         {
-            ConsoleForms forms(Discard());
-            ConsoleWindow window(false);
-            Tell(FinishInterruptedSave(files_, forms, window, state_.CaptureFilePath).note);
+            QuietSave save;
+            Tell(FinishInterruptedSave(files_, save.forms, save.window, state_.CaptureFilePath)
+                     .note);
         }
         if (CaptureLength(files_, state_.CaptureFilePath) > 0) {
             Save("left by an earlier run", true);
