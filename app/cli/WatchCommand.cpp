@@ -166,9 +166,9 @@ private:
         Save(how, false);
     }
 
-    // Saves the capture file's data; on failure it stays there, and the next transfer is
-    // appended to it, as after a transfer whose adapter was lost.
-    void Save(const std::string& how, bool leftOver) {
+    // Saves the capture file's data and returns the file written. On failure the data stays
+    // there, and the next transfer is appended to it, as after a transfer whose adapter was lost.
+    std::optional<std::string> Save(const std::string& how, bool leftOver) {
         const std::time_t end = Now();
         const std::uint64_t bytes = CaptureLength(files_, state_.CaptureFilePath);
         state_.UnsavedData = false;
@@ -176,11 +176,11 @@ private:
         try {
             file = saver_.Save(end);
         } catch (const FileError& e) {
-            Tell(std::string(leftOver ? "the data left by an earlier run" : "the transfer") +
-                 " that ended at " + Stamp(end) + " could not be saved: " + e.what() +
-                 "; its data is kept in " + state_.CaptureFilePath +
-                 " and saved with the next transfer");
-            return;
+            Tell((leftOver ? std::string("the data an earlier run left")
+                           : "the transfer that ended at " + Stamp(end)) +
+                 " could not be saved: " + e.what() + "; its data is kept in " +
+                 state_.CaptureFilePath + " and saved with the next transfer");
+            return std::nullopt;
         }
         if (!options_.quiet) {
             out_ << Stamp(end) << "  " << bytes / StoredReportLength << " reports (" << bytes
@@ -188,6 +188,7 @@ private:
                  << (options_.appendTo.empty() ? " saved in " : " appended to ") << file
                  << std::endl;
         }
+        return file;
     }
 
     // The local time now: the system's clock, or in a simulation its virtual time counted from

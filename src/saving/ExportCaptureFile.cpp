@@ -170,8 +170,8 @@ std::string Abandon(FileSystem& files, const SaveJournal& journal,
     return "";
 }
 
-// How the target is written.
-struct Mode {
+// How the target is to be written.
+struct TargetMode {
     bool append = false;
     bool onlyNew = false;  // into a name no file holds, never over one
 };
@@ -180,7 +180,7 @@ struct Mode {
 // save is finished in the same place whatever the current folder of the next start; a target
 // whose absolute path cannot be told is refused here, before anything changes.
 SaveJournal Plan(FileSystem& files, InputFile& input, const std::string& source,
-                 const std::string& target, Mode mode, bool deleteCapture) {
+                 const std::string& target, TargetMode mode, bool deleteCapture) {
     const bool append = mode.append;
     SaveJournal journal;
     journal.capture = files.AbsolutePath(source);
@@ -213,7 +213,7 @@ SaveJournal Plan(FileSystem& files, InputFile& input, const std::string& source,
 // The export itself, with any journal of an earlier save of `source` already settled or about
 // to be replaced by this save's.
 ExportOutcome Export(FileSystem& files, FormFactory& forms, MainWindowLink& window,
-                     const std::string& source, const std::string& target, Mode mode,
+                     const std::string& source, const std::string& target, TargetMode mode,
                      bool deleteCapture) {
     // The capture is opened first: when it is missing or unreadable no target is touched.
     auto input = files.OpenForReading(source);
@@ -291,8 +291,8 @@ ExportOutcome Export(FileSystem& files, FormFactory& forms, MainWindowLink& wind
 // keeping the capture file for this save. When it was this very save, or had already deleted the
 // capture file, the data is saved there and nothing is written twice.
 ExportOutcome ExportAfterEarlier(FileSystem& files, FormFactory& forms, MainWindowLink& window,
-                                 const std::string& source, const std::string& target, Mode mode,
-                                 bool deleteCapture) {
+                                 const std::string& source, const std::string& target,
+                                 TargetMode mode, bool deleteCapture) {
     if (auto earlier = ReadSaveJournal(files, source).journal) {
         earlier->deleteCapture = false;
         if (SettleSave(files, *earlier).finished &&
@@ -309,13 +309,13 @@ ExportOutcome ExportAfterEarlier(FileSystem& files, FormFactory& forms, MainWind
 ExportOutcome ExportCaptureFile(FileSystem& files, FormFactory& forms, MainWindowLink& window,
                                 const std::string& source, const std::string& target, bool append,
                                 bool deleteCapture) {
-    return ExportAfterEarlier(files, forms, window, source, target, Mode{append, false},
+    return ExportAfterEarlier(files, forms, window, source, target, TargetMode{append, false},
                               deleteCapture);
 }
 
 ExportOutcome ExportCaptureFileAsNew(FileSystem& files, FormFactory& forms, MainWindowLink& window,
                                      const std::string& source, const std::string& target) {
-    return ExportAfterEarlier(files, forms, window, source, target, Mode{false, true}, true);
+    return ExportAfterEarlier(files, forms, window, source, target, TargetMode{false, true}, true);
 }
 
 bool FinishedAsAsked(FileSystem& files, SaveJournal finished, const std::string& target,
@@ -362,8 +362,8 @@ InterruptedSave FinishInterruptedSave(FileSystem& files, FormFactory& forms, Mai
         try {
             // A save that was to make a new file makes one again, never over a file that took
             // the name since.
-            const Mode mode{!journal.header,
-                            journal.mode == SaveJournal::Mode::Replace && !journal.overwrite};
+            const TargetMode mode{!journal.header,
+                                  journal.mode == SaveJournal::Mode::Replace && !journal.overwrite};
             if (Export(files, forms, window, journal.capture, journal.target, mode,
                        journal.deleteCapture) == ExportOutcome::Completed) {
                 result.note = quoted + " was completed.";

@@ -53,8 +53,9 @@ void CaptureFileLock::WriteHolder(Holder self) {
 }
 
 void CaptureFileLock::ReadHolder(const std::string& lockPath) {
-    // Every sharing mode, so that the holder's handle, which will delete the file, is not in the
-    // way; closed again at once, before the holder may end.
+    // Every sharing mode, so that the holder's handle, which deletes the file as it closes, is not
+    // in the way. Closed again at once: a holder that ends meanwhile leaves its file pending
+    // deletion until then, and a program taking the lock in that moment is refused.
     const HANDLE file = ::CreateFileA(
         lockPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
