@@ -2,7 +2,8 @@
 #   cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr
 #   cmake --build build-package && (cd build-package && cpack -G DEB)
 # The programs' own install rules live beside their targets; the desktop integration (udev rule,
-# desktop and autostart entries, icons, AppStream metadata, manual pages) is installed here.
+# desktop and autostart entries, icons, AppStream metadata, manual pages, the systemd user unit of
+# verada-rede-cli watch) is installed here.
 if(NOT CMAKE_SYSTEM_NAME STREQUAL "Linux" OR NOT TARGET verada-rede)
     return()
 endif()
@@ -74,6 +75,11 @@ install(FILES ${VR_LINUX_DIR}/70-verada-rede.rules
 install(FILES ${VR_PACKAGE_DIR}/verada-rede.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 if(TARGET verada-rede-cli)
     install(FILES ${VR_PACKAGE_DIR}/verada-rede-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    # Shipped, not enabled: the user chooses it in place of the tray program.
+    configure_file(${VR_LINUX_DIR}/verada-rede-watch.service
+                   ${VR_PACKAGE_DIR}/verada-rede-watch.service @ONLY)
+    install(FILES ${VR_PACKAGE_DIR}/verada-rede-watch.service
+            DESTINATION ${CMAKE_INSTALL_PREFIX}/lib/systemd/user)
 endif()
 install(FILES ${VR_PACKAGE_DIR}/changelog.gz ${VR_LINUX_DIR}/copyright
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/verada-rede)
@@ -103,7 +109,9 @@ window up so that the data can be saved as a CSV file.
 .
 The package includes the command-line tool verada-rede-cli, a udev rule that
 gives the user at the seat access to the adapter, and an autostart entry that
-starts the program with the desktop session.")
+starts the program with the desktop session. For unattended collection it
+ships a systemd user unit, verada-rede-watch, not enabled by default, that
+saves every transfer by itself as a new CSV file.")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${VR_LINUX_DIR}/postinst ${VR_LINUX_DIR}/postrm ${VR_PACKAGE_DIR}/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -157,7 +157,7 @@ TEST(Reception, YieldsAfterEveryHundredthReportAndThroughoutTheWaitForTheNext) {
     // The icon switch, the 100th and 200th report; between the slices of the last wait, so that
     // a silent adapter does not hold the window for a second; the restored window, the quiet end.
     std::vector<int> expected{1, 100, 200};
-    expected.insert(expected.end(), ReportWaitTimeout / ReportWaitSlice - 1 + 2, 251);
+    expected.insert(expected.end(), ReportWaitTimeout / WindowEventSlice - 1 + 2, 251);
     EXPECT_EQ(readsAtYield, expected);
     world.ExpectEndedCleanly();
 }
@@ -224,6 +224,14 @@ TEST(Reception, ExitDuringAReceptionEndsItAfterTheCurrentReport) {
     EXPECT_TRUE(world.state.UnsavedData);  // the exit path asks about it
     EXPECT_EQ(world.window.Count("restore"), 0);
     world.ExpectEndedCleanly();
+
+    // Asked for before the read started: no wait at all, as a wait made in one piece (a
+    // console's) would run until the next report.
+    OpenAdapter early{Report(1), FakeStep::Silence()};
+    early.window.exitPending = true;
+    EXPECT_EQ(early.Read(), "");
+    EXPECT_EQ(early.platform.Count("WaitForSingleObject"), 0);
+    EXPECT_EQ(early.Capture(), "");
 }
 
 TEST(Reception, StartsOnlyOnAnOpenAdapterAndClearsCancelRequested) {

@@ -64,7 +64,7 @@ public:
 class Capture {
 public:
     Capture(HidBackend& backend, HidPlatform& hid, FileSystem& files, std::string capturePath)
-        : backend_(backend), watch_(hid), files_(files) {
+        : backend_(backend), watch_(hid), files_(files), interruptible_(backend) {
         state_.CaptureFilePath = std::move(capturePath);
     }
 
@@ -81,6 +81,12 @@ public:
             return PollEnd::NothingReceived;
         }
         window_.SetStatusIcon(keyConnected);
+        // The interrupt ends the wait for a report while the read event is open.
+        struct Watched {
+            InterruptibleWaits& waits;
+            ~Watched() { waits.Watch(kNoHandle); }
+        } watched{interruptible_};
+        interruptible_.Watch(adapter.EventHandle());
         bool cutShort = false;
         try {
             adapter.ReadDevice();
@@ -122,6 +128,7 @@ private:
     ProgramState state_;
     ConsoleWindow window_;
     SearchSchedule schedule_;
+    InterruptibleWaits interruptible_;
 };
 
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {

@@ -3,6 +3,7 @@
 
 #include "Commands.h"
 #include "ConsoleWindow.h"
+#include "shared/ProgramState.h"
 
 namespace vr::cli {
 namespace {
@@ -12,13 +13,36 @@ namespace {
 constexpr auto kLockWait = std::chrono::seconds(2);
 constexpr auto kLockRetry = std::chrono::milliseconds(100);
 
+// Who keeps `capture` from this command, and how to end that.
+std::string HeldBy(CaptureFileLock::Holder holder, const std::string& capture) {
+    const std::string inUse = "\"" + capture + "\" is in use by ";
+    switch (holder) {
+        case CaptureFileLock::Holder::TrayProgram:
+            return inUse +
+                   "Verada Rede, the tray program, which holds the adapter while it runs; "
+                   "nothing was changed. End it with Exit in the menu of its tray icon, then try "
+                   "again";
+        case CaptureFileLock::Holder::Watch:
+            return inUse +
+                   "verada-rede-cli watch, which holds the adapter while it runs; nothing was "
+                   "changed. Stop it first (" +
+                   kHowToStopWatch + "), then try again";
+        case CaptureFileLock::Holder::Unknown:
+            break;
+    }
+    return inUse +
+           "another save or capture (a running Verada Rede or another verada-rede-cli); nothing "
+           "was changed. Try again once it has ended";
+}
+
 }  // namespace
 
 std::unique_ptr<CaptureFileLock> LockCaptureFile(FileSystem& files, const std::string& capture,
-                                                 std::string& problem) {
+                                                 std::string& problem,
+                                                 CaptureFileLock::Holder self) {
     const auto giveUp = std::chrono::steady_clock::now() + kLockWait;
     for (;;) {
-        auto lock = LockCapture(files, capture);
+        auto lock = LockCapture(files, capture, self);
         switch (lock->GetState()) {
             case CaptureFileLock::State::Held:
                 return lock;
@@ -28,11 +52,11 @@ std::unique_ptr<CaptureFileLock> LockCaptureFile(FileSystem& files, const std::s
             case CaptureFileLock::State::HeldByAnother:
                 break;
         }
-        if (std::chrono::steady_clock::now() >= giveUp || InterruptRequested()) {
-            problem = "\"" + capture +
-                      "\" is in use by another save or capture (a running Verada Rede or "
-                      "another verada-rede-cli); nothing was changed. Try again once it has "
-                      "ended";
+        // The tray program and watch hold it for as long as they run: no use waiting.
+        const CaptureFileLock::Holder holder = lock->OtherHolder();
+        if (holder != CaptureFileLock::Holder::Unknown ||
+            std::chrono::steady_clock::now() >= giveUp || InterruptRequested()) {
+            problem = HeldBy(holder, capture);
             return nullptr;
         }
         std::this_thread::sleep_for(kLockRetry);

@@ -41,6 +41,13 @@ struct CaptureOptions {
     double timeoutSeconds = 60.0;
 };
 
+struct WatchOptions {
+    std::optional<std::string> scenario;
+    std::string into;      // the folder of the new files, or
+    std::string appendTo;  // the one file every transfer is appended to
+    bool quiet = false;
+};
+
 struct ExportOptions {
     bool append = false;
     bool keepCapture = false;
@@ -51,12 +58,15 @@ struct ExportOptions {
 int RunList(const std::optional<std::string>& scenario, std::ostream& out, std::ostream& err);
 int RunCapture(const CaptureOptions& options, std::ostream& out, std::ostream& err);
 int RunExport(const ExportOptions& options, std::ostream& err);
+int RunWatch(const WatchOptions& options, std::ostream& out, std::ostream& err);
 
-// Holds the capture file `capture` for this command: waits a moment while another program holds
-// it, then gives up. Returns nothing, with the sentence for the user in `problem`, when the lock
-// is not this command's.
-std::unique_ptr<CaptureFileLock> LockCaptureFile(FileSystem& files, const std::string& capture,
-                                                 std::string& problem);
+// Holds the capture file `capture` for this command (`self` writes who holds it into the lock):
+// waits a moment while another program holds it, then gives up. Returns nothing, with the
+// sentence for the user in `problem` naming the holder when it is known, when the lock is not
+// this command's.
+std::unique_ptr<CaptureFileLock> LockCaptureFile(
+    FileSystem& files, const std::string& capture, std::string& problem,
+    CaptureFileLock::Holder self = CaptureFileLock::Holder::Unknown);
 
 // Prints the note of a folder used in place of the usual one, if any.
 void TellFolderNote(FileSystem& files, std::ostream& err);

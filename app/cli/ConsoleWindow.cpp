@@ -1,28 +1,39 @@
 #include "ConsoleWindow.h"
 
-#include <csignal>
+#include <atomic>
+#include <mutex>
+#include <utility>
 
 namespace vr::cli {
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
-
-// The first signal asks for an orderly end; the next one ends the tool at once, should it be
-// stuck where it does not look at the request.
-extern "C" void OnInterrupt(int signal) {
-    interrupted = 1;
-    std::signal(signal, SIG_DFL);
-}
+std::atomic<bool> interrupted{false};
+std::mutex wakeMutex;
+std::function<void()> wakeOnInterrupt;
 
 }  // namespace
 
-void InstallInterruptHandler() {
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
+bool InterruptRequested() {
+    return interrupted.load();
 }
 
-bool InterruptRequested() {
-    return interrupted != 0;
+bool RequestInterrupt() {
+    if (interrupted.exchange(true)) {
+        return false;
+    }
+    const std::lock_guard lock(wakeMutex);
+    if (wakeOnInterrupt) {
+        wakeOnInterrupt();
+    }
+    return true;
+}
+
+void SetInterruptWake(std::function<void()> wake) {
+    const std::lock_guard lock(wakeMutex);
+    wakeOnInterrupt = std::move(wake);
+    if (wakeOnInterrupt && interrupted.load()) {
+        wakeOnInterrupt();
+    }
 }
 
 bool ConsoleWindow::SetStatusIcon(const std::string& key) {

@@ -1,5 +1,6 @@
 #include "HidBackend.h"
 
+#include "ConsoleWindow.h"
 #include "platform/sim/SimHidPlatform.h"
 
 namespace vr::cli {
@@ -34,14 +35,37 @@ HidBackend MakeHidBackend(const std::optional<std::string>& scenarioPath) {
         sim::Scenario scenario = sim::LoadScenario(*scenarioPath);
         const sim::DeviceDescription device{scenario.name, scenario.bus, scenario.descriptor};
         backend.describe = [device](const std::string&) { return device; };
-        backend.hid = std::make_unique<sim::SimHidPlatform>(std::move(scenario), *clock);
+        auto sim = std::make_unique<sim::SimHidPlatform>(std::move(scenario), *clock);
+        backend.simulationOver = [platform = sim.get()] { return platform->ScenarioFinished(); };
+        backend.hid = std::move(sim);
         backend.clock = std::move(clock);
         backend.priority = std::make_unique<UnchangedPriority>();
         backend.takeDiagnosis = [] { return std::nullopt; };
         return backend;
     }
     AttachNativeHid(backend);
+    backend.realTimeWaits = true;
     return backend;
+}
+
+InterruptibleWaits::InterruptibleWaits(HidBackend& backend) {
+    // A simulation's waits take no real time: the interrupt is seen as soon as they return.
+    if (!backend.realTimeWaits) {
+        return;
+    }
+    SetInterruptWake([this, &backend] {
+        if (backend.wakeAwaitChange) {
+            backend.wakeAwaitChange();
+        }
+        const Handle event = readEvent_.load();
+        if (event != kNoHandle) {
+            backend.hid->SetEvent(event);
+        }
+    });
+}
+
+InterruptibleWaits::~InterruptibleWaits() {
+    SetInterruptWake(nullptr);
 }
 
 }  // namespace vr::cli

@@ -3,6 +3,7 @@
 // The HID seam the tool works on: the machine's own (hidraw, real time), or the simulated
 // adapter playing a scenario in virtual time.
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -29,6 +30,29 @@ struct HidBackend {
     // What the system tells about a device beyond the seam, for recordings; empty where it tells
     // nothing (Windows).
     sim::DescribeDevice describe;
+    // Ends the present and every later awaitChange at once; any thread may call it.
+    std::function<void()> wakeAwaitChange;
+    // Whether the HID seam's waits take real time: only then must the interrupt end them.
+    bool realTimeWaits = false;
+    // True once a simulation has played every step of its scenario; empty for a real adapter.
+    std::function<bool()> simulationOver;
+};
+
+// While it lives, the user's interrupt (Ctrl+C, SIGTERM) ends the backend's waits at once: the
+// wait for a change of the HID interfaces, and the wait for a report on the read event named
+// with Watch. Without it those waits, made in one piece, would run to their end first.
+class InterruptibleWaits {
+public:
+    explicit InterruptibleWaits(HidBackend& backend);
+    ~InterruptibleWaits();
+    InterruptibleWaits(const InterruptibleWaits&) = delete;
+    InterruptibleWaits& operator=(const InterruptibleWaits&) = delete;
+
+    // The read event of the adapter now open; kNoHandle once it is closed.
+    void Watch(Handle readEvent) { readEvent_ = readEvent; }
+
+private:
+    std::atomic<Handle> readEvent_{kNoHandle};
 };
 
 // Throws sim::ScenarioError when the scenario cannot be read.

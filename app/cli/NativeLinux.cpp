@@ -1,4 +1,12 @@
-// The tool on Linux: hidraw for the adapter, nice values for the priority, POSIX files.
+// The tool on Linux: hidraw for the adapter, nice values for the priority, POSIX files, signals
+// taken by a thread of their own.
+#include <pthread.h>
+
+#include <csignal>
+#include <system_error>
+#include <thread>
+
+#include "ConsoleWindow.h"
 #include "HidBackend.h"
 #include "platform/hidcommon/Win32Errors.h"
 #include "platform/linux/HidrawWatch.h"
@@ -18,6 +26,7 @@ void AttachNativeHid(HidBackend& backend) {
         backend.awaitChange = [watch](std::chrono::milliseconds timeout) {
             return watch->AwaitChange(timeout);
         };
+        backend.wakeAwaitChange = [watch] { watch->Wake(); };
     }
     backend.clock = std::make_unique<sim::RealClock>();
     backend.priority = std::make_unique<LinuxPriorityPlatform>();
@@ -36,6 +45,36 @@ void AttachNativeHid(HidBackend& backend) {
 
 std::unique_ptr<FileSystem> NewNativeFileSystem() {
     return std::make_unique<posix::PosixFileSystem>();
+}
+
+// SIGINT and SIGTERM are blocked in every thread (the mask is set before any other thread starts,
+// and each inherits it) and taken by one that waits for them: a handler that interrupts whatever
+// thread is running could not end the waits that no signal ends (a condition variable's) without
+// locking, which a handler must not do.
+void InstallInterruptHandler() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    if (::pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) {
+        return;
+    }
+    try {
+        std::thread([signals] {
+            for (;;) {
+                int signal = 0;
+                if (::sigwait(&signals, &signal) == 0 && !RequestInterrupt()) {
+                    // The second one: the signal's own default, which ends the process at once.
+                    std::signal(signal, SIG_DFL);
+                    ::pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+                    ::raise(signal);
+                }
+            }
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to take them: the signals end the tool at once, as by default.
+        ::pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+    }
 }
 
 void PrepareNativeConsole() {}  // the terminal's own encoding is UTF-8 already, or nothing helps

@@ -1,6 +1,7 @@
 // verada-rede-cli: the companion tool of Verada Rede. Lists the HID interfaces, receives one
-// transfer from the adapter into the capture file, and exports a capture file as CSV, all through
-// the program's own code; --simulate plays a scenario instead of the real adapter.
+// transfer from the adapter into the capture file, exports a capture file as CSV, and watches
+// for transfers and saves each one by itself, all through the program's own code; --simulate
+// plays a scenario instead of the real adapter.
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
@@ -24,6 +25,8 @@ constexpr const char* kUsage =
     "       verada-rede-cli capture [--simulate SCENARIO] [--out FILE] [--record FILE]\n"
     "                               [--timeout SECONDS]\n"
     "       verada-rede-cli export [--append] [--keep-capture] CAPTURE TARGET\n"
+    "       verada-rede-cli watch (--into FOLDER | --append-to FILE) [--simulate SCENARIO]\n"
+    "                             [--quiet]\n"
     "       verada-rede-cli --help | --version\n";
 
 constexpr const char* kHelp =
@@ -40,6 +43,13 @@ constexpr const char* kHelp =
     "          does: a header line and the data, replacing TARGET, or with --append only the\n"
     "          data after TARGET's end. Bytes 0x00 and 0xFF are left out. Progress goes to\n"
     "          stderr. CAPTURE is deleted afterwards unless --keep-capture is given.\n"
+    "watch     runs until stopped, in place of Verada Rede (not beside it): receives every\n"
+    "          transfer as Verada Rede does and saves it by itself, as a new file\n"
+    "          FOLDER/verada-YYYY-MM-DD_HH-MM-SS.csv named after the local time the transfer\n"
+    "          ended (-2, -3, ... added when the name is taken; nothing is overwritten, and a\n"
+    "          file appears under its name only once complete), or appended to FILE. Prints\n"
+    "          one line per transfer (not with --quiet). Ctrl+C or SIGTERM finishes the save\n"
+    "          under way, then ends it; with --simulate it ends when the scenario is over.\n"
     "--simulate SCENARIO\n"
     "          plays a hid-recorder recording (with #! plug, unplug, fail-wait and empty-read\n"
     "          directives) as the adapter, in virtual time.\n"
@@ -159,6 +169,38 @@ int Capture(Arguments& args) {
     return RunCapture(options, std::cout, std::cerr);
 }
 
+int Watch(Arguments& args) {
+    WatchOptions options;
+    SeenOptions seen;
+    while (!args.Done()) {
+        const std::string option = args.Take();
+        const std::string name = option.substr(0, option.find('='));
+        if (name.starts_with("--") && seen.Twice(name)) {
+            return Usage(name + " is given twice");
+        }
+        if (Is(option, "--simulate")) {
+            options.scenario = args.Value(option, "--simulate");
+            if (!options.scenario) {
+                return Usage("--simulate needs a scenario file");
+            }
+        } else if (Is(option, "--into") || Is(option, "--append-to")) {
+            const auto value = args.Value(option, name);
+            if (!value || value->empty()) {
+                return Usage(name + (name == "--into" ? " needs a folder" : " needs a file"));
+            }
+            (name == "--into" ? options.into : options.appendTo) = *value;
+        } else if (option == "--quiet") {
+            options.quiet = true;
+        } else {
+            return Usage("unexpected \"" + option + "\" for watch");
+        }
+    }
+    if (options.into.empty() == options.appendTo.empty()) {
+        return Usage("watch needs either --into FOLDER or --append-to FILE");
+    }
+    return RunWatch(options, std::cout, std::cerr);
+}
+
 int Export(Arguments& args) {
     ExportOptions options;
     std::vector<std::string> files;
@@ -226,6 +268,9 @@ int main(int argc, char** argv) {
         }
         if (command == "export") {
             return Export(args);
+        }
+        if (command == "watch") {
+            return Watch(args);
         }
     } catch (const std::bad_alloc&) {
         return Fail(std::cerr, "out of memory");

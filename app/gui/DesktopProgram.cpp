@@ -53,8 +53,11 @@ void DesktopProgram::WireWindow() {
 
 namespace {
 
-// The first copy's icon is in the tray if this desktop has one.
-std::string AlreadyRunningMessage() {
+// The first copy's icon is in the tray if this desktop has one; or the holder is watch.
+std::string AlreadyRunningMessage(CaptureFileLock::Holder holder) {
+    if (holder == CaptureFileLock::Holder::Watch) {
+        return WatchRunningMessage();
+    }
     const qt::TraySighting tray = qt::QtToolkit::LookForTray();
     return tray.statusNotifierHost || tray.xembedTray ? kAlreadyRunningMessage
                                                       : kAlreadyRunningNoTrayMessage;
@@ -71,7 +74,8 @@ bool DesktopProgram::Start() {
         case CaptureFileLock::State::Held:
             break;
         case CaptureFileLock::State::HeldByAnother:
-            toolkit_.MsgBox(AlreadyRunningMessage(), vbOKOnly + vbInformation, kAppTitle);
+            toolkit_.MsgBox(AlreadyRunningMessage(captureLock_->OtherHolder()),
+                            vbOKOnly + vbInformation, kAppTitle);
             return false;
         case CaptureFileLock::State::Failed:
             toolkit_.MsgBox(captureLock_->Problem() + "\r\n\r\n" + kCannotRunWithoutCapture,

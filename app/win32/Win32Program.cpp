@@ -50,7 +50,10 @@ int RunTrayProgram(HINSTANCE instance, HidPlatform& hid, FileSystem& files, bool
     // One copy at a time: a second one would delete the capture file the first is filling.
     const auto lock = LockProgramCaptureFile(files);
     if (lock->GetState() == CaptureFileLock::State::HeldByAnother) {
-        ::MessageBoxA(nullptr, kAlreadyRunningMessage, kAppTitle, MB_OK | MB_ICONINFORMATION);
+        const std::string text = lock->OtherHolder() == CaptureFileLock::Holder::Watch
+                                     ? WatchRunningMessage()
+                                     : kAlreadyRunningMessage;
+        ::MessageBoxA(nullptr, text.c_str(), kAppTitle, MB_OK | MB_ICONINFORMATION);
         return 1;
     }
     if (lock->GetState() == CaptureFileLock::State::Failed) {

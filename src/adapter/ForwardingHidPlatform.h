@@ -55,6 +55,7 @@ public:
         return inner_.CreateEventA(security, manualReset, initialState, name);
     }
     bool ResetEvent(Handle event) override { return inner_.ResetEvent(event); }
+    bool SetEvent(Handle event) override { return inner_.SetEvent(event); }
     bool ReadFile(Handle device, std::uint8_t* buffer, std::uint32_t length,
                   std::uint32_t* bytesRead, Overlapped& overlapped) override {
         return inner_.ReadFile(device, buffer, length, bytesRead, overlapped);

@@ -136,6 +136,10 @@ public:
     virtual Handle CreateEventA(const SecurityAttributes* security, bool manualReset,
                                 bool initialState, const char* name) = 0;
     virtual bool ResetEvent(Handle event) = 0;
+    // Signals the event: a wait on it ends at once. Any thread may call it; the core never does.
+    // A console tool whose window waits in one piece (MainWindowLink::EventSlice) ends the wait
+    // for a report this way when the user interrupts it. False for a handle that is no event.
+    virtual bool SetEvent(Handle event) = 0;
     // Starts the read of one input report into `buffer` and returns at once. Starting it resets
     // the event of `overlapped`; the event is signalled once the read has completed. True when a
     // queued report completed it at once; false with ERROR_IO_PENDING while it is outstanding

@@ -307,7 +307,8 @@ USBAdapter::ReceptionEnd USBAdapter::ReceiveReports(Reception& reception) {
         if (lastError_ == ERROR_DEVICE_NOT_CONNECTED) {
             return ReceptionEnd::DeviceLost;
         }
-        const std::uint32_t waited = WaitForReport();
+        const std::uint32_t waited =
+            WaitForReport(reception.reportCount == 0 ? firstReportWait_ : ReportWaitTimeout);
         if (ctx_.window.ExitPending()) {
             return ReceptionEnd::ExitPending;
         }
@@ -347,14 +348,19 @@ USBAdapter::ReceptionEnd USBAdapter::ReceiveReports(Reception& reception) {
 
 // An adapter that is plugged in but silent would otherwise hold the window thread for a whole
 // second at every poll: clicks, the tray and the accessibility bus would wait that long.
-std::uint32_t USBAdapter::WaitForReport() {
+std::uint32_t USBAdapter::WaitForReport(std::uint32_t timeout) {
+    // An exit asked for before the read started would not end a wait made in one piece.
+    if (ctx_.window.ExitPending()) {
+        return WAIT_TIMEOUT;
+    }
+    const std::uint32_t eventSlice = ctx_.window.EventSlice();
     std::uint32_t waited = 0;
     for (;;) {
-        const std::uint32_t slice = std::min(ReportWaitSlice, ReportWaitTimeout - waited);
+        const std::uint32_t slice = std::min(eventSlice, timeout - waited);
         const std::uint32_t result = ctx_.hid.WaitForSingleObject(EventHandle_, slice);
         CaptureLastError();
         waited += slice;
-        if (result != WAIT_TIMEOUT || waited >= ReportWaitTimeout) {
+        if (result != WAIT_TIMEOUT || waited >= timeout) {
             return result;
         }
         ctx_.window.DoEvents();

@@ -21,9 +21,6 @@ inline constexpr std::uint32_t ReportLength = 9;
 // What the capture file keeps of each report: all but its first byte, the report id.
 inline constexpr std::uint32_t StoredReportLength = ReportLength - 1;
 inline constexpr std::uint32_t ReportWaitTimeout = 1000;  // milliseconds
-// The wait for a report is made in slices of this length, with the window's pending events
-// processed between them, so that the program answers its user and the desktop while it waits.
-inline constexpr std::uint32_t ReportWaitSlice = 50;  // milliseconds
 inline constexpr int ReportsPerYield = 100;
 // Reads in a row that complete without data before the reception takes the stream as stopped.
 inline constexpr int EmptyCompletionLimit = 10;
@@ -56,6 +53,11 @@ public:
     void CancelReading() override;
     void CloseDevice() override;
 
+    // How long a reception waits for the first report of a transfer before it ends quietly:
+    // ReportWaitTimeout, as a poll of the main window waits, unless the caller keeps the adapter
+    // open between receptions and sleeps on it longer (verada-rede-cli watch).
+    void SetFirstReportWait(std::uint32_t milliseconds) { firstReportWait_ = milliseconds; }
+
     bool CancelRequested() const { return CancelRequested_; }
     Handle DeviceHandle() const { return DeviceHandle_; }
     Handle ReadHandle() const { return ReadHandle_; }
@@ -80,9 +82,9 @@ private:
 
     bool ReceiveDownload();
     ReceptionEnd ReceiveReports(Reception& reception);
-    // Waits up to ReportWaitTimeout for the read event, yielding to the window between slices;
-    // WAIT_OBJECT_0, WAIT_TIMEOUT, or the failed wait's result.
-    std::uint32_t WaitForReport();
+    // Waits up to `timeout` milliseconds for the read event, yielding to the window between its
+    // event slices; WAIT_OBJECT_0, WAIT_TIMEOUT, or the failed wait's result.
+    std::uint32_t WaitForReport(std::uint32_t timeout);
     bool ReportArrived();
     void StartTransfer(Reception& reception);
     void StoreReport(Reception& reception);
@@ -103,6 +105,7 @@ private:
     AdapterContext ctx_;
     TraceObserver traceObserver_;
     std::uint32_t lastError_ = 0;
+    std::uint32_t firstReportWait_ = ReportWaitTimeout;
 
     bool CancelRequested_ = false;
     Handle DeviceHandle_ = kNoHandle;

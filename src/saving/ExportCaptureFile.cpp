@@ -170,11 +170,18 @@ std::string Abandon(FileSystem& files, const SaveJournal& journal,
     return "";
 }
 
+// How the target is to be written.
+struct TargetMode {
+    bool append = false;
+    bool onlyNew = false;  // into a name no file holds, never over one
+};
+
 // What the save will do, recorded before it changes anything. Paths are absolute, so that the
 // save is finished in the same place whatever the current folder of the next start; a target
 // whose absolute path cannot be told is refused here, before anything changes.
 SaveJournal Plan(FileSystem& files, InputFile& input, const std::string& source,
-                 const std::string& target, bool append, bool deleteCapture) {
+                 const std::string& target, TargetMode mode, bool deleteCapture) {
+    const bool append = mode.append;
     SaveJournal journal;
     journal.capture = files.AbsolutePath(source);
     journal.target = files.AbsolutePath(target);
@@ -188,6 +195,9 @@ SaveJournal Plan(FileSystem& files, InputFile& input, const std::string& source,
         throw FileError(target,
                         "this is the file that holds the downloaded data itself; nothing was "
                         "changed");
+    }
+    if (mode.onlyNew && targetIdentity) {
+        throw FileError(target, kNameTakenMeanwhile);
     }
     journal.identity = targetIdentity.value_or(FileIdentity{});
     if (append && targetIdentity) {
@@ -203,12 +213,12 @@ SaveJournal Plan(FileSystem& files, InputFile& input, const std::string& source,
 // The export itself, with any journal of an earlier save of `source` already settled or about
 // to be replaced by this save's.
 ExportOutcome Export(FileSystem& files, FormFactory& forms, MainWindowLink& window,
-                     const std::string& source, const std::string& target, bool append,
+                     const std::string& source, const std::string& target, TargetMode mode,
                      bool deleteCapture) {
     // The capture is opened first: when it is missing or unreadable no target is touched.
     auto input = files.OpenForReading(source);
     const std::uint64_t stepsTotal = (input->Length() + 1) / kReadsPerStep;
-    SaveJournal journal = Plan(files, *input, source, target, append, deleteCapture);
+    SaveJournal journal = Plan(files, *input, source, target, mode, deleteCapture);
     std::unique_ptr<OutputFile> output;
     if (journal.mode == SaveJournal::Mode::Append) {
         // Opened before the journal is written: a target that may not be written is refused
@@ -277,23 +287,35 @@ ExportOutcome Export(FileSystem& files, FormFactory& forms, MainWindowLink& wind
     return ExportOutcome::Completed;
 }
 
+// A save of this capture that got as far as its target and no further is finished first,
+// keeping the capture file for this save. When it was this very save, or had already deleted the
+// capture file, the data is saved there and nothing is written twice.
+ExportOutcome ExportAfterEarlier(FileSystem& files, FormFactory& forms, MainWindowLink& window,
+                                 const std::string& source, const std::string& target,
+                                 TargetMode mode, bool deleteCapture) {
+    if (auto earlier = ReadSaveJournal(files, source).journal) {
+        earlier->deleteCapture = false;
+        if (SettleSave(files, *earlier).finished &&
+            (FinishedAsAsked(files, *earlier, target, mode.append, deleteCapture) ||
+             !files.Identify(source))) {
+            return ExportOutcome::Completed;
+        }
+    }
+    return Export(files, forms, window, source, target, mode, deleteCapture);
+}
+
 }  // namespace
 
 ExportOutcome ExportCaptureFile(FileSystem& files, FormFactory& forms, MainWindowLink& window,
                                 const std::string& source, const std::string& target, bool append,
                                 bool deleteCapture) {
-    // A save of this capture that got as far as its target and no further is finished first,
-    // keeping the capture file for this save. When it was this very save, or had already
-    // deleted the capture file, the data is saved there and nothing is written twice.
-    if (auto earlier = ReadSaveJournal(files, source).journal) {
-        earlier->deleteCapture = false;
-        if (SettleSave(files, *earlier).finished &&
-            (FinishedAsAsked(files, *earlier, target, append, deleteCapture) ||
-             !files.Identify(source))) {
-            return ExportOutcome::Completed;
-        }
-    }
-    return Export(files, forms, window, source, target, append, deleteCapture);
+    return ExportAfterEarlier(files, forms, window, source, target, TargetMode{append, false},
+                              deleteCapture);
+}
+
+ExportOutcome ExportCaptureFileAsNew(FileSystem& files, FormFactory& forms, MainWindowLink& window,
+                                     const std::string& source, const std::string& target) {
+    return ExportAfterEarlier(files, forms, window, source, target, TargetMode{false, true}, true);
 }
 
 bool FinishedAsAsked(FileSystem& files, SaveJournal finished, const std::string& target,
@@ -338,7 +360,11 @@ InterruptedSave FinishInterruptedSave(FileSystem& files, FormFactory& forms, Mai
         // The user chose this target and mode: the save runs again, appending after the old
         // end or writing a fresh replacement. Its own journal takes the old one's place.
         try {
-            if (Export(files, forms, window, journal.capture, journal.target, !journal.header,
+            // A save that was to make a new file makes one again, never over a file that took
+            // the name since.
+            const TargetMode mode{!journal.header,
+                                  journal.mode == SaveJournal::Mode::Replace && !journal.overwrite};
+            if (Export(files, forms, window, journal.capture, journal.target, mode,
                        journal.deleteCapture) == ExportOutcome::Completed) {
                 result.note = quoted + " was completed.";
                 result.completed = journal;

@@ -35,6 +35,12 @@ ExportOutcome ExportCaptureFile(FileSystem& files, FormFactory& forms, MainWindo
                                 const std::string& source, const std::string& target, bool append,
                                 bool deleteCapture = true);
 
+// As ExportCaptureFile with `append` false, but only into a name that no file holds: a file found
+// there, or one that takes the name before the new file is renamed into place, stays as it is,
+// and the save throws FileError(target, kNameTakenMeanwhile) with nothing changed.
+ExportOutcome ExportCaptureFileAsNew(FileSystem& files, FormFactory& forms, MainWindowLink& window,
+                                     const std::string& source, const std::string& target);
+
 // After the save `finished`, cut short, was finished: true when it was the save now asked for
 // (the same target file, the same mode); the capture file then goes as the present save says
 // (`deleteCapture`), and nothing is left to write.

@@ -26,6 +26,10 @@ inline constexpr const char* kNoCaptureFolder =
 //
 // The lock fails closed: when it cannot be taken for any reason but another holder, nobody can
 // tell whether another program is at work, so the caller must leave the capture file alone.
+//
+// The tray program and `verada-rede-cli watch` both receive every transfer and hold the lock of
+// the program's capture file for as long as they run: each writes into the lock file which of
+// them it is, so that the other, kept out, can say which program to stop.
 class CaptureFileLock {
 public:
     enum class State {
@@ -33,10 +37,15 @@ public:
         HeldByAnother,  // another program holds it: leave the capture file alone
         Failed,         // the lock cannot be taken (see Problem): leave the capture file alone
     };
+    // Who holds a lock, as the holder wrote it; Unknown for a short command, which writes
+    // nothing, or a holder that has not written yet.
+    enum class Holder { Unknown, TrayProgram, Watch };
 
-    // Takes the lock file at `lockPath`. A path that is not absolute (there is no journal
-    // folder) is Failed without touching the file system, with `noFolderProblem` as the problem.
-    explicit CaptureFileLock(const std::string& lockPath, const std::string& noFolderProblem = "");
+    // Takes the lock file at `lockPath` and, once it is held, writes `self` into it. A path that
+    // is not absolute (there is no journal folder) is Failed without touching the file system,
+    // with `noFolderProblem` as the problem.
+    explicit CaptureFileLock(const std::string& lockPath, const std::string& noFolderProblem = "",
+                             Holder self = Holder::Unknown);
     // Releases the lock and removes its file.
     ~CaptureFileLock();
     CaptureFileLock(const CaptureFileLock&) = delete;
@@ -45,27 +54,42 @@ public:
     State GetState() const { return state_; }
     // When Failed: one sentence naming the folder (by its absolute path) and the cause.
     const std::string& Problem() const { return problem_; }
+    // When HeldByAnother: who holds it, as far as the lock file tells.
+    Holder OtherHolder() const { return otherHolder_; }
 
 private:
     // Fails the lock at `lockPath` with the system's `cause`.
     void Fail(const std::string& lockPath, const std::string& cause);
+    // Writes `self` into the held lock file; reads the holder another program wrote. Neither
+    // ever fails: the words are only for a message.
+    void WriteHolder(Holder self);
+    void ReadHolder(const std::string& lockPath);
 
     std::intptr_t lock_ = -1;  // the platform's descriptor or handle; -1 when none is held
     std::string path_;
     State state_ = State::Failed;
     std::string problem_;
+    Holder otherHolder_ = Holder::Unknown;
 };
 
+// What a lock file says of its holder, and what it means.
+std::string HolderText(CaptureFileLock::Holder holder);
+CaptureFileLock::Holder HolderFromText(const std::string& text);
+
 // The lock of the capture file `capture`.
-inline std::unique_ptr<CaptureFileLock> LockCapture(FileSystem& files, const std::string& capture) {
+inline std::unique_ptr<CaptureFileLock> LockCapture(
+    FileSystem& files, const std::string& capture,
+    CaptureFileLock::Holder self = CaptureFileLock::Holder::Unknown) {
     try {
-        return std::make_unique<CaptureFileLock>(CaptureStatePath(files, capture, ".lock"));
+        return std::make_unique<CaptureFileLock>(CaptureStatePath(files, capture, ".lock"), "",
+                                                 self);
     } catch (const FileError& e) {
         return std::make_unique<CaptureFileLock>("", e.what());
     }
 }
 
-// The lock of the program's own capture file, in the temporary folder of `files`.
+// The lock of the program's own capture file, in the temporary folder of `files`, as the tray
+// program takes it.
 inline std::unique_ptr<CaptureFileLock> LockProgramCaptureFile(FileSystem& files) {
     std::string folder;
     try {
@@ -76,7 +100,7 @@ inline std::unique_ptr<CaptureFileLock> LockProgramCaptureFile(FileSystem& files
         const std::string problem = files.TempFolderProblem();
         return std::make_unique<CaptureFileLock>("", problem.empty() ? kNoCaptureFolder : problem);
     }
-    return LockCapture(files, folder + kCaptureFileName);
+    return LockCapture(files, folder + kCaptureFileName, CaptureFileLock::Holder::TrayProgram);
 }
 
 }  // namespace vr

@@ -1,10 +1,15 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "shared/Handles.h"
 
 namespace vr {
+
+// How long a window with a message queue lets a wait for the adapter run before it processes its
+// pending events: clicks, the tray and the accessibility bus never wait longer than this.
+inline constexpr std::uint32_t WindowEventSlice = 50;  // milliseconds
 
 // What the other subsystems need from the main window: the reception of a transfer and the save
 // command. frmMain implements it; tests supply their own.
@@ -20,6 +25,11 @@ public:
     virtual WindowHandle GetWindowHandle() const = 0;
     // Processes pending window messages; any handler may run inside.
     virtual void DoEvents() = 0;
+    // The longest the reception waits for the adapter at a stretch before it calls DoEvents and
+    // looks at ExitPending again. A window without a message queue (a console tool) answers more
+    // than any wait lasts: the wait is then made in one piece, and whoever makes ExitPending true
+    // must end it (HidPlatform::SetEvent on the read event), so an idle adapter costs no wake-ups.
+    virtual std::uint32_t EventSlice() const { return WindowEventSlice; }
     // The polling timer `tmr` (the save command stops it for the whole save).
     virtual void SetTimerEnabled(bool enabled) = 0;
     virtual bool TimerEnabled() const = 0;

@@ -25,6 +25,24 @@ inline constexpr const char* kCaptureFileName = "vrtemp.csv";
 inline constexpr const char* kAlreadyRunningMessage =
     "Verada Rede is already running: its icon is in the notification area.";
 
+// How to stop `verada-rede-cli watch`, for the programs it keeps out.
+#ifdef _WIN32
+inline constexpr const char* kHowToStopWatch =
+    "press Ctrl+C in its window, or end verada-rede-cli.exe in the Task Manager";
+#else
+inline constexpr const char* kHowToStopWatch =
+    "systemctl --user stop verada-rede-watch, or Ctrl+C where it runs";
+#endif
+
+// Told when the program starts while `verada-rede-cli watch` holds the capture file.
+inline std::string WatchRunningMessage() {
+    return std::string(
+               "verada-rede-cli watch is running: it receives every transfer and saves it "
+               "by itself, so Verada Rede cannot receive beside it. To use Verada Rede, "
+               "stop watch first (") +
+           kHowToStopWatch + "), then start Verada Rede again.";
+}
+
 // Follows the lock's problem when the program cannot take its capture file.
 inline constexpr const char* kCannotRunWithoutCapture =
     "Verada Rede cannot receive anything without it and ends now.";

@@ -10,14 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "TransferSaver.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/sim/HidRecorder.h"
 #include "platform/sim/Scenario.h"
 #include "shared/CaptureFileLock.h"
-#include "support/ScratchFolder.h"
+#include "shared/Errors.h"
+#include "support/TestFileSystem.h"
 
 namespace {
 
+using vr::cli::TransferSaver;
 using vr::test::ScratchFolder;
 
 const std::string kScenarios = VR_SCENARIO_DIR;
@@ -63,6 +66,17 @@ std::string ExpectedCsv() {
     return ScratchFolder::ReadFile(kScenarios + "/temperature-log.csv").value();
 }
 
+const std::string kHeader = "Zorvik Technologies Verada logfile\r\n";
+
+// The program's capture file under the tool's temporary folder, its folder made as the program
+// makes it.
+std::string OwnCapture(const ScratchFolder& folder) {
+    const std::string own = folder.Path("tmp/verada-rede-" + std::to_string(::geteuid()));
+    std::filesystem::create_directories(own);
+    std::filesystem::permissions(own, std::filesystem::perms::owner_all);
+    return own + "/vrtemp.csv";
+}
+
 // The reception itself is the adapter suites' and the kernel run's to check; here: the tool's
 // arguments, where its capture goes, what it prints and how it ends.
 TEST(CliCapture, NoTransferAndFailedWaitsHaveTheirOwnStatus) {
@@ -87,6 +101,147 @@ TEST(CliCapture, NoTransferAndFailedWaitsHaveTheirOwnStatus) {
         EXPECT_EQ(run.err, "verada-rede-cli: " + c.why + "\n") << c.events;
         EXPECT_FALSE(ScratchFolder::ReadFile(folder.Path("capture.bin")).has_value());
     }
+}
+
+// The sample log sent four times, 7.5 s apart; the adapter is unplugged after the 100th report
+// of the third and plugged in again before the fourth.
+std::string FourTransfers() {
+    std::istringstream sample(ScratchFolder::ReadFile(kScenarios + "/temperature-log.hid").value());
+    std::string head;
+    std::vector<std::pair<double, std::string>> reports;
+    for (std::string line; std::getline(sample, line);) {
+        if (line.starts_with("E: ")) {
+            reports.emplace_back(std::stod(line.substr(3)), line.substr(line.find(' ', 3)));
+        } else {
+            head += line + "\n";
+        }
+    }
+    std::ostringstream out;
+    out.setf(std::ios::fixed);
+    out.precision(6);
+    for (const double start : {0.0, 7.5, 15.0, 30.0}) {
+        for (std::size_t i = 0; i < reports.size() && (start != 15.0 || i < 100); ++i) {
+            out << "E: " << start + reports[i].first << reports[i].second << "\n";
+        }
+        if (start == 15.0) {
+            out << "#! " << start + 3.4 << " unplug\n#! 25.0 plug\n";
+        }
+    }
+    return head + out.str();
+}
+
+// Each transfer in a file of its own, named in order, the one cut short marked as such; data an
+// earlier run left in the capture file is saved first; or all of it appended to one file.
+TEST(CliWatch, SavesEveryTransferByItselfAndMarksTheOneCutShort) {
+    ScratchFolder folder;
+    ScratchFolder::WriteFile(folder.Path("four.hid"), FourTransfers());
+    ScratchFolder::WriteFile(OwnCapture(folder), "left,0\r\n");
+    CliRun run = Cli(folder, {"watch", "--simulate", "four.hid", "--into", "Verada"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    std::istringstream lines(run.out);
+    std::vector<std::string> files;
+    for (std::string line; std::getline(lines, line);) {
+        files.push_back(line.substr(line.rfind(' ') + 1));
+        EXPECT_EQ(line.find("cut short") != std::string::npos, files.size() == 4) << line;
+    }
+    ASSERT_EQ(files.size(), 5u) << run.out;
+    EXPECT_NE(run.out.find("1 reports (8 bytes), left by an earlier run, saved in "),
+              std::string::npos);
+    EXPECT_NE(
+        run.out.find("100 reports (800 bytes), cut short (the adapter was removed), saved in "),
+        std::string::npos);
+    EXPECT_TRUE(std::is_sorted(files.begin(), files.end())) << run.out;
+    const std::string csv = ExpectedCsv();
+    const std::string cut = ScratchFolder::ReadFile(files[3]).value();
+    EXPECT_TRUE(cut.size() > kHeader.size() && csv.starts_with(cut));
+    const std::vector<std::string> expected = {kHeader + "left,0\r\n", csv, csv, cut, csv};
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        EXPECT_TRUE(files[i].starts_with(folder.Path("Verada/verada-"))) << files[i];
+        EXPECT_EQ(ScratchFolder::ReadFile(files[i]), expected[i]) << i;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path("Verada")), {}), 5);
+
+    // Appended, quietly; then into a file that cannot be written: told, and the data kept.
+    run = Cli(folder, {"watch", "--simulate", "four.hid", "--append-to", "all.csv", "--quiet"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out + run.err, "");
+    const std::string data = csv.substr(kHeader.size());
+    EXPECT_EQ(ScratchFolder::ReadFile(folder.Path("all.csv")),
+              kHeader + data + data + cut.substr(kHeader.size()) + data);
+    run = Cli(folder, {"watch", "--simulate", "four.hid", "--append-to", "Verada"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("could not be saved: \"" + folder.Path("Verada") + "\": "),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("; its data is kept in " + OwnCapture(folder)), std::string::npos);
+    EXPECT_EQ(ScratchFolder::ReadFile(OwnCapture(folder)).value().size(), (3 * 397 + 100) * 8);
+}
+
+// Another program's file, one that takes a name while the new file is written, and a clock set
+// back: every save finds a name no file holds, in order from the plain one.
+class NameTakenMeanwhile : public vr::ForwardingFileSystem {
+public:
+    using ForwardingFileSystem::ForwardingFileSystem;
+    bool takeNext = false;
+    void CommitReplacement(const std::string& replacement, const std::string& target,
+                           bool overwrite) override {
+        if (std::exchange(takeNext, false)) {
+            ScratchFolder::WriteFile(target, "theirs");
+        }
+        ForwardingFileSystem::CommitReplacement(replacement, target, overwrite);
+    }
+};
+
+struct WatchFolder : vr::test::ScratchFiles {
+    NameTakenMeanwhile taker{files};
+    std::string capture = scratch.Path("vrtemp.csv");
+    std::string out = scratch.Path("out");
+    TransferSaver saver{taker, capture, out, false};
+
+    WatchFolder() { std::filesystem::create_directory(out); }
+    static std::string Name(std::time_t end, int attempt = 1) {
+        return TransferSaver::FileName(TransferSaver::LocalTime(end), attempt);
+    }
+    std::string Save(std::time_t end, const std::string& data) {
+        ScratchFolder::WriteFile(capture, data);
+        return std::filesystem::path(saver.Save(end)).filename();
+    }
+};
+
+constexpr std::time_t kEnd = 1700000000;
+
+TEST(WatchNames, ATakenNameIsNeverOverwrittenNorIsAnyAfterTheClockWentBack) {
+    WatchFolder w;
+    ScratchFolder::WriteFile(w.out + "/" + WatchFolder::Name(kEnd), "mine");
+    EXPECT_EQ(w.Save(kEnd, "a,1"), WatchFolder::Name(kEnd, 2));
+    w.taker.takeNext = true;
+    EXPECT_EQ(w.Save(kEnd, "b,2"), WatchFolder::Name(kEnd, 4));
+    EXPECT_EQ(w.Save(kEnd - 3600, "c,3"), WatchFolder::Name(kEnd - 3600));
+    EXPECT_EQ(w.Save(kEnd, "d,4"), WatchFolder::Name(kEnd, 5));
+    EXPECT_TRUE(WatchFolder::Name(kEnd).starts_with("verada-2023-11-1"));
+    const std::pair<std::string, std::string> found[] = {
+        {WatchFolder::Name(kEnd), "mine"},
+        {WatchFolder::Name(kEnd, 2), kHeader + "a,1"},
+        {WatchFolder::Name(kEnd, 3), "theirs"},
+        {WatchFolder::Name(kEnd, 4), kHeader + "b,2"},
+        {WatchFolder::Name(kEnd - 3600), kHeader + "c,3"},
+        {WatchFolder::Name(kEnd, 5), kHeader + "d,4"}};
+    for (const auto& [name, content] : found) {
+        EXPECT_EQ(ScratchFolder::ReadFile(w.out + "/" + name), content) << name;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(w.out), {}), 6);  // nothing else
+}
+
+TEST(WatchNames, AFolderThatFillsUpOrVanishesKeepsTheCaptureAndNoHalfFile) {
+    WatchFolder w;
+    w.files.failOn = "write " + WatchFolder::Name(kEnd);
+    EXPECT_THROW(w.Save(kEnd, "a,1"), vr::FileError);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(w.out), {}), 0);
+    std::filesystem::remove(w.out);
+    EXPECT_THROW(w.saver.Save(kEnd), vr::FileError);
+    EXPECT_EQ(ScratchFolder::ReadFile(w.capture), "a,1");
 }
 
 TEST(CliExport, WritesTheCsvAndPrintsEveryStatusLineOrNamesTheFileThatFailed) {
@@ -123,13 +278,12 @@ TEST(CliExport, WritesTheCsvAndPrintsEveryStatusLineOrNamesTheFileThatFailed) {
 }
 
 // Whoever holds a capture file (here as the tray program does, for as long as it runs) keeps it
-// from every command: nothing is added to it, saved from it or settled, not even a copy.
+// from every command: nothing is added to it, saved from it or settled, not even a copy. The
+// tray program names itself in the lock: the commands say so, and how to end it.
 TEST(CliLock, ARunningTrayProgramsCaptureFileIsNeitherAddedToNorExported) {
     ScratchFolder folder;
+    const std::string capture = OwnCapture(folder);
     const std::string own = folder.Path("tmp/verada-rede-" + std::to_string(::geteuid()));
-    std::filesystem::create_directories(own);
-    std::filesystem::permissions(own, std::filesystem::perms::owner_all);
-    const std::string capture = own + "/vrtemp.csv";
     ScratchFolder::WriteFile(capture, "unsaved");
     ::setenv("XDG_STATE_HOME", folder.Path("state").c_str(), 1);
     vr::posix::PosixFileSystem files;
@@ -139,13 +293,23 @@ TEST(CliLock, ARunningTrayProgramsCaptureFileIsNeitherAddedToNorExported) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"capture", "--simulate", kScenarios + "/temperature-log.hid"},
           {"export", capture, folder.Path("out.csv")},
-          {"export", "--keep-capture", "--append", own + "/./vrtemp.csv",
-           folder.Path("out.csv")}}) {
+          {"export", "--keep-capture", "--append", own + "/./vrtemp.csv", folder.Path("out.csv")},
+          {"watch", "--simulate", kScenarios + "/temperature-log.hid", "--into", "."}}) {
         const CliRun run = Cli(folder, args);
-        EXPECT_EQ(run.status, 1) << args[1];
+        EXPECT_EQ(run.status, 1) << args[0];
         EXPECT_NE(run.err.find("is in use by another save or capture"), std::string::npos)
             << run.err;
     }
+    // The tray program names itself in the lock: watch says who holds the adapter, and how to
+    // end it.
+    held.reset();
+    held = vr::LockCapture(files, capture, vr::CaptureFileLock::Holder::TrayProgram);
+    const CliRun run = Cli(folder, {"watch", "--into", "."});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("is in use by Verada Rede, the tray program, which holds the adapter"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("End it with Exit in the menu of its tray icon"), std::string::npos);
     EXPECT_EQ(ScratchFolder::ReadFile(capture), "unsaved");
     EXPECT_FALSE(std::filesystem::exists(folder.Path("out.csv")));
 
@@ -256,7 +420,10 @@ TEST(CliUsage, WrongUsageShowsTheUsageAndExitsWith2) {
           "capture --timeout 1e3", "capture --timeout -1", "capture --timeout inf",
           "capture --timeout 0x10", "capture --timeout=5 --timeout 6", "capture --out a --out=b",
           "capture --record", "capture --record=", "capture --record a --record b",
-          "list --simulate a --simulate b", "export --append --append a b"}) {
+          "list --simulate a --simulate b", "export --append --append a b",
+          // watch: one place, once.
+          "watch", "watch --into", "watch --into a --append-to b",
+          "watch --quiet --quiet --into a"}) {
         std::vector<std::string> args;
         std::istringstream words(line);
         for (std::string word; words >> word;) {

@@ -8,6 +8,11 @@
 //   present                   creates the adapter and keeps it until killed.
 //   arrivals ROUNDS           creates and removes the adapter ROUNDS times; prints the time from
 //                             each creation to the first open of the device.
+//   watch-session PREFIX      for `verada-rede-cli watch`: creates the adapter, sends three
+//                             transfers 2 s apart (the third removed after 100 reports), creates
+//                             it again and sends a fourth; writes the CSV file each one should
+//                             give to PREFIX-1.csv ... PREFIX-4.csv, prints "silent", and keeps
+//                             the adapter, silent, until killed.
 #include <fcntl.h>
 #include <linux/uhid.h>
 #include <poll.h>
@@ -163,6 +168,58 @@ int Arrivals(int rounds) {
     return 0;
 }
 
+// A transfer of `reports` reports for a receiver that keeps the adapter open; `csv` gets what the
+// CSV file of it holds: the header, then the payloads without their 0x00 and 0xFF bytes.
+void SendTransfer(int fd, int reports, const std::string& csv) {
+    std::ofstream expected(csv, std::ios::binary);
+    expected << "Zorvik Technologies Verada logfile\r\n";
+    for (int k = 0; k < reports; ++k) {
+        uhid_event event{};
+        event.type = UHID_INPUT2;
+        const auto payload = Payload(k);
+        std::copy(payload.begin(), payload.end(), event.u.input2.data);
+        event.u.input2.size = static_cast<std::uint16_t>(payload.size());
+        Write(fd, event);
+        for (const std::uint8_t byte : payload) {
+            if (byte != 0x00 && byte != 0xFF) {
+                expected.put(static_cast<char>(byte));
+            }
+        }
+        if (k % 10 == 9) {
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+}
+
+int WatchSession(const std::string& prefix) {
+    constexpr auto kBetweenTransfers = 2s;  // more than the second that ends a transfer
+    int fd = Create(false);
+    for (int transfer = 1; transfer <= 4; ++transfer) {
+        if (transfer == 1 || transfer == 4) {
+            // The search's probe, then the read; the kernel attaches the reader's queue after.
+            if (!Await(fd, UHID_OPEN, 60s) || !Await(fd, UHID_OPEN, 60s)) {
+                std::fprintf(stderr, "uhid adapter: not opened for transfer %d\n", transfer);
+                return 1;
+            }
+            std::this_thread::sleep_for(100ms);
+        }
+        const std::string csv = prefix + "-" + std::to_string(transfer) + ".csv";
+        SendTransfer(fd, transfer == 3 ? 100 : 250, csv);
+        if (transfer == 3) {
+            Destroy(fd);  // unplugged in the middle of the transfer
+            std::this_thread::sleep_for(500ms);
+            fd = Create(false);
+        } else {
+            std::this_thread::sleep_for(kBetweenTransfers);
+        }
+    }
+    std::printf("silent\n");
+    std::fflush(stdout);
+    for (;;) {
+        Await(fd, UHID_CLOSE, 3600s);  // keeps the event queue drained; removed when killed
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -189,6 +246,9 @@ int main(int argc, char** argv) {
     }
     if (mode == "arrivals" && args.size() == 2) {
         return Arrivals(std::max(1, std::stoi(args[1])));
+    }
+    if (mode == "watch-session" && args.size() == 2) {
+        return WatchSession(args[1]);
     }
     std::fprintf(stderr, "usage: verada-uhid-adapter transfer|present|arrivals ...\n");
     return 2;

@@ -19,7 +19,8 @@ using test::ScratchFolder;
 using test::TestFileSystem;
 
 // A copy that finds the lock held by another, or cannot take it at all (here a folder in the lock
-// file's place), says why and ends before it deletes, polls or appends anything.
+// file's place), says why and ends before it deletes, polls or appends anything; when the holder
+// is verada-rede-cli watch, it says so and how to stop it.
 TEST(SecondCopy, IsToldAndLeavesTheFirstCopysUnsavedDataAlone) {
     const ScratchFolder folder;
     TestFileSystem files{folder.Path()};
@@ -30,7 +31,12 @@ TEST(SecondCopy, IsToldAndLeavesTheFirstCopysUnsavedDataAlone) {
     std::filesystem::create_directory(lockPath);
     const std::string unusable = folder.Path().string() + " cannot be used";
     auto first = LockCapture(files, capture);  // fails: the folder is in the way
-    for (const std::string& told : {unusable, std::string(desktop::kAlreadyRunningNoTrayMessage)}) {
+    for (const std::string& told :
+         {unusable, std::string(desktop::kAlreadyRunningNoTrayMessage), WatchRunningMessage()}) {
+        if (told == WatchRunningMessage()) {
+            first.reset();
+            first = LockCapture(files, capture, CaptureFileLock::Holder::Watch);
+        }
         DesktopProgram second({hid, hid, files});
         QString text;
         ModalScript script({{"msgBox", [&](QWidget* widget) {

@@ -21,9 +21,11 @@ TEST(Win32CaptureFileLock, OneHolderAtATimeAndNothingLeftBehind) {
     std::filesystem::create_directory(folder);
     const std::string lock = (folder / "capture-0123456789abcdef.lock").string();
 
-    auto first = std::make_unique<CaptureFileLock>(lock);
+    // The holder says who it is; the one kept out can read it, and still not take the lock.
+    auto first = std::make_unique<CaptureFileLock>(lock, "", CaptureFileLock::Holder::Watch);
     ASSERT_EQ(first->GetState(), State::Held);
     EXPECT_EQ(CaptureFileLock(lock).GetState(), State::HeldByAnother);
+    EXPECT_EQ(CaptureFileLock(lock).OtherHolder(), CaptureFileLock::Holder::Watch);
     first.reset();
     EXPECT_FALSE(std::filesystem::exists(lock));
     EXPECT_EQ(CaptureFileLock(lock).GetState(), State::Held);

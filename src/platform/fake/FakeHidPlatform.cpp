@@ -362,6 +362,11 @@ bool FakeHidPlatform::ResetEvent(Handle event) {
     return hid_->ResetEvent(event);
 }
 
+bool FakeHidPlatform::SetEvent(Handle event) {
+    calls.emplace_back("SetEvent");
+    return hid_->SetEvent(event);
+}
+
 bool FakeHidPlatform::ReadFile(Handle device, std::uint8_t* buffer, std::uint32_t length,
                                std::uint32_t* bytesRead, Overlapped& overlapped) {
     calls.emplace_back("ReadFile");

@@ -204,6 +204,15 @@ bool EmulatedHidPlatform::ResetEvent(Handle event) {
     return Succeed();
 }
 
+bool EmulatedHidPlatform::SetEvent(Handle event) {
+    const auto object = Find<Event>(event);
+    if (!object) {
+        return Fail(ERROR_INVALID_HANDLE);
+    }
+    object->Set();
+    return Succeed();
+}
+
 bool EmulatedHidPlatform::ReadFile(Handle device, std::uint8_t* buffer, std::uint32_t length,
                                    std::uint32_t* bytesRead, Overlapped& overlapped) {
     CatchUp();

@@ -71,6 +71,7 @@ public:
     Handle CreateEventA(const SecurityAttributes* security, bool manualReset, bool initialState,
                         const char* name) final;
     bool ResetEvent(Handle event) final;
+    bool SetEvent(Handle event) final;
     bool ReadFile(Handle device, std::uint8_t* buffer, std::uint32_t length,
                   std::uint32_t* bytesRead, Overlapped& overlapped) final;
     std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t milliseconds) final;

@@ -1,6 +1,7 @@
 #include "platform/linux/HidrawWatch.h"
 
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -29,12 +30,25 @@ HidrawWatch::HidrawWatch(const std::string& deviceDir) {
         failure_ = "cannot watch " + deviceDir + ": " + std::strerror(errno);
         ::close(fd_);
         fd_ = -1;
+        return;
     }
+    wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
 }
 
 HidrawWatch::~HidrawWatch() {
-    if (fd_ >= 0) {
-        ::close(fd_);
+    for (const int fd : {fd_, wakeFd_}) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+}
+
+void HidrawWatch::Wake() {
+    // Never read: the counter stays above zero and keeps every later wait from starting. A write
+    // fails only when the counter is full, and a full one is readable all the same.
+    const std::uint64_t one = 1;
+    if (wakeFd_ >= 0) {
+        [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
     }
 }
 
@@ -74,11 +88,12 @@ bool HidrawWatch::AwaitChange(std::chrono::milliseconds timeout) {
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             end - std::chrono::steady_clock::now());
-        pollfd entry{fd_, POLLIN, 0};
+        pollfd entries[] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
         const int ready =
-            ::poll(&entry, 1, static_cast<int>(std::clamp<long long>(left.count(), 0, kMaxWaitMs)));
-        if (ready <= 0) {
-            return false;  // time-out, or a signal the caller looks at
+            ::poll(entries, wakeFd_ >= 0 ? 2 : 1,
+                   static_cast<int>(std::clamp<long long>(left.count(), 0, kMaxWaitMs)));
+        if (ready <= 0 || entries[1].revents != 0) {
+            return false;  // time-out, woken, or a signal the caller looks at
         }
         if (TakeChanges()) {
             return true;

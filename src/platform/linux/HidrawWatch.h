@@ -29,11 +29,16 @@ public:
 
     // Consumes the pending changes without waiting; true when any concerned a hidraw node.
     bool TakeChanges();
-    // Waits up to `timeout` for a change of a hidraw node; false on time-out or interruption.
+    // Waits up to `timeout` for a change of a hidraw node; false on time-out, on interruption
+    // by a signal, and once Wake() was called.
     bool AwaitChange(std::chrono::milliseconds timeout);
+    // Ends the present wait of AwaitChange, and every later one, at once. Any thread may call it
+    // (the one that handles the user's interrupt).
+    void Wake();
 
 private:
     int fd_ = -1;
+    int wakeFd_ = -1;
     std::string failure_;
 };
 

@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
+#include <string>
 
 namespace vr {
 namespace {
@@ -14,6 +16,8 @@ namespace {
 // A holder removes the lock file as it lets go, so a file opened just before that is stale: the
 // lock is ours only when the file we locked is still the one at the path.
 constexpr int kStaleFileRetries = 8;
+// More than any holder's words: a longer file is not one a holder wrote.
+constexpr std::size_t kHolderTextLimit = 64;
 
 bool StillAtPath(int fd, const std::string& path) {
     struct stat opened {};
@@ -24,7 +28,8 @@ bool StillAtPath(int fd, const std::string& path) {
 
 }  // namespace
 
-CaptureFileLock::CaptureFileLock(const std::string& lockPath, const std::string& noFolderProblem) {
+CaptureFileLock::CaptureFileLock(const std::string& lockPath, const std::string& noFolderProblem,
+                                 Holder self) {
     // A relative path would put the lock in whatever folder the program was started from.
     if (lockPath.empty() || lockPath.front() != '/') {
         problem_ = noFolderProblem.empty() ? kNoCaptureFolder : noFolderProblem;
@@ -47,6 +52,7 @@ CaptureFileLock::CaptureFileLock(const std::string& lockPath, const std::string&
             ::close(fd);
             if (error == EWOULDBLOCK) {
                 state_ = State::HeldByAnother;
+                ReadHolder(lockPath);
             } else {
                 Fail(lockPath, std::strerror(error));
             }
@@ -56,11 +62,39 @@ CaptureFileLock::CaptureFileLock(const std::string& lockPath, const std::string&
             lock_ = fd;
             path_ = lockPath;
             state_ = State::Held;
+            WriteHolder(self);
             return;
         }
         ::close(fd);
     }
     Fail(lockPath, "it is removed again each time it is taken");
+}
+
+void CaptureFileLock::WriteHolder(Holder self) {
+    const std::string text = HolderText(self);
+    const int fd = static_cast<int>(lock_);
+    if (::ftruncate(fd, 0) == 0 && !text.empty()) {
+        [[maybe_unused]] const ssize_t written = ::pwrite(fd, text.data(), text.size(), 0);
+    }
+}
+
+// Only the user's own ordinary file is read: the journal folder is private, but a lock file is
+// checked as everything the program reads from the disk.
+void CaptureFileLock::ReadHolder(const std::string& lockPath) {
+    const int fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+        return;
+    }
+    struct stat st {};
+    char text[kHolderTextLimit];
+    ssize_t length = -1;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) {
+        length = ::read(fd, text, sizeof text);
+    }
+    ::close(fd);
+    if (length > 0) {
+        otherHolder_ = HolderFromText(std::string(text, static_cast<std::size_t>(length)));
+    }
 }
 
 void CaptureFileLock::Fail(const std::string& lockPath, const std::string& cause) {

@@ -312,6 +312,14 @@ bool Win32HidPlatform::ResetEvent(Handle event) {
     return ::ResetEvent(real) != FALSE;
 }
 
+bool Win32HidPlatform::SetEvent(Handle event) {
+    const HANDLE real = KernelHandle(event, KernelKind::Event);
+    if (real == INVALID_HANDLE_VALUE) {
+        return Fail(ERROR_INVALID_HANDLE);
+    }
+    return ::SetEvent(real) != FALSE;
+}
+
 bool Win32HidPlatform::ReadFile(Handle device, std::uint8_t* buffer, std::uint32_t length,
                                 std::uint32_t* bytesRead, Overlapped& overlapped) {
     const std::optional<KernelObject> file = handles_.Find(device, KernelKind::File);

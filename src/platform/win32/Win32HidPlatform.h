@@ -50,6 +50,7 @@ public:
     Handle CreateEventA(const SecurityAttributes* security, bool manualReset, bool initialState,
                         const char* name) override;
     bool ResetEvent(Handle event) override;
+    bool SetEvent(Handle event) override;
     bool ReadFile(Handle device, std::uint8_t* buffer, std::uint32_t length,
                   std::uint32_t* bytesRead, Overlapped& overlapped) override;
     std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t milliseconds) override;
