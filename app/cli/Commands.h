@@ -43,8 +43,9 @@ struct CaptureOptions {
 
 struct WatchOptions {
     std::optional<std::string> scenario;
-    std::string into;      // the folder of the new files, or
-    std::string appendTo;  // the one file every transfer is appended to
+    std::string into;        // the folder of the new files, or
+    std::string appendTo;    // the one file every transfer is appended to
+    std::string recordInto;  // where each transfer's recording goes; empty: none
     bool quiet = false;
 };
 

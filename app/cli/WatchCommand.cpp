@@ -8,6 +8,7 @@
 #include <ostream>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "Commands.h"
 #include "ConsoleWindow.h"
@@ -15,10 +16,12 @@
 #include "TransferSaver.h"
 #include "adapter/SearchSchedule.h"
 #include "adapter/USBAdapter.h"
+#include "platform/sim/HidRecorder.h"
 #include "saving/ExportCaptureFile.h"
 #include "shared/Errors.h"
 #include "shared/ProgramState.h"
 #include "shared/StatusKeys.h"
+#include "shared/Version.h"
 
 namespace vr::cli {
 namespace {
@@ -54,10 +57,16 @@ std::string Stamp(std::time_t moment) {
 
 class Watch {
 public:
+    // With `recordings` (a folder), each transfer's recording is kept there.
     Watch(HidBackend& backend, FileSystem& files, std::string capture, TransferSaver& saver,
-          const WatchOptions& options, std::ostream& out, std::ostream& err)
+          const WatchOptions& options, std::string recordings, std::ostream& out, std::ostream& err)
         : backend_(backend),
-          waits_(*backend.hid),
+          recordings_(std::move(recordings)),
+          recorder_(recordings_.empty()
+                        ? nullptr
+                        : std::make_unique<sim::HidRecorder>(*backend.hid, *backend.clock, files,
+                                                             backend.describe)),
+          waits_(recorder_ ? static_cast<HidPlatform&>(*recorder_) : *backend.hid),
           files_(files),
           saver_(saver),
           options_(options),
@@ -134,6 +143,7 @@ private:
         const bool dataBefore = CaptureLength(files_, state_.CaptureFilePath) > 0;
         const int restoresBefore = window_.restores;
         waits_.waitFailed = false;
+        BeginRecording();
         std::string cutShort;
         try {
             adapter_->ReadDevice();
@@ -153,6 +163,9 @@ private:
             Pause(kFailedWaitPause);
         }
         if (!state_.UnsavedData) {
+            if (recorder_) {
+                recorder_->Abandon();  // nothing came: nothing to keep
+            }
             return;
         }
         // Neither ended quietly nor cut short with its data kept: the interrupt stopped it.
@@ -163,7 +176,47 @@ private:
         if (dataBefore) {
             how += std::string(how.empty() ? "" : ", ") + "with data kept from before";
         }
-        Save(how, false);
+        const std::time_t end = Now();
+        EndRecording(Save(how, false), end);
+    }
+
+    // A recording of the transfer to come, in a hidden draft until the transfer has ended.
+    void BeginRecording() {
+        if (!recorder_) {
+            return;
+        }
+        try {
+            recorder_->Begin(
+                (Utf8Path(recordings_) / "verada-recording.hid").string(), false,
+                {std::string(kToolName) + " " + VersionText() + ": watch --record-into"});
+        } catch (const FileError& e) {
+            Tell(std::string("the next transfer is not recorded: ") + e.what());
+        }
+    }
+
+    // Puts the recording in place: named as the CSV file written (with .hid), or, appending or
+    // when the save failed, after the transfer's end, with -2, -3, ... when the name is taken.
+    void EndRecording(const std::optional<std::string>& csv, std::time_t end) {
+        if (!recorder_ || !recorder_->Recording()) {
+            return;
+        }
+        const std::filesystem::path folder = Utf8Path(recordings_);
+        const std::string stem =
+            Utf8Text(Utf8Path(csv && options_.appendTo.empty()
+                                  ? *csv
+                                  : TransferSaver::FileName(TransferSaver::LocalTime(end), 1))
+                         .stem());
+        std::string name = Utf8Text(folder / Utf8Path(stem + ".hid"));
+        for (int n = 2; files_.Identify(name); ++n) {
+            name = Utf8Text(folder / Utf8Path(stem + "-" + std::to_string(n) + ".hid"));
+        }
+        const sim::RecordingOutcome outcome = recorder_->EndAs(name);
+        if (!outcome.problem.empty()) {
+            Tell("the recording of the transfer that ended at " + Stamp(end) +
+                 " was not written: " + outcome.problem);
+        } else if (!options_.quiet) {
+            out_ << Stamp(end) << "  recorded in " << outcome.path << std::endl;
+        }
     }
 
     // Saves the capture file's data and returns the file written. On failure the data stays
@@ -222,6 +275,8 @@ private:
     }
 
     HidBackend& backend_;
+    const std::string recordings_;
+    std::unique_ptr<sim::HidRecorder> recorder_;
     WaitWatch waits_;
     FileSystem& files_;
     TransferSaver& saver_;
@@ -286,8 +341,15 @@ int RunWatch(const WatchOptions& options, std::ostream& out, std::ostream& err) 
         if (!lock) {
             return Fail(err, problem);
         }
+        std::string recordings;
+        if (!options.recordInto.empty()) {
+            recordings = IntoFolder(*files, options.recordInto, problem);
+            if (recordings.empty()) {
+                return Fail(err, problem);
+            }
+        }
         TransferSaver saver(*files, capture, place, !options.appendTo.empty());
-        Watch watch(backend, *files, capture, saver, options, out, err);
+        Watch watch(backend, *files, capture, saver, options, recordings, out, err);
         watch.SettleEarlierRun();
         return watch.Run();
     } catch (const std::exception& e) {

@@ -26,7 +26,7 @@ constexpr const char* kUsage =
     "                               [--timeout SECONDS]\n"
     "       verada-rede-cli export [--append] [--keep-capture] CAPTURE TARGET\n"
     "       verada-rede-cli watch (--into FOLDER | --append-to FILE) [--simulate SCENARIO]\n"
-    "                             [--quiet]\n"
+    "                             [--record-into FOLDER] [--quiet]\n"
     "       verada-rede-cli --help | --version\n";
 
 constexpr const char* kHelp =
@@ -50,6 +50,8 @@ constexpr const char* kHelp =
     "          file appears under its name only once complete), or appended to FILE. Prints\n"
     "          one line per transfer (not with --quiet). Ctrl+C or SIGTERM finishes the save\n"
     "          under way, then ends it; with --simulate it ends when the scenario is over.\n"
+    "          --record-into FOLDER keeps a recording of each transfer there, named as its\n"
+    "          CSV file with .hid (or after the transfer's end when appending).\n"
     "--simulate SCENARIO\n"
     "          plays a hid-recorder recording (with #! plug, unplug, fail-wait and empty-read\n"
     "          directives) as the adapter, in virtual time.\n"
@@ -183,12 +185,15 @@ int Watch(Arguments& args) {
             if (!options.scenario) {
                 return Usage("--simulate needs a scenario file");
             }
-        } else if (Is(option, "--into") || Is(option, "--append-to")) {
+        } else if (Is(option, "--into") || Is(option, "--append-to") ||
+                   Is(option, "--record-into")) {
             const auto value = args.Value(option, name);
             if (!value || value->empty()) {
-                return Usage(name + (name == "--into" ? " needs a folder" : " needs a file"));
+                return Usage(name + (name == "--append-to" ? " needs a file" : " needs a folder"));
             }
-            (name == "--into" ? options.into : options.appendTo) = *value;
+            (name == "--into"        ? options.into
+             : name == "--append-to" ? options.appendTo
+                                     : options.recordInto) = *value;
         } else if (option == "--quiet") {
             options.quiet = true;
         } else {

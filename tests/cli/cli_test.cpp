@@ -162,6 +162,24 @@ TEST(CliWatch, SavesEveryTransferByItselfAndMarksTheOneCutShort) {
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path("Verada")), {}), 5);
 
+    // Recorded: one recording beside each CSV, which replays into that very CSV.
+    run = Cli(folder, {"watch", "--simulate", "four.hid", "--into", "v", "--record-into", "r"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    int recordings = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path("v"))) {
+        const std::string stem = entry.path().stem().string();
+        ++recordings;
+        Cli(folder, {"capture", "--simulate", "r/" + stem + ".hid", "--out", stem + ".bin"});
+        EXPECT_EQ(Cli(folder, {"export", stem + ".bin", stem + ".csv"}).status, 0) << stem;
+        EXPECT_EQ(ScratchFolder::ReadFile(folder.Path(stem + ".csv")),
+                  ScratchFolder::ReadFile(entry.path().string()))
+            << stem;
+        EXPECT_NE(run.out.find("recorded in " + folder.Path("r/" + stem + ".hid")),
+                  std::string::npos);
+    }
+    EXPECT_EQ(recordings, 4);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path("r")), {}), 4);
+
     // Appended, quietly; then into a file that cannot be written: told, and the data kept.
     run = Cli(folder, {"watch", "--simulate", "four.hid", "--append-to", "all.csv", "--quiet"});
     EXPECT_EQ(run.status, 0) << run.err;
