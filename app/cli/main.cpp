@@ -133,21 +133,40 @@ int List(Arguments& args) {
     return RunList(scenario, std::cout, std::cerr);
 }
 
+// The next option of a command whose options each come once, with its name (the part before
+// any "="); false, the user told, when it came before or is a --simulate without its scenario.
+bool TakeOption(Arguments& args, SeenOptions& seen, std::string& option, std::string& name,
+                std::optional<std::string>& scenario, int& status) {
+    option = args.Take();
+    name = option.substr(0, option.find('='));
+    if (name.starts_with("--") && seen.Twice(name)) {
+        status = Usage(name + " is given twice");
+        return false;
+    }
+    if (Is(option, "--simulate")) {
+        scenario = args.Value(option, "--simulate");
+        if (!scenario) {
+            status = Usage("--simulate needs a scenario file");
+            return false;
+        }
+    }
+    return true;
+}
+
 int Capture(Arguments& args) {
     CaptureOptions options;
     SeenOptions seen;
+    std::string option;
+    std::string name;
+    int status = kExitUsage;
     while (!args.Done()) {
-        const std::string option = args.Take();
-        const std::string name = option.substr(0, option.find('='));
-        if (name.starts_with("--") && seen.Twice(name)) {
-            return Usage(name + " is given twice");
+        if (!TakeOption(args, seen, option, name, options.scenario, status)) {
+            return status;
         }
         if (Is(option, "--simulate")) {
-            options.scenario = args.Value(option, "--simulate");
-            if (!options.scenario) {
-                return Usage("--simulate needs a scenario file");
-            }
-        } else if (Is(option, "--out")) {
+            continue;  // its scenario is taken
+        }
+        if (Is(option, "--out")) {
             options.out = args.Value(option, "--out");
             if (!options.out || options.out->empty()) {
                 return Usage("--out needs a file");
@@ -174,19 +193,17 @@ int Capture(Arguments& args) {
 int Watch(Arguments& args) {
     WatchOptions options;
     SeenOptions seen;
+    std::string option;
+    std::string name;
+    int status = kExitUsage;
     while (!args.Done()) {
-        const std::string option = args.Take();
-        const std::string name = option.substr(0, option.find('='));
-        if (name.starts_with("--") && seen.Twice(name)) {
-            return Usage(name + " is given twice");
+        if (!TakeOption(args, seen, option, name, options.scenario, status)) {
+            return status;
         }
         if (Is(option, "--simulate")) {
-            options.scenario = args.Value(option, "--simulate");
-            if (!options.scenario) {
-                return Usage("--simulate needs a scenario file");
-            }
-        } else if (Is(option, "--into") || Is(option, "--append-to") ||
-                   Is(option, "--record-into")) {
+            continue;  // its scenario is taken
+        }
+        if (Is(option, "--into") || Is(option, "--append-to") || Is(option, "--record-into")) {
             const auto value = args.Value(option, name);
             if (!value || value->empty()) {
                 return Usage(name + (name == "--append-to" ? " needs a file" : " needs a folder"));
