@@ -133,89 +133,84 @@ int List(Arguments& args) {
     return RunList(scenario, std::cout, std::cerr);
 }
 
-// The next option of a command whose options each come once, with its name (the part before
-// any "="); false, the user told, when it came before or is a --simulate without its scenario.
-bool TakeOption(Arguments& args, SeenOptions& seen, std::string& option, std::string& name,
-                std::optional<std::string>& scenario, int& status) {
-    option = args.Take();
-    name = option.substr(0, option.find('='));
-    if (name.starts_with("--") && seen.Twice(name)) {
-        status = Usage(name + " is given twice");
-        return false;
-    }
-    if (Is(option, "--simulate")) {
-        scenario = args.Value(option, "--simulate");
-        if (!scenario) {
-            status = Usage("--simulate needs a scenario file");
-            return false;
+// Reads the options of a command whose options each come once: --simulate's scenario goes into
+// `scenario`, every other option, with its name (the part before any "="), to `take`, which
+// returns a usage status for one it refuses. Returns a usage status, or nothing when all were
+// taken.
+template <typename Take>
+std::optional<int> ReadOptions(Arguments& args, std::optional<std::string>& scenario, Take take) {
+    SeenOptions seen;
+    while (!args.Done()) {
+        const std::string option = args.Take();
+        const std::string name = option.substr(0, option.find('='));
+        if (name.starts_with("--") && seen.Twice(name)) {
+            return Usage(name + " is given twice");
+        }
+        if (Is(option, "--simulate")) {
+            scenario = args.Value(option, "--simulate");
+            if (!scenario) {
+                return Usage("--simulate needs a scenario file");
+            }
+        } else if (const std::optional<int> refused = take(option, name)) {
+            return refused;
         }
     }
-    return true;
+    return std::nullopt;
 }
 
 int Capture(Arguments& args) {
     CaptureOptions options;
-    SeenOptions seen;
-    std::string option;
-    std::string name;
-    int status = kExitUsage;
-    while (!args.Done()) {
-        if (!TakeOption(args, seen, option, name, options.scenario, status)) {
-            return status;
-        }
-        if (Is(option, "--simulate")) {
-            continue;  // its scenario is taken
-        }
-        if (Is(option, "--out")) {
-            options.out = args.Value(option, "--out");
-            if (!options.out || options.out->empty()) {
-                return Usage("--out needs a file");
+    const auto refused = ReadOptions(
+        args, options.scenario,
+        [&](const std::string& option, const std::string&) -> std::optional<int> {
+            if (Is(option, "--out")) {
+                options.out = args.Value(option, "--out");
+                if (!options.out || options.out->empty()) {
+                    return Usage("--out needs a file");
+                }
+            } else if (Is(option, "--record")) {
+                options.record = args.Value(option, "--record");
+                if (!options.record || options.record->empty()) {
+                    return Usage("--record needs a file");
+                }
+            } else if (Is(option, "--timeout")) {
+                const auto value = args.Value(option, "--timeout");
+                const auto seconds = value ? Seconds(*value) : std::nullopt;
+                if (!seconds) {
+                    return Usage("--timeout needs a number of seconds (like 90 or 2.5)");
+                }
+                options.timeoutSeconds = *seconds;
+            } else {
+                return Usage("unexpected \"" + option + "\" for capture");
             }
-        } else if (Is(option, "--record")) {
-            options.record = args.Value(option, "--record");
-            if (!options.record || options.record->empty()) {
-                return Usage("--record needs a file");
-            }
-        } else if (Is(option, "--timeout")) {
-            const auto value = args.Value(option, "--timeout");
-            const auto seconds = value ? Seconds(*value) : std::nullopt;
-            if (!seconds) {
-                return Usage("--timeout needs a number of seconds (like 90 or 2.5)");
-            }
-            options.timeoutSeconds = *seconds;
-        } else {
-            return Usage("unexpected \"" + option + "\" for capture");
-        }
-    }
-    return RunCapture(options, std::cout, std::cerr);
+            return std::nullopt;
+        });
+    return refused ? *refused : RunCapture(options, std::cout, std::cerr);
 }
 
 int Watch(Arguments& args) {
     WatchOptions options;
-    SeenOptions seen;
-    std::string option;
-    std::string name;
-    int status = kExitUsage;
-    while (!args.Done()) {
-        if (!TakeOption(args, seen, option, name, options.scenario, status)) {
-            return status;
-        }
-        if (Is(option, "--simulate")) {
-            continue;  // its scenario is taken
-        }
-        if (Is(option, "--into") || Is(option, "--append-to") || Is(option, "--record-into")) {
-            const auto value = args.Value(option, name);
-            if (!value || value->empty()) {
-                return Usage(name + (name == "--append-to" ? " needs a file" : " needs a folder"));
+    const auto refused = ReadOptions(
+        args, options.scenario,
+        [&](const std::string& option, const std::string& name) -> std::optional<int> {
+            if (Is(option, "--into") || Is(option, "--append-to") || Is(option, "--record-into")) {
+                const auto value = args.Value(option, name);
+                if (!value || value->empty()) {
+                    return Usage(name +
+                                 (name == "--append-to" ? " needs a file" : " needs a folder"));
+                }
+                (name == "--into"        ? options.into
+                 : name == "--append-to" ? options.appendTo
+                                         : options.recordInto) = *value;
+            } else if (option == "--quiet") {
+                options.quiet = true;
+            } else {
+                return Usage("unexpected \"" + option + "\" for watch");
             }
-            (name == "--into"        ? options.into
-             : name == "--append-to" ? options.appendTo
-                                     : options.recordInto) = *value;
-        } else if (option == "--quiet") {
-            options.quiet = true;
-        } else {
-            return Usage("unexpected \"" + option + "\" for watch");
-        }
+            return std::nullopt;
+        });
+    if (refused) {
+        return *refused;
     }
     if (options.into.empty() == options.appendTo.empty()) {
         return Usage("watch needs either --into FOLDER or --append-to FILE");

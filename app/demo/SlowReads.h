@@ -22,20 +22,16 @@ public:
     }
 
 private:
-    class SlowFile final : public InputFile {
+    class SlowFile final : public ForwardingInputFile {
     public:
         SlowFile(std::unique_ptr<InputFile> inner, std::chrono::milliseconds pause)
-            : inner_(std::move(inner)), pause_(pause) {}
+            : ForwardingInputFile(std::move(inner)), pause_(pause) {}
         std::size_t Read(std::uint8_t* data, std::size_t size) override {
             std::this_thread::sleep_for(pause_);
-            return inner_->Read(data, size);
+            return ForwardingInputFile::Read(data, size);
         }
-        std::uint64_t Length() override { return inner_->Length(); }
-        void Seek(std::uint64_t offset) override { inner_->Seek(offset); }
-        void Close() override { inner_->Close(); }
 
     private:
-        std::unique_ptr<InputFile> inner_;
         std::chrono::milliseconds pause_;
     };
 

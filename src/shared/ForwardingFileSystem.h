@@ -2,10 +2,28 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "shared/FileSystem.h"
 
 namespace vr {
+
+// A file open for reading that passes every call on to another one; a wrapper overrides only
+// what it changes.
+class ForwardingInputFile : public InputFile {
+public:
+    explicit ForwardingInputFile(std::unique_ptr<InputFile> inner) : inner_(std::move(inner)) {}
+
+    std::size_t Read(std::uint8_t* data, std::size_t size) override {
+        return inner_->Read(data, size);
+    }
+    std::uint64_t Length() override { return inner_->Length(); }
+    void Seek(std::uint64_t offset) override { inner_->Seek(offset); }
+    void Close() override { inner_->Close(); }
+
+private:
+    std::unique_ptr<InputFile> inner_;
+};
 
 // A file seam that passes every call on to another one; a wrapper overrides only what it
 // changes.

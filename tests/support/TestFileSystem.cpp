@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "shared/Errors.h"
+#include "shared/ForwardingFileSystem.h"
 #include "support/NativeFileSystem.h"
 
 namespace vr::test {
@@ -51,21 +52,17 @@ private:
     FaultyFileSystem& owner_;
 };
 
-class FaultyInput : public InputFile {
+class FaultyInput : public ForwardingInputFile {
 public:
     FaultyInput(std::unique_ptr<InputFile> inner, std::string path, FaultyFileSystem& owner)
-        : inner_(std::move(inner)), path_(std::move(path)), owner_(owner) {}
+        : ForwardingInputFile(std::move(inner)), path_(std::move(path)), owner_(owner) {}
 
     std::size_t Read(std::uint8_t* data, std::size_t size) override {
         owner_.Check("read", path_, "Input/output error");
-        return inner_->Read(data, size);
+        return ForwardingInputFile::Read(data, size);
     }
-    std::uint64_t Length() override { return inner_->Length(); }
-    void Seek(std::uint64_t offset) override { inner_->Seek(offset); }
-    void Close() override { inner_->Close(); }
 
 private:
-    std::unique_ptr<InputFile> inner_;
     std::string path_;
     FaultyFileSystem& owner_;
 };
